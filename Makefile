@@ -1,0 +1,39 @@
+# One entry point for developers and CI. `make test` and `make demo` set up a fresh machine.
+BUILD      := build
+THIRD      := $(BUILD)/third_party
+JOBS       ?= $(shell nproc)
+
+.PHONY: all setup third_party build build-x64 build-x86 test demo clean
+
+all: build
+
+setup:
+	@bash scripts/setup.sh
+
+third_party: setup
+	@bash scripts/fetch_third_party.sh $(abspath $(THIRD))
+
+$(BUILD)/x64/CMakeCache.txt: | third_party
+	cmake -S . -B $(BUILD)/x64 -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake -DLUMEN_THIRD_PARTY_DIR=$(abspath $(THIRD))
+
+$(BUILD)/x86/CMakeCache.txt: | third_party
+	cmake -S . -B $(BUILD)/x86 -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMEN_BUILD_TESTS=OFF \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake -DLUMEN_THIRD_PARTY_DIR=$(abspath $(THIRD))
+
+build-x64: third_party $(BUILD)/x64/CMakeCache.txt
+	cmake --build $(BUILD)/x64 -j $(JOBS)
+
+build-x86: third_party $(BUILD)/x86/CMakeCache.txt
+	cmake --build $(BUILD)/x86 -j $(JOBS)
+
+build: build-x64 build-x86
+
+test: build
+	cd $(BUILD)/x64 && ctest --output-on-failure -j 1
+
+demo: build-x64
+	@bash scripts/demo.sh $(BUILD)/x64
+
+clean:
+	rm -rf $(BUILD)/x64 $(BUILD)/x86

@@ -1,0 +1,332 @@
+#include "app/setup_app.h"
+
+#include <commctrl.h>
+#include <locale.h>
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <gdiplus.h>
+
+#include <set>
+
+#include "app/setup_log.h"
+#include "app/two_copies.h"
+#include "install/zinstall.h"
+#include "sys/file_utils.h"
+#include "sys/process_utils.h"
+#include "sys/registry.h"
+#include "sys/suite_programs.h"
+
+ZSetupApp g_App;
+int ExitCode = 0;
+HINSTANCE AppInstance = nullptr;
+
+const wchar_t kMessageTitle[] = L"Lumen Office";
+const wchar_t kMsgNotAdmin[] = L"您当前使用的是非管理员账号，请在管理员账号下进行安装。";
+const wchar_t kMsgRegionOnly[] = L"非常抱歉，该安装包仅限中国大陆使用！";
+const wchar_t kMsgAnotherSetup[] = L"系统中有另一个安装程序正在运行，不能同时运行多个安装程序！";
+const wchar_t kMsgWindowsTooOld[] = L"Lumen Office 不支持该版本系统";
+const wchar_t kMsgSuiteRunning[] = L"有一个 Lumen Office 应用程序实例 %s 在运行，请关闭后重试！";
+
+namespace {
+
+bool g_ProcessNoReportId = false;
+bool g_ProcessNoOldProduct = false;
+
+// GDI+ start-up state of the process; shut down when the program ends.
+struct GdiplusSession {
+  Gdiplus::GdiplusStartupInput Input;  // version 1, no debug callback, nothing suppressed
+  ULONG_PTR Token = 0;
+  ~GdiplusSession() {
+    if (Token) Gdiplus::GdiplusShutdown(Token);
+  }
+} g_Gdiplus;
+
+void ShowMessage(const wchar_t* text, UINT buttons = MB_OK) {
+  MessageBoxW(nullptr, text, kMessageTitle, buttons | MB_ICONINFORMATION);
+}
+
+std::vector<std::wstring> ProcessArguments() {
+  std::vector<std::wstring> args;
+  int count = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!argv) return args;
+  for (int i = 0; i < count; ++i) args.emplace_back(argv[i]);
+  LocalFree(argv);
+  return args;
+}
+
+// The top-level windows titled "lumensetup_message" that exist now.
+std::set<HWND> UserWindows() {
+  std::set<HWND> found;
+  EnumWindows(
+      [](HWND hwnd, LPARAM param) -> BOOL {
+        wchar_t title[64] = {};
+        if (GetWindowTextW(hwnd, title, 64) > 0 && wcscmp(title, kUserWindowTitle) == 0)
+          reinterpret_cast<std::set<HWND>*>(param)->insert(hwnd);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// Waits up to 5000 ms for the window of the user-level copy this process just started. A
+// window that existed before the start belongs to another setup and is not ours to talk to.
+HWND WaitForNewUserWindow(const std::set<HWND>& before) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    for (HWND hwnd : UserWindows())
+      if (!before.count(hwnd)) return hwnd;
+    if (GetTickCount() - start > 5000) return nullptr;
+    Sleep(10);
+  }
+}
+
+std::wstring ReadInstallIniOption(const std::wstring& file, const wchar_t* key) {
+  wchar_t value[4] = {};
+  GetPrivateProfileStringW(L"installinfo", key, L"1", value, 4, file.c_str());
+  return value;
+}
+
+}  // namespace
+
+bool GetProcessNoReportId() { return g_ProcessNoReportId; }
+bool GetProcessNoOldProduct() { return g_ProcessNoOldProduct; }
+
+bool IsWinXPAndLater() {
+  DWORD major = 0, minor = 0;
+  ZFunction::GetWindowsVersion(&major, &minor);
+  return ZFunction::IsXpOrLaterVersion(major, minor);
+}
+
+bool ZSetupApp::ParseCommandLine() { return ParseArguments(ProcessArguments(), g_Install); }
+
+bool ZSetupApp::ParseArguments(const std::vector<std::wstring>& args, ZInsall& engine) {
+  const CommandLine cl = CommandLine::Tokenize(args);
+  if (cl.Has(L"e")) DebugExtract = 1;
+  if (cl.Has(L"s")) Silent = 1;
+  if (cl.Has(L"update")) Update = 1;
+  if (cl.Has(L"upgradepower")) UpgradePower = 1;
+  if (cl.Has(L"downpower")) DownPower = 1;
+  if (cl.Has(L"defaultOpen")) engine.SetAssociationOptions(1);
+  if (cl.Has(L"notDefaultOpen")) engine.SetAssociationOptions(0);
+  if (cl.Has(L"defaultSave")) engine.SetSaveToMso(1);
+  if (cl.Has(L"notDefaultSave")) engine.SetSaveToMso(0);
+  if (cl.Has(L"createIcons")) engine.SetDesktopShortcut(1);
+  if (cl.Has(L"notCreateIcons")) engine.SetDesktopShortcut(0);
+  if (cl.Has(L"notshowrecommend")) engine.SetRecommendEnabled(0);
+  if (cl.Has(L"showrecommend")) engine.SetRecommendEnabled(1);
+  // A folder switch without a folder after it sets nothing, like an empty value switch.
+  if (cl.Has(L"p") && !CleanValue(cl.FirstValue(L"p")).empty()) {
+    const std::wstring folder = InstallFolderFromP(cl.FirstValue(L"p"));
+    engine.SetInstallFolderIfEmpty(folder);
+    InstallPath = folder;
+  }
+  const std::wstring tod = cl.Value(L"tod");
+  const size_t dot = tod.find(L'.');
+  engine.SetReportInfo(cl.Value(L"iid"), dot == std::wstring::npos ? L"" : tod.substr(0, dot),
+                       dot == std::wstring::npos ? L"" : tod.substr(dot + 1), cl.Value(L"productid"),
+                       cl.Value(L"versiontypes"));
+  if (cl.Has(L"D") && !cl.FirstValue(L"D").empty()) engine.SetInstallFolderIfEmpty(InstallFolderFromD(cl.FirstValue(L"D")));
+  const struct {
+    const wchar_t* name;
+    void (ZInsall::*set)(const std::wstring&);
+  } values[] = {
+      {L"localapp", &ZInsall::SetLocalAppData},       {L"curinstallpath", &ZInsall::SetNewCurInstallPath},
+      {L"curstartmenu", &ZInsall::SetStartMenuDir},   {L"waitclearlist", &ZInsall::SetWaitClearList},
+      {L"oldinstallpath", &ZInsall::SetOldInstallPath}, {L"appdata", &ZInsall::SetAppDataPath},
+  };
+  for (const auto& v : values) {
+    const std::wstring value = CleanValue(cl.Value(v.name));
+    if (!value.empty()) (engine.*v.set)(value);
+  }
+  if (cl.Has(L"showsilent")) Silent = 1;
+  if (cl.Has(L"needcommunicate")) engine.SetUserProcessMode(1);
+  return true;
+}
+
+bool ZSetupApp::InitInstall() {
+  g_Log.Log("g_Install.Init ...");
+  const bool ok = g_Install.Init();
+  g_Log.Log("g_Install.Init return:%d", ok);
+  if (ok) {
+    if (!g_Gdiplus.Token) Gdiplus::GdiplusStartup(&g_Gdiplus.Token, &g_Gdiplus.Input, nullptr);
+    // The skinned wizard's resources load here once the wizard exists.
+  }
+  return ok;
+}
+
+bool ZSetupApp::Run() {
+  g_Install.ApplyOemDesktopShortcut();
+  if (DebugExtract) {
+    g_Log.Log("DbgExtraceAllFiles ...");
+    const bool ok = g_Install.DbgExtraceAllFiles();
+    g_Log.Log("DbgExtraceAllFiles return:%d", ok);
+    return ok;
+  }
+  if (g_Install.IsPayloadSilent() || g_Install.IsOemSilent()) Silent = 1;
+  if (!Silent && !Update) {
+    g_Log.Log("g_Install.StartLoadPacketData");
+    if (!g_Install.StartLoadPacketData()) return false;
+  }
+  g_Log.Log("ProcessOldProduct");
+  if (Update) {
+    g_Log.Log("update Install");
+    return UpdateInstall();
+  }
+  if (Silent) {
+    g_Log.Log("silent Install");
+    return SilentInstall();
+  }
+  g_Log.Log("Install");
+  return InteractiveInstall();
+}
+
+bool ZSetupApp::InstallWithoutWizard(bool update) {
+  if (g_Install.GetInstallFolder().empty()) {
+    if (InstallPath.empty() && update) InstallPath = g_Install.UpdateInstallFolder();
+    if (InstallPath.empty()) InstallPath = g_Install.DefaultInstallFolder();
+    if (InstallPath.empty()) return false;
+    g_Install.SetInstallFolderIfEmpty(InstallPath);
+  }
+  g_Log.Log(update ? "update install path:%ws" : "silent install path:%ws", g_Install.GetInstallFolder().c_str());
+
+  // Options the old installation recorded, unless the command line set them.
+  const std::wstring ini = ZFunction::WithSlash(g_Install.GetOldInstallRoot()) + L"utility\\install.ini";
+  const struct {
+    const wchar_t* key;
+    int (ZInsall::*get)() const;
+    void (ZInsall::*set)(int);
+  } options[] = {
+      {L"assoword", &ZInsall::GetAssoWord, &ZInsall::SetAssoWord},
+      {L"assopowerpnt", &ZInsall::GetAssoPowerpoint, &ZInsall::SetAssoPowerpoint},
+      {L"assoexcel", &ZInsall::GetAssoExcel, &ZInsall::SetAssoExcel},
+      {L"savetomso", &ZInsall::GetSaveToMso, &ZInsall::SetSaveToMso},
+      {L"desktopshortcuts", &ZInsall::GetDesktopShortcut, &ZInsall::SetDesktopShortcut},
+  };
+  for (const auto& o : options) {
+    const int fromFile = ReadInstallIniOption(ini, o.key) == L"1" ? 1 : 0;
+    const int given = (g_Install.*o.get)();
+    (g_Install.*o.set)(given != kOptionUnset ? given : fromFile);
+  }
+
+  const bool started = update ? g_Install.StartInstall(0, g_Install.NeedAdmin() == kOptionUnset ? 1 : 0, 1)
+                              : g_Install.StartInstall(0, 1, 0);
+  if (started) g_Install.WaitInstall(INFINITE);
+  return g_Install.GetResult() != 0;
+}
+
+bool ZSetupApp::SilentInstall() { return InstallWithoutWizard(false); }
+
+bool ZSetupApp::UpdateInstall() {
+  // Carry the old installation's OEM customisation over into the current folder, where the
+  // install sequence looks for it.
+  const std::wstring root = g_Install.GetOldInstallRoot();
+  if (!root.empty()) {
+    const std::wstring cfgs = ZFunction::WithSlash(root) + L"office6\\cfgs\\";
+    if (ZFunction::PathExists(cfgs + L"oem.ini")) MoveFileExW((cfgs + L"oem.ini").c_str(), L"oem.ini", 0);
+    if (ZFunction::FolderExists(cfgs + L"oeminfo")) {
+      ZFunction::CopyFolder(cfgs + L"oeminfo", L"oeminfo");
+      ZFunction::CopyFolder(cfgs + L"oem", L"oem");
+    }
+  }
+  return InstallWithoutWizard(true);
+}
+
+bool ZSetupApp::InteractiveInstall() {
+  g_Log.Log("ZSetupApp::InteractiveInstall the wizard is not available in this build");
+  return false;
+}
+
+int SetupMain(HINSTANCE instance) {
+  bool runResult = false;
+  ZFunction::MarkCompatibilityAssistantDone();
+  AppInstance = instance;
+  SetCurrentDirectoryW(ZFunction::GetModuleFolder().c_str());
+  setlocale(LC_ALL, "chs");
+  g_ProcessNoReportId = ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kCommonKey, L"infoGUID").empty();
+  g_ProcessNoOldProduct = ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"UninstallString").empty() &&
+                          ZFunction::ReadRegString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"UninstallString").empty();
+
+  if (!g_App.ParseCommandLine()) {
+    ExitCode = kExitBadCommandLine;
+    goto end;
+  }
+  if (g_App.DownPower) return RunUserCopy();
+
+  if (g_App.UpgradePower) {
+    if (!IsUserAnAdmin()) {
+      ShowMessage(kMsgNotAdmin);
+      ExitCode = kExitNoAdmin;
+      goto end;
+    }
+  } else if (IsUserAnAdmin()) {
+    const std::set<HWND> before = UserWindows();
+    if (!RelaunchAsUser()) goto end;
+    g_Install.UserWindow = WaitForNewUserWindow(before);
+    g_App.ReadHandOverFile();
+  } else if (!g_App.Update || g_Install.NeedAdmin() != 0) {
+    return RelaunchElevated();
+  }
+
+  g_Log.Start(g_Install.GetLogPath());
+
+  if (!ZFunction::IsNotTraditionalChineseLang()) {
+    g_Log.Log("LanguageId is not support");
+    ShowMessage(kMsgRegionOnly);
+    ExitCode = kExitTraditionalChinese;
+    goto end;
+  }
+  if (IsAnotherSetupRunning()) {
+    g_Log.Log("One instance is running");
+    ShowMessage(kMsgAnotherSetup);
+    ExitCode = kExitAnotherSetup;
+    goto end;
+  }
+  if (!IsWinXPAndLater()) {
+    g_Log.Log("IsWinXPAndLater return false");
+    ShowMessage(kMsgWindowsTooOld);
+    goto end;
+  }
+  if (!(g_App.Update && g_Install.NeedAdmin() == 0) && !IsUserAnAdmin()) {
+    g_Log.Log("IsUserAnAdmin return false");
+    ShowMessage(kMsgNotAdmin);
+    ExitCode = kExitNoAdmin;
+    goto end;
+  }
+  while (!g_App.Update) {
+    const std::wstring name = ZFunction::FindBlockingSuiteProcess();
+    if (name.empty()) break;
+    char narrow[MAX_PATH * 2] = {};
+    WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, narrow, sizeof(narrow) - 1, nullptr, nullptr);
+    g_Log.Log("Exist Lumen Process:%s", narrow);
+    wchar_t text[512] = {};
+    _snwprintf(text, 511, kMsgSuiteRunning, name.c_str());
+    if (MessageBoxW(nullptr, text, kMessageTitle, MB_RETRYCANCEL | MB_ICONINFORMATION) != IDRETRY) {
+      ExitCode = kExitSuiteRunning;
+      goto end;
+    }
+  }
+
+  if (g_App.InitInstall()) {
+    const HRESULT com = CoInitialize(nullptr);
+    DefWindowProcW(nullptr, 0, 0, 0);
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_BAR_CLASSES};
+    InitCommonControlsEx(&icc);
+    if (InitWindowModule(AppInstance)) {
+      g_Log.Log("g_App.Run...");
+      runResult = g_App.Run();
+      g_Log.Log("g_App.Run return:%d", runResult);
+    }
+    TermWindowModule();
+    if (SUCCEEDED(com)) CoUninitialize();
+    CloseSingleInstance();
+  }
+
+end:
+  g_Log.Stop();
+  if (ExitCode == 0 && !runResult) ExitCode = kExitFailed;
+  if (g_App.Update) WriteInstallState(ExitCode);
+  g_Install.SendExitCode(ExitCode);
+  return ExitCode;
+}

@@ -1,0 +1,143 @@
+#include "app/setup_log.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+ZSetupLog g_Log;
+
+ZSetupLog::~ZSetupLog() {
+  Stop();
+  if (EnableEvent) CloseHandle(EnableEvent);
+  if (QueueLockReady) DeleteCriticalSection(&QueueLock);
+}
+
+std::wstring ZSetupLog::EnableEventName(DWORD processId) {
+  wchar_t name[100] = {};
+  _snwprintf(name, 99, L"Global\\BFD88F2D-0990-4de4-AD0F-764F5894389A-%d", static_cast<int>(processId));
+  return name;
+}
+
+void ZSetupLog::RotateIfLarge() {
+  // A missing file, or one that cannot be opened, counts as empty; a smaller log is continued.
+  LARGE_INTEGER size{};
+  HANDLE f = CreateFileW(Path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f != INVALID_HANDLE_VALUE) {
+    if (!GetFileSizeEx(f, &size)) size.QuadPart = 0;
+    CloseHandle(f);
+  }
+  if (size.QuadPart < kRotateSize) return;
+  const std::wstring backup = Path_ + L"0";
+  SetFileAttributesW(backup.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(backup.c_str());
+  SetFileAttributesW(Path_.c_str(), FILE_ATTRIBUTE_NORMAL);
+  MoveFileW(Path_.c_str(), backup.c_str());
+}
+
+bool ZSetupLog::Start(const std::wstring& path) {
+  if (WriterThread) return true;  // already running
+  Path_ = path;
+  InterlockedExchange(&StopRequested, 0);
+  InterlockedExchange(&Enabled, 1);
+  RotateIfLarge();
+
+  // A null access list: any process may open the gate event.
+  SECURITY_DESCRIPTOR sd;
+  InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+  SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE);
+  SECURITY_ATTRIBUTES sa{sizeof(sa), &sd, FALSE};
+
+  if (!QueueLockReady) {
+    InitializeCriticalSection(&QueueLock);
+    QueueLockReady = true;
+  }
+  if (!EnableEvent)
+    EnableEvent = CreateEventW(&sa, TRUE, TRUE, EnableEventName(GetCurrentProcessId()).c_str());
+  DataEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (!EnableEvent || !DataEvent) return false;
+  WriterThread = CreateThread(nullptr, 0, WriterThreadProc, this, 0, nullptr);
+  return WriterThread != nullptr;
+}
+
+int ZSetupLog::Log(const char* format, ...) {
+  if (!InterlockedCompareExchange(&Enabled, 0, 0)) return 0;
+  if (!EnableEvent || WaitForSingleObject(EnableEvent, 0) != WAIT_OBJECT_0) return 0;
+
+  char text[kMaxText + 1] = {};
+  va_list args;
+  va_start(args, format);
+  // The C runtime's own formatter: it knows "%ws" and returns -1 when the text was cut.
+  const int written = _vsnprintf(text, kMaxText, format, args);
+  va_end(args);
+
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  char stamp[50] = {};
+  _snprintf(stamp, sizeof(stamp) - 1, "%d-%d-%d %02d:%02d:%02d %03d  ", t.wYear, t.wMonth, t.wDay,
+            t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
+
+  std::string line(stamp);
+  line += text;
+  EnterCriticalSection(&QueueLock);
+  Queue.push_back(std::move(line));
+  LeaveCriticalSection(&QueueLock);
+  SetEvent(DataEvent);
+  return written;
+}
+
+DWORD WINAPI ZSetupLog::WriterThreadProc(void* self) {
+  static_cast<ZSetupLog*>(self)->WriterLoop();
+  return 0;
+}
+
+void ZSetupLog::WriterLoop() {
+  if (WaitForSingleObject(DataEvent, INFINITE) != WAIT_OBJECT_0) return;
+  std::list<std::string> batch;
+  for (;;) {
+    EnterCriticalSection(&QueueLock);
+    // Lines that could not be written last time go back in front of the newer ones.
+    batch.splice(batch.end(), Queue);
+    ResetEvent(DataEvent);
+    LeaveCriticalSection(&QueueLock);
+
+    if (!batch.empty()) {
+      if (!File) File = _wfopen(Path_.c_str(), L"ab");
+      if (!File) {
+        // The folder or file is not reachable now: keep the lines and try with the next batch,
+        // unless the run is ending.
+        if (InterlockedCompareExchange(&StopRequested, 0, 0)) break;
+        EnterCriticalSection(&QueueLock);
+        Queue.splice(Queue.begin(), batch);
+        LeaveCriticalSection(&QueueLock);
+        if (WaitForSingleObject(DataEvent, INFINITE) != WAIT_OBJECT_0) break;
+        continue;
+      }
+      while (!batch.empty()) {
+        fwrite(batch.front().data(), 1, batch.front().size(), File);
+        fwrite("\r\n", 1, 2, File);
+        batch.pop_front();
+      }
+      fclose(File);
+      File = nullptr;
+      continue;
+    }
+    if (InterlockedCompareExchange(&StopRequested, 0, 0)) break;
+    if (WaitForSingleObject(DataEvent, INFINITE) != WAIT_OBJECT_0) break;
+  }
+}
+
+void ZSetupLog::Stop() {
+  InterlockedExchange(&Enabled, 0);
+  InterlockedExchange(&StopRequested, 1);
+  if (WriterThread) {
+    SetEvent(DataEvent);
+    WaitForSingleObject(WriterThread, INFINITE);
+    CloseHandle(WriterThread);
+    WriterThread = nullptr;
+  }
+  if (DataEvent) {
+    CloseHandle(DataEvent);
+    DataEvent = nullptr;
+  }
+}

@@ -1,0 +1,60 @@
+// The installer's run log: every part of the program writes its decisions here with a
+// printf-style call. Callers never wait for the disk: lines are time-stamped and queued, and a
+// writer thread appends them to the file in batches, opening and closing the file once per
+// batch so other programs can read or remove the log between batches.
+//
+// File format: 8-bit text, one line per call, each ended by CR LF:
+//   "<year>-<month>-<day> <hh>:<mm>:<ss> <mmm>  <text>"   (month and day without leading zeros)
+// When the file has reached 512 KiB at Start it is renamed to the backup name (path + "0").
+#pragma once
+
+#include <windows.h>
+
+#include <list>
+#include <string>
+
+class ZSetupLog {
+ public:
+  static constexpr DWORD kRotateSize = 0x80000;  // bytes
+  static constexpr int kMaxText = 499;            // characters of caller text kept per line
+
+  ZSetupLog() = default;
+  ~ZSetupLog();
+  ZSetupLog(const ZSetupLog&) = delete;
+  ZSetupLog& operator=(const ZSetupLog&) = delete;
+
+  // Rotates an oversized log, creates the gate event and starts the writer thread.
+  // True when the writer thread runs. Calls are accepted from here on.
+  bool Start(const std::wstring& path);
+
+  // Formats and queues one line. "%ws" passes a wide string. Returns the count the formatting
+  // produced (negative when the text was cut at 499 characters), or 0 when the line was not
+  // accepted (not started, stopped, or the gate event was reset by another process).
+  int Log(const char* format, ...);
+
+  // Writes everything queued, ends the writer thread and refuses later calls.
+  void Stop();
+
+  const std::wstring& Path() const { return Path_; }
+
+  // Name of the per-process gate event: a line is accepted only while it is signalled.
+  static std::wstring EnableEventName(DWORD processId);
+
+ private:
+  static DWORD WINAPI WriterThreadProc(void* self);
+  void WriterLoop();
+  void RotateIfLarge();
+
+  LONG Enabled = 0;
+  LONG StopRequested = 0;
+  FILE* File = nullptr;
+  HANDLE EnableEvent = nullptr;
+  HANDLE DataEvent = nullptr;
+  HANDLE WriterThread = nullptr;
+  std::wstring Path_;
+  CRITICAL_SECTION QueueLock{};
+  bool QueueLockReady = false;
+  std::list<std::string> Queue;
+};
+
+extern ZSetupLog g_Log;

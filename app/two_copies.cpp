@@ -1,0 +1,287 @@
+#include "app/two_copies.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+#include <wchar.h>
+
+#include "app/command_line.h"
+#include "app/setup_app.h"
+#include "install/zinstall.h"
+#include "sys/file_utils.h"
+#include "sys/handles.h"
+#include "sys/process_utils.h"
+#include "sys/registry.h"
+#include "sys/suite_programs.h"
+
+namespace {
+
+const wchar_t kMutexName[] = L"{5BE9D8BC-AF60-4b40-A4D0-21F65B4F8788}";
+const wchar_t kMappingName[] = L"{3CB2CCD0-924A-4488-8812-0F6D5C51BB9A}";
+const wchar_t kWindowClass[] = L"LumenSetupMessageWindow";
+constexpr size_t kMaxCommandLine = 10240;
+constexpr DWORD kHandOverChars = 520;
+
+HANDLE g_InstanceMutex = nullptr;
+HANDLE g_InstanceMapping = nullptr;
+void* g_InstanceView = nullptr;
+HINSTANCE g_WindowModule = nullptr;
+
+// This program's own arguments, from the second on, as the platform split them.
+std::vector<std::wstring> OwnArguments() {
+  std::vector<std::wstring> args;
+  int count = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!argv) return args;
+  for (int i = 1; i < count; ++i) args.emplace_back(argv[i]);
+  LocalFree(argv);
+  return args;
+}
+
+void AppendArguments(std::wstring& params, const std::vector<std::wstring>& args) {
+  for (const std::wstring& a : args) params += L" " + a;  // not quoted again
+}
+
+std::wstring UserLocationRoot() { return ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"LocationRoot"); }
+std::wstring UserStartMenuDir() { return ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"StartMenuDir"); }
+std::wstring UserWaitClearList() {
+  return ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUpdateInfoKey, L"waitclearversions", MAX_PATH);
+}
+std::wstring AnyLocationRoot() {
+  std::wstring root = UserLocationRoot();
+  if (root.empty()) root = ZFunction::ReadRegString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"LocationRoot");
+  return root;
+}
+
+int RunMessageLoop() {
+  MSG msg;
+  BOOL got;
+  while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0 && got != -1) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return got == 0 ? static_cast<int>(msg.wParam) : 0;
+}
+
+// The hidden window and its loop, shared by both kinds of user-level copy.
+int RunUserWindowLoop() {
+  if (!InitWindowModule(AppInstance)) return ExitCode;
+  {
+    ZInnerWinCallback callback;
+    if (callback.Handle()) RunMessageLoop();
+  }
+  TermWindowModule();
+  return ExitCode;
+}
+
+}  // namespace
+
+bool IsAnotherSetupRunning() {
+  if (g_InstanceView) return true;
+  if (!g_InstanceMutex) g_InstanceMutex = CreateMutexW(nullptr, TRUE, kMutexName);
+  g_InstanceMapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4, kMappingName);
+  const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+  if (!g_InstanceMapping) return false;
+  g_InstanceView = MapViewOfFile(g_InstanceMapping, FILE_MAP_ALL_ACCESS, 0, 0, 0);
+  if (!g_InstanceView) return false;
+  return existed;
+}
+
+void CloseSingleInstance() {
+  if (g_InstanceMutex) {
+    CloseHandle(g_InstanceMutex);
+    g_InstanceMutex = nullptr;
+  }
+}
+
+std::wstring BuildElevatedParameters(const std::wstring& localAppData, const std::wstring& appData,
+                                     const std::wstring& curInstallPath, const std::wstring& curStartMenu,
+                                     const std::wstring& waitClearList, const std::wstring& oldInstallPath,
+                                     const std::vector<std::wstring>& ownArgs) {
+  auto quoted = [](const wchar_t* sw, const std::wstring& v) { return std::wstring(sw) + L"\"" + v + L"\""; };
+  std::wstring params = L" -needcommunicate";
+  params += quoted(L" -localapp=", localAppData);
+  params += quoted(L" -appdata=", appData);
+  if (!curInstallPath.empty()) params += quoted(L" -curinstallpath=", curInstallPath);
+  if (!curStartMenu.empty()) params += quoted(L" -curstartmenu=", curStartMenu);
+  if (!waitClearList.empty()) params += quoted(L" -waitclearlist=", waitClearList);
+  if (!oldInstallPath.empty()) params += quoted(L" -oldinstallpath=", oldInstallPath);
+  params += L" -upgradepower";
+  AppendArguments(params, ownArgs);
+  if (params.size() > kMaxCommandLine) params.resize(kMaxCommandLine);
+  return params;
+}
+
+int RelaunchElevated() {
+  const HRESULT com = CoInitialize(nullptr);
+  const std::wstring self = ZFunction::GetModulePath();
+  const std::wstring params = BuildElevatedParameters(
+      ZFunction::GetSpecialFolder(CSIDL_LOCAL_APPDATA), ZFunction::GetSpecialFolder(CSIDL_APPDATA), UserLocationRoot(),
+      UserStartMenuDir(), UserWaitClearList(), AnyLocationRoot(), OwnArguments());
+
+  SHELLEXECUTEINFOW sei{};
+  sei.cbSize = sizeof(sei);
+  sei.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+  sei.lpVerb = L"runas";
+  sei.lpFile = self.c_str();
+  sei.lpParameters = params.c_str();
+  sei.nShow = SW_SHOWDEFAULT;
+  if (!ShellExecuteExW(&sei)) {  // also when the user refused the elevation prompt
+    ExitCode = kExitNoAdmin;
+    if (SUCCEEDED(com)) CoUninitialize();
+    return kExitNoAdmin;
+  }
+  RunUserWindowLoop();
+  if (SUCCEEDED(com)) CoUninitialize();
+  return ExitCode;
+}
+
+std::wstring BuildUserCopyParameters(const std::vector<std::wstring>& ownArgs) {
+  std::wstring params = L" -downpower";
+  AppendArguments(params, ownArgs);
+  return params;
+}
+
+bool RelaunchAsUser() {
+  const HRESULT com = CoInitialize(nullptr);
+  const bool started =
+      ZFunction::RunAppAsShellUser(ZFunction::GetModulePath(), BuildUserCopyParameters(OwnArguments()), 0, 1);
+  if (SUCCEEDED(com)) CoUninitialize();
+  return started;
+}
+
+std::wstring HandOverFilePath() {
+  return ZFunction::GetSpecialFolder(CSIDL_LOCAL_APPDATA) + L"\\tempinstall.ini";
+}
+
+void WriteHandOverFile() {
+  const std::wstring local = ZFunction::GetSpecialFolder(CSIDL_LOCAL_APPDATA);
+  const std::wstring roaming = ZFunction::GetSpecialFolder(CSIDL_APPDATA);
+  ZFunction::CreateFolderTree(local);
+  const std::wstring file = local + L"\\tempinstall.ini";
+  DeleteFileW(file.c_str());
+  const struct {
+    const wchar_t* key;
+    std::wstring value;
+  } values[] = {
+      {L"localappdata", local},          {L"appdatapath", roaming},          {L"newcurinstallpath", UserLocationRoot()},
+      {L"oldinstallpath", AnyLocationRoot()}, {L"startmenudir", UserStartMenuDir()}, {L"waitclearlist", UserWaitClearList()},
+  };
+  for (const auto& v : values) WritePrivateProfileStringW(L"install", v.key, v.value.c_str(), file.c_str());
+}
+
+void ZSetupApp::ReadHandOverFile() {
+  const ZFunction::ShellUserProfile profile;
+  const std::wstring file = ZFunction::WithSlash(profile.LocalAppData()) + L"tempinstall.ini";
+  if (!ZFunction::PathExists(file)) {
+    g_Install.SetLocalAppData(ZFunction::GetSpecialFolder(CSIDL_LOCAL_APPDATA));
+    g_Install.SetAppDataPath(ZFunction::GetSpecialFolder(CSIDL_APPDATA));
+    g_Install.SetUserProcessMode(0);
+    return;
+  }
+  auto read = [&file](const wchar_t* key) {
+    wchar_t value[kHandOverChars] = {};
+    GetPrivateProfileStringW(L"install", key, L"", value, kHandOverChars, file.c_str());
+    return std::wstring(value);
+  };
+  const struct {
+    const wchar_t* key;
+    void (ZInsall::*set)(const std::wstring&);
+  } fields[] = {
+      {L"localappdata", &ZInsall::SetLocalAppData},       {L"appdatapath", &ZInsall::SetAppDataPath},
+      {L"newcurinstallpath", &ZInsall::SetNewCurInstallPath}, {L"oldinstallpath", &ZInsall::SetOldInstallPath},
+      {L"startmenudir", &ZInsall::SetStartMenuDir},       {L"waitclearlist", &ZInsall::SetWaitClearList},
+  };
+  for (const auto& f : fields) {
+    const std::wstring value = read(f.key);
+    if (!value.empty()) (g_Install.*f.set)(value);
+  }
+  g_Install.SetUserProcessMode(1);
+  DeleteFileW(file.c_str());
+}
+
+int RunUserCopy() {
+  WriteHandOverFile();
+  const HRESULT com = CoInitialize(nullptr);
+  RunUserWindowLoop();
+  if (SUCCEEDED(com)) CoUninitialize();
+  return ExitCode;
+}
+
+void WriteInstallState(int exitCode) {
+  ZFunction::WriteRegString(HKEY_CURRENT_USER, suite::kUserSettingKey, L"InstallState", exitCode != 0 ? L"1" : L"0");
+}
+
+// ---- the user-level copy's window ----
+
+bool InitWindowModule(HINSTANCE instance) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = instance;
+  wc.lpszClassName = kWindowClass;
+  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+  g_WindowModule = instance;
+  return true;
+}
+
+void TermWindowModule() {
+  if (g_WindowModule) UnregisterClassW(kWindowClass, g_WindowModule);
+  g_WindowModule = nullptr;
+}
+
+bool CInternalWnd::Create() {
+  // The class's procedure is the default one; this window routes its messages through WndProc.
+  Hwnd = CreateWindowExW(WS_EX_TOOLWINDOW, kWindowClass, kUserWindowTitle, WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                         g_WindowModule, nullptr);
+  if (!Hwnd) return false;
+  SetWindowLongPtrW(Hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SetWindowLongPtrW(Hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CInternalWnd::WndProc));
+  return true;
+}
+
+CInternalWnd::~CInternalWnd() {
+  if (Hwnd) {
+    SetWindowLongPtrW(Hwnd, GWLP_USERDATA, 0);
+    DestroyWindow(Hwnd);
+  }
+}
+
+LRESULT CALLBACK CInternalWnd::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<CInternalWnd*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  return self ? self->ProcessWindowMessage(hwnd, message, wParam, lParam) : DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+LRESULT CInternalWnd::ProcessWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (Callback) Callback->OnMessage(message, wParam, lParam);
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+ZInnerWinCallback::ZInnerWinCallback() : Window(this) { Window.Create(); }
+
+ZInnerWinCallback::~ZInnerWinCallback() = default;
+
+bool ParseExitCodeRequest(const COPYDATASTRUCT& data, int* exitCode) {
+  // Decimal text in up to 20 wide characters; the terminator must be inside the data.
+  if (data.dwData != kCodeExitCode || !data.lpData || data.cbData < sizeof(wchar_t) || data.cbData > 4096) return false;
+  const wchar_t* text = static_cast<const wchar_t*>(data.lpData);
+  const size_t chars = data.cbData / sizeof(wchar_t);
+  if (wcsnlen(text, chars) == chars) return false;
+  *exitCode = _wtoi(text);
+  return true;
+}
+
+LRESULT ZInnerWinCallback::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kQuitUserCopyMessage) {
+    PostQuitMessage(0);
+    return 0;
+  }
+  if (message != WM_COPYDATA || !lParam) return 0;
+  const COPYDATASTRUCT& data = *reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+  if (data.dwData > 11) return 0;
+  int code = 0;
+  if (data.dwData == kCodeExitCode && ParseExitCodeRequest(data, &code)) {
+    ExitCode = code;
+    PostQuitMessage(code);
+  }
+  return 0;
+}

@@ -1,0 +1,173 @@
+#include "install/zinstall.h"
+
+#include <shlobj.h>
+
+#include "app/setup_log.h"
+#include "app/two_copies.h"
+#include "sys/file_utils.h"
+#include "sys/process_utils.h"
+#include "sys/registry.h"
+#include "sys/suite_programs.h"
+
+ZInsall g_Install;
+
+namespace {
+
+// The payload folder: "<temp>\lumen\~<tick count in hex>\".
+std::wstring NewPayloadFolder() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  if (GetTempPathW(MAX_PATH, temp) == 0) return std::wstring();
+  wchar_t name[32];
+  swprintf(name, 32, L"lumen\\~%x\\", static_cast<unsigned>(GetTickCount()));
+  return ZFunction::WithSlash(temp) + name;
+}
+
+std::wstring ReadProfileString(const std::wstring& file, const wchar_t* section, const wchar_t* key,
+                               const wchar_t* fallback, DWORD chars) {
+  std::wstring value(chars, L'\0');
+  const DWORD n = GetPrivateProfileStringW(section, key, fallback, &value[0], chars, file.c_str());
+  value.resize(n);
+  return value;
+}
+
+std::wstring OemIniPath() {
+  wchar_t folder[MAX_PATH + 1] = {};
+  GetCurrentDirectoryW(MAX_PATH, folder);
+  return ZFunction::WithSlash(folder) + L"oem.ini";
+}
+
+}  // namespace
+
+bool ZInsall::Init() {
+  NoReportId = ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kCommonKey, L"infoGUID").empty();
+  NoOldProduct = ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"UninstallString").empty() &&
+                 ZFunction::ReadRegString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"UninstallString").empty();
+  ProductVersion = ZFunction::GetSelfProductVersion();
+  if (!UserWindow) UserWindow = FindWindowW(nullptr, kUserWindowTitle);
+
+  const std::wstring folder = NewPayloadFolder();
+  if (folder.empty() || !ZFunction::CreateFolderTree(folder)) {
+    g_Log.Log("ZInsall::Init create payload folder failed:%ws", folder.c_str());
+    return false;
+  }
+  PayloadFolder = folder;
+  g_Log.Log("ZInsall::Init payload folder:%ws version:%ws", PayloadFolder.c_str(), ProductVersion.c_str());
+  // The payload packet is not read by this build yet: the run modes that need it fail.
+  return true;
+}
+
+void ZInsall::SetReportInfo(const std::wstring& iid, const std::wstring& tod1, const std::wstring& tod2,
+                            const std::wstring& productId, const std::wstring& versionTypes) {
+  if (!iid.empty()) Iid = iid;
+  if (!tod1.empty()) Tod1 = tod1;
+  if (!tod2.empty()) Tod2 = tod2;
+  if (!productId.empty()) ProductId = productId;
+  if (!versionTypes.empty()) VersionTypes = versionTypes;
+}
+
+void ZInsall::SetInstallFolderIfEmpty(const std::wstring& folder) {
+  if (InstallFolder.empty()) InstallFolder = folder;
+}
+
+std::wstring ZInsall::DefaultInstallFolder() const {
+  const std::wstring local = UserProcessMode ? LocalAppData : ZFunction::GetSpecialFolder(CSIDL_LOCAL_APPDATA);
+  return ZFunction::WithSlash(local) + L"Tallis\\Lumen Office\\";
+}
+
+std::wstring ZInsall::GetOldInstallRoot() const {
+  if (UserProcessMode) return OldInstallPath;
+  std::wstring root = ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"LocationRoot");
+  if (root.empty()) root = ZFunction::ReadRegString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"LocationRoot");
+  return root;
+}
+
+std::wstring ZInsall::UpdateInstallFolder() const {
+  std::wstring root = GetOldInstallRoot();
+  if (root.empty() || IsNewInstall()) return root;
+  ZFunction::TrimVersionFolders(root);
+  const std::wstring programFiles = ZFunction::GetSpecialFolder(CSIDL_PROGRAM_FILES);
+  const int at = programFiles.empty() ? -1 : ZFunction::ContainsNoCase(root, programFiles);
+  if (at < 0) return root;
+  const std::wstring local = UserProcessMode ? LocalAppData : ZFunction::GetSpecialFolder(CSIDL_LOCAL_APPDATA);
+  root.replace(at, programFiles.size(), local);
+  root = ZFunction::WithSlash(root);
+  for (const wchar_t* old : {L"\\Lumen Office Professional\\", L"\\Lumen Office Personal\\", L"\\Lumen Office 2007\\",
+                             L"\\Lumen Office 2009\\"}) {
+    const std::wstring from = old;
+    for (size_t p; (p = root.find(from)) != std::wstring::npos;) root.replace(p, from.size(), L"\\Lumen Office\\");
+  }
+  return root;
+}
+
+std::wstring ZInsall::GetLogPath() const {
+  std::wstring folder = UserProcessMode ? AppDataPath : ZFunction::GetSpecialFolder(CSIDL_APPDATA);
+  if (folder.empty()) return std::wstring();
+  folder = ZFunction::WithSlash(folder) + L"tallis\\office6\\log\\setup\\";
+  ZFunction::CreateFolderTree(folder);
+  return folder + L"lumensetup.log";
+}
+
+int ZInsall::NeedAdmin() {
+  if (NeedAdminValue != kOptionUnset) return NeedAdminValue;
+  const std::wstring root = GetOldInstallRoot();
+  if (root.empty()) return kOptionUnset;
+  const std::wstring value =
+      ReadProfileString(ZFunction::WithSlash(root) + L"utility\\install.ini", L"update", L"needAdmin", L"", 16);
+  if (value == L"true") NeedAdminValue = 1;
+  else if (value == L"false") NeedAdminValue = 0;
+  return NeedAdminValue;
+}
+
+bool ZInsall::IsNewInstall() const {
+  const std::wstring root = GetOldInstallRoot();
+  return !root.empty() &&
+         ReadProfileString(ZFunction::WithSlash(root) + L"utility\\install.ini", L"installinfo", L"newinstall", L"", 16) ==
+             L"true";
+}
+
+bool ZInsall::IsOemSilent() const { return ReadProfileString(OemIniPath(), L"setup", L"Silent", L"0", 4) == L"1"; }
+
+void ZInsall::ApplyOemDesktopShortcut() {
+  const std::wstring value = ReadProfileString(OemIniPath(), L"setup", L"CreateDesktopShortcut", L"", 4);
+  if (value == L"1") DesktopShortcut = 1;
+  else if (value == L"0") DesktopShortcut = 0;
+}
+
+bool ZInsall::StartLoadPacketData() {
+  g_Log.Log("ZInsall::StartLoadPacketData not available in this build");
+  return false;
+}
+
+bool ZInsall::DbgExtraceAllFiles() {
+  g_Log.Log("ZInsall::DbgExtraceAllFiles not available in this build");
+  return false;
+}
+
+bool ZInsall::StartInstall(int forceFlag, int silent, int update) {
+  ForceFlag = forceFlag;
+  Silent = silent;
+  Update = update;
+  if (InstallFolder.empty()) return false;
+  InstallFolder = ZFunction::WithSlash(InstallFolder + ProductVersion);
+  Result = 0;
+  g_Log.Log("ZInsall::StartInstall folder:%ws, the install sequence is not available in this build",
+            InstallFolder.c_str());
+  return false;
+}
+
+bool ZInsall::WaitInstall(DWORD milliseconds) {
+  if (!Thread) return true;
+  if (WaitForSingleObject(Thread, milliseconds) == WAIT_TIMEOUT) return false;
+  CloseHandle(Thread);
+  Thread = nullptr;
+  return true;
+}
+
+void ZInsall::SendExitCode(int exitCode) {
+  if (!UserWindow) UserWindow = FindWindowW(nullptr, kUserWindowTitle);
+  if (!UserWindow) return;
+  wchar_t text[20] = {};
+  swprintf(text, 20, L"%d", exitCode);
+  COPYDATASTRUCT data{kCodeExitCode, sizeof(text), text};
+  SendMessageW(UserWindow, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+}

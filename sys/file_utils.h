@@ -1,0 +1,68 @@
+// Folder, file and version helpers of the installer. Folder paths carry a trailing backslash;
+// each entry point adds one when the caller's path lacks it. Nothing throws: results are
+// booleans, and notable outcomes are written to the run log.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace ZFunction {
+
+// Appends "\" unless the path already ends in "\" or "/".
+std::wstring WithSlash(std::wstring path);
+
+// Deletes a folder tree. A file that cannot be deleted (in use) is renamed aside in its folder
+// to "<name>_d_<tick count in hex>" and registered for deletion at the next restart; when even
+// the rename fails and scheduleAtRestart is set, the file itself is registered. With
+// alsoDriverCopies, every "*.sys" file's namesake in the drivers folder is deleted too.
+// False only when a restart registration failed; the folder may then be partly deleted.
+bool DeleteFolder(const std::wstring& folder, bool alsoDriverCopies, bool scheduleAtRestart);
+
+// Removes the empty folders of a tree, bottom up; files are never touched. Always true.
+bool RemoveEmptyFolders(const std::wstring& folder);
+
+// Copies a folder tree, creating missing destination folders and overwriting files. A file that
+// cannot be copied is skipped; false when a destination folder could not be created.
+bool CopyFolder(const std::wstring& source, const std::wstring& destination);
+
+// Creates a folder with all missing parents. True when the folder exists afterwards.
+bool CreateFolderTree(const std::wstring& folder);
+
+// The program's own product version with "," replaced by "."; "0.0.0.0" when unreadable.
+std::wstring GetSelfProductVersion();
+// The product version of any file, same rules (the program's own file when path is empty).
+std::wstring GetProductVersionOf(const std::wstring& path);
+
+// The fixed file version's two 32-bit halves; false (and both 0) without a version resource.
+bool GetFileVersion(const std::wstring& path, DWORD* high, DWORD* low);
+
+// Drops one trailing separator and, when the last component is a four-number version
+// ("9.1.0.4567"), that component: C:\Suite\9.1.0.4567\ becomes C:\Suite\.
+void TrimVersionFolder(std::wstring& path);
+// Repeats the trim while the last component is a version, then ensures a trailing backslash.
+void TrimVersionFolders(std::wstring& path);
+
+// Position (in characters) of part in text, ignoring letter case; -1 when absent.
+int ContainsNoCase(const std::wstring& text, const std::wstring& part);
+
+// Reads a whole file of at most 2 MiB into an 8-bit string (cut at the first zero byte).
+constexpr DWORD kMaxTextFile = 2 * 1024 * 1024;
+bool LoadFileText(const std::wstring& path, std::string& text);
+
+// Full path of a module (the program itself for null); empty on failure.
+std::wstring GetModulePath(HMODULE module = nullptr);
+// Folder of a module's file including the final separator; empty on failure.
+std::wstring GetModuleFolder(HMODULE module = nullptr);
+// The system folder's "drivers\" subfolder, cached once known.
+std::wstring GetDriversFolder();
+
+// Registers a file for deletion at the next restart (PendingFileRenameOperations).
+bool DeleteAtRestart(const std::wstring& path);
+// The aside name of a file in use: "<folder><name>_d_<tick count in hex>".
+std::wstring AsideName(const std::wstring& folder, const std::wstring& name, DWORD tick);
+
+bool PathExists(const std::wstring& path);
+bool FolderExists(const std::wstring& path);
+
+}  // namespace ZFunction

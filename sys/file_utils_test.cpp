@@ -1,0 +1,194 @@
+// Folder, file and version helpers on real files in throw-away folders.
+#include "sys/file_utils.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "tests/support/test_support.h"
+
+using testing_support::Exists;
+using testing_support::ReadBytes;
+using testing_support::TempFolder;
+using testing_support::WriteBytes;
+
+namespace {
+
+const wchar_t kPendingKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+
+bool PendingDeletion(const std::wstring& path) {
+  const auto v = testing_support::ReadMultiString(HKEY_LOCAL_MACHINE, kPendingKey, L"PendingFileRenameOperations");
+  for (size_t i = 0; i < v.size(); i += 2)  // pairs of source and target; no target = delete
+    if (_wcsicmp(v[i].c_str(), (L"\\??\\" + path).c_str()) == 0 && (i + 1 >= v.size() || v[i + 1].empty())) return true;
+  return false;
+}
+
+std::vector<std::wstring> FilesIn(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW((folder + L"*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(fd.cFileName);
+  while (FindNextFileW(h, &fd));
+  FindClose(h);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(DeleteFolder, RemovesTreesAndMovesAsideWhatIsInUse) {
+  TempFolder dir;
+  const std::wstring root = dir / L"old\\";
+  ZFunction::CreateFolderTree(root + L"office6\\2052");
+  WriteBytes(root + L"office6\\2052\\res.dat", "r");
+  WriteBytes(root + L"readonly.txt", "x");
+  SetFileAttributesW((root + L"readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  WriteBytes(root + L"locked.dll", "in use");
+
+  // Another process holds the file open without sharing, as a running suite program would.
+  HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, L"lumen-test-hold-ready");
+  testing_support::Process holder;
+  ASSERT_TRUE(holder.Start(testing_support::BinFolder() + L"testtool.exe",
+                           L"hold \"" + root + L"locked.dll\" lumen-test-hold-ready 3000"));
+  ASSERT_EQ(WaitForSingleObject(ready, 10000), WAIT_OBJECT_0);
+
+  EXPECT_TRUE(ZFunction::DeleteFolder(root, false, true));
+
+  EXPECT_FALSE(Exists(root + L"office6"));
+  EXPECT_FALSE(Exists(root + L"readonly.txt"));
+  EXPECT_TRUE(Exists(root)) << "the folder stays while a file in it is in use";
+  const std::vector<std::wstring> left = FilesIn(root);
+  ASSERT_EQ(left.size(), 1u);
+  // Renamed aside as "<name>_d_<tick count in hex>" when the platform allows it, else kept
+  // under its own name; either way it is registered for deletion at the next restart.
+  const std::wstring& name = left[0];
+  EXPECT_EQ(name.rfind(L"locked.dll", 0), 0u);
+  if (name != L"locked.dll") {
+    EXPECT_EQ(name.substr(0, 13), L"locked.dll_d_");
+    EXPECT_EQ(name.find_first_not_of(L"0123456789abcdef", 13), std::wstring::npos) << name;
+  }
+  EXPECT_TRUE(PendingDeletion(root + name)) << "not registered: " << testing_support::Narrow(root + name);
+  holder.Wait();
+  CloseHandle(ready);
+}
+
+TEST(DeleteFolder, MissingFolderAndDriverCopies) {
+  TempFolder dir;
+  EXPECT_TRUE(ZFunction::DeleteFolder(dir / L"does-not-exist", false, false));
+
+  const std::wstring drivers = ZFunction::GetDriversFolder();
+  ASSERT_FALSE(drivers.empty());
+  ASSERT_EQ(drivers.substr(drivers.size() - 9), L"\\drivers\\");
+  WriteBytes(drivers + L"lumentestflt.sys", "driver");
+  WriteBytes(drivers + L".sys", "four characters");
+  const std::wstring root = dir / L"drv\\";
+  ZFunction::CreateFolderTree(root);
+  WriteBytes(root + L"LumenTestFlt.SYS", "copy");
+  WriteBytes(root + L".sys", "copy");
+
+  EXPECT_TRUE(ZFunction::DeleteFolder(root, true, true));
+  EXPECT_FALSE(Exists(root));
+  EXPECT_FALSE(Exists(drivers + L"lumentestflt.sys"));
+  EXPECT_TRUE(Exists(drivers + L".sys")) << "a bare \".sys\" name is not a driver";
+  DeleteFileW((drivers + L".sys").c_str());
+
+  // Without the flag the drivers folder is left alone.
+  WriteBytes(drivers + L"lumentestflt.sys", "driver");
+  ZFunction::CreateFolderTree(root);
+  WriteBytes(root + L"lumentestflt.sys", "copy");
+  EXPECT_TRUE(ZFunction::DeleteFolder(root, false, false));
+  EXPECT_TRUE(Exists(drivers + L"lumentestflt.sys"));
+  DeleteFileW((drivers + L"lumentestflt.sys").c_str());
+}
+
+TEST(FolderTree, CreateCopyAndRemoveEmpty) {
+  TempFolder dir;
+  EXPECT_TRUE(ZFunction::CreateFolderTree(dir / L"a\\b\\c"));
+  EXPECT_TRUE(ZFunction::FolderExists(dir / L"a\\b\\c"));
+  EXPECT_TRUE(ZFunction::CreateFolderTree(dir / L"a\\b\\c\\"));  // already there
+  WriteBytes(dir / L"a\\file", "f");
+  EXPECT_FALSE(ZFunction::CreateFolderTree(dir / L"a\\file\\sub"));  // a file is in the way
+  EXPECT_FALSE(ZFunction::CreateFolderTree(L"Q:\\no\\such\\drive"));
+
+  ZFunction::CreateFolderTree(dir / L"src\\oem\\img\\deep");
+  WriteBytes(dir / L"src\\oem.ini", "[setup]\r\n");
+  WriteBytes(dir / L"src\\oem\\img\\logo.png", std::string(70000, '\x89'));
+  WriteBytes(dir / L"src\\oem\\img\\deep\\中文.txt", "zh");
+  WriteBytes(dir / L"dst\\x\\oem.ini", "stale");  // does not exist: its folder is missing
+  EXPECT_TRUE(ZFunction::CopyFolder(dir / L"src", dir / L"dst\\x\\y"));
+  EXPECT_EQ(ReadBytes(dir / L"dst\\x\\y\\oem.ini"), "[setup]\r\n");
+  EXPECT_EQ(ReadBytes(dir / L"dst\\x\\y\\oem\\img\\logo.png"), std::string(70000, '\x89'));
+  EXPECT_EQ(ReadBytes(dir / L"dst\\x\\y\\oem\\img\\deep\\中文.txt"), "zh");
+  WriteBytes(dir / L"src\\oem.ini", "new");
+  EXPECT_TRUE(ZFunction::CopyFolder(dir / L"src\\", dir / L"dst\\x\\y\\"));
+  EXPECT_EQ(ReadBytes(dir / L"dst\\x\\y\\oem.ini"), "new") << "existing files are overwritten";
+  EXPECT_TRUE(ZFunction::CopyFolder(dir / L"missing", dir / L"dst2"));  // nothing to copy
+
+  ZFunction::CreateFolderTree(dir / L"e\\1\\2\\3");
+  ZFunction::CreateFolderTree(dir / L"e\\kept\\sub");
+  WriteBytes(dir / L"e\\kept\\note.txt", "n");
+  EXPECT_TRUE(ZFunction::RemoveEmptyFolders(dir / L"e"));
+  EXPECT_FALSE(Exists(dir / L"e\\1"));
+  EXPECT_FALSE(Exists(dir / L"e\\kept\\sub"));
+  EXPECT_EQ(ReadBytes(dir / L"e\\kept\\note.txt"), "n");
+}
+
+TEST(VersionFolders, TrimOneOrAll) {
+  struct Case {
+    const wchar_t *in, *one, *all;
+  } cases[] = {
+      {L"C:\\Suite\\9.1.0.4567\\", L"C:\\Suite\\", L"C:\\Suite\\"},
+      {L"C:\\Suite\\9.1.0.4567\\1.2.3.4\\", L"C:\\Suite\\9.1.0.4567\\", L"C:\\Suite\\"},
+      {L"C:\\Suite\\Programs\\", L"C:\\Suite\\Programs", L"C:\\Suite\\Programs\\"},
+      {L"C:\\Suite\\1.2.3\\", L"C:\\Suite\\1.2.3", L"C:\\Suite\\1.2.3\\"},
+      {L"C:/Suite/9.1.0.4567", L"C:/Suite\\", L"C:/Suite\\"},
+      {L"9.1.0.4567", L"9.1.0.4567", L"9.1.0.4567\\"},
+      {L"", L"", L""},
+  };
+  for (const Case& c : cases) {
+    std::wstring one = c.in, all = c.in;
+    ZFunction::TrimVersionFolder(one);
+    ZFunction::TrimVersionFolders(all);
+    EXPECT_EQ(one, c.one) << testing_support::Narrow(c.in);
+    EXPECT_EQ(all, c.all) << testing_support::Narrow(c.in);
+  }
+}
+
+TEST(Files, LoadFileTextLimitsAndZeroBytes) {
+  TempFolder dir;
+  std::string text;
+  WriteBytes(dir / L"limit", std::string(ZFunction::kMaxTextFile, 'a'));
+  EXPECT_TRUE(ZFunction::LoadFileText(dir / L"limit", text));
+  EXPECT_EQ(text.size(), ZFunction::kMaxTextFile);
+  WriteBytes(dir / L"over", std::string(ZFunction::kMaxTextFile + 1, 'a'));
+  EXPECT_FALSE(ZFunction::LoadFileText(dir / L"over", text));
+  WriteBytes(dir / L"zero", std::string("abc\0def", 7));
+  EXPECT_TRUE(ZFunction::LoadFileText(dir / L"zero", text));
+  EXPECT_EQ(text, "abc");
+  WriteBytes(dir / L"empty", "");
+  EXPECT_TRUE(ZFunction::LoadFileText(dir / L"empty", text));
+  EXPECT_EQ(text, "");
+  EXPECT_FALSE(ZFunction::LoadFileText(dir / L"missing", text));
+}
+
+TEST(Files, VersionsModulePathsAndCaseFreeSearch) {
+  const std::wstring setup = testing_support::BinFolder() + L"setup.exe";
+  EXPECT_EQ(ZFunction::GetProductVersionOf(setup), LUMEN_TEST_PRODUCT_VERSION);
+  DWORD high = 1, low = 1;
+  ASSERT_TRUE(ZFunction::GetFileVersion(setup, &high, &low));
+  EXPECT_EQ(HIWORD(high), 9);
+  EXPECT_EQ(LOWORD(low), 4720);
+  // The test program itself carries no version resource.
+  EXPECT_EQ(ZFunction::GetSelfProductVersion(), L"0.0.0.0");
+  EXPECT_FALSE(ZFunction::GetFileVersion(ZFunction::GetModulePath(), &high, &low));
+  EXPECT_EQ(high | low, 0u);
+
+  const std::wstring folder = ZFunction::GetModuleFolder();
+  EXPECT_EQ(folder.back(), L'\\');
+  EXPECT_EQ(ZFunction::GetModulePath().rfind(folder, 0), 0u);
+
+  EXPECT_EQ(ZFunction::ContainsNoCase(L"C:\\Program Files\\Tallis", L"program files"), 3);
+  EXPECT_EQ(ZFunction::ContainsNoCase(L"abc", L"abcd"), -1);
+}
+
+}  // namespace

@@ -1,0 +1,74 @@
+// Starting programs (also with the desktop user's rights), finding the suite's running
+// programs, tokens and the few questions the installer asks about Windows itself.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace ZFunction {
+
+// Starts a program through the shell. wait: 0 = return at once, INFINITE = until it ends,
+// else at most that many ms. show: non-zero shows it with the default show mode, 0 hides it.
+// True when the program was started (a missing file gives false without a log line).
+bool RunApp(const std::wstring& path, const std::wstring& params, DWORD wait, int show);
+
+// Starts a program with the rights of the user at the desktop: through the desktop shell when
+// the installer runs elevated above a limited desktop shell, else like RunApp.
+bool RunAppAsShellUser(const std::wstring& path, const std::wstring& params, DWORD wait, int show);
+
+// Asks the desktop shell (explorer) to start the program, so it runs with the shell's rights.
+bool ShellExecuteFromDesktop(const std::wstring& path, const std::wstring& params);
+
+bool IsUacEnabled();
+bool IsAdminMember();
+bool IsTokenElevationSplit();
+
+// Ends the suite's helper programs (exit code 4) and returns the executable name of the first
+// suite program that blocks an installation, or an empty string. Processes started from the
+// installer's own file are passed over. Also stops the suite's update service.
+std::wstring FindBlockingSuiteProcess();
+// The same walk over given name lists, for a given own path (the testable core).
+std::wstring FindBlockingProcess(const std::wstring& ownPath, const std::vector<const wchar_t*>& helpers,
+                                 const std::vector<const wchar_t*>& blocking);
+
+bool GetModuleFileOfProcess(DWORD processId, std::wstring& path);
+
+void MarkCompatibilityAssistantDone();
+
+// Token of the desktop shell of this session; 0 on success, else a result code.
+HRESULT GetShellUserToken(HANDLE* token);
+bool IsSameTokenUser(HANDLE a, HANDLE b);
+
+bool IsOldWindows();
+bool IsVistaOrLater();
+// False when the system language is a traditional-Chinese one (1028, 3076, 5124).
+bool IsNotTraditionalChineseLang();
+bool IsTraditionalChineseLangId(LANGID id);
+// XP is 5.1; anything newer counts as XP or later.
+bool IsXpOrLaterVersion(DWORD major, DWORD minor);
+// The Windows version as the platform reports it to this program.
+void GetWindowsVersion(DWORD* major, DWORD* minor);
+
+// The user's special folder (CSIDL value), without creating it; empty when unknown.
+std::wstring GetSpecialFolder(int csidl);
+
+// The desktop user's local application data folder and, when the installer runs as another
+// account, an open handle to that user's registry root.
+class ShellUserProfile {
+ public:
+  ShellUserProfile();
+  ~ShellUserProfile();
+  ShellUserProfile(const ShellUserProfile&) = delete;
+  ShellUserProfile& operator=(const ShellUserProfile&) = delete;
+
+  const std::wstring& LocalAppData() const { return LocalAppData_; }
+  HKEY UserRoot() const { return UserRoot_; }  // null: use HKEY_CURRENT_USER
+
+ private:
+  std::wstring LocalAppData_;
+  HKEY UserRoot_ = nullptr;
+};
+
+}  // namespace ZFunction

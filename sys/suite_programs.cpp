@@ -1,0 +1,30 @@
+#include "sys/suite_programs.h"
+
+namespace suite {
+
+const std::vector<const wchar_t*>& HelperPrograms() {
+  static const std::vector<const wchar_t*> names = {
+      L"lmoupdatecheck.exe", L"lmoupdatecheckex.exe", L"lumenupdsvr.exe", L"lmorepair.exe",
+      L"lmosmarttag.exe",    L"desktoptip.exe",       L"zlumenlive.exe",  L"cirrus.exe",
+  };
+  return names;
+}
+
+const std::vector<const wchar_t*>& BlockingPrograms() {
+  static const std::vector<const wchar_t*> names = {
+      L"lumen.exe",     L"grid.exe",          L"deck.exe",       L"lmoerr.exe",      L"lmocrashrpt.exe",
+      L"lmonotify.exe", L"lumenupdate.exe",   L"setlang.exe",    L"lmoweb.exe",      L"lmoremoteinfo.exe",
+      L"config.exe",    L"lmotemplate.exe",   L"lumenmail.exe",  L"lmomisc.exe",
+  };
+  return names;
+}
+
+const std::vector<const wchar_t*>& InUsePrograms() {
+  static const std::vector<const wchar_t*> names = {
+      L"lumen.exe",     L"grid.exe",   L"deck.exe",    L"lmomisc.exe",    L"lumenupdate.exe", L"lmonotify.exe",
+      L"config.exe",    L"setlang.exe", L"desktoptip.exe", L"lmoerr.exe", L"lmocrashrpt.exe",
+  };
+  return names;
+}
+
+}  // namespace suite

@@ -1,0 +1,110 @@
+#include "tests/support/test_support.h"
+
+#include <stdio.h>
+
+#include "sys/file_utils.h"
+
+namespace testing_support {
+
+TempFolder::TempFolder() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH, temp);
+  static LONG counter = 0;
+  wchar_t name[64];
+  swprintf(name, 64, L"lumentest-%lu-%lu-%ld\\", GetCurrentProcessId(), GetTickCount(), InterlockedIncrement(&counter));
+  path_ = ZFunction::WithSlash(temp) + name;
+  ZFunction::CreateFolderTree(path_);
+}
+
+TempFolder::~TempFolder() { ZFunction::DeleteFolder(path_, false, false); }
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return;
+  DWORD done = 0;
+  WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+  CloseHandle(f);
+}
+
+std::string ReadBytes(const std::wstring& path) {
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return std::string();
+  std::string data;
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(f, buffer, sizeof(buffer), &got, nullptr) && got > 0) data.append(buffer, got);
+  CloseHandle(f);
+  return data;
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::wstring BinFolder() { return ZFunction::GetModuleFolder(); }
+
+Process::~Process() {
+  if (info_.hProcess) CloseHandle(info_.hProcess);
+  if (info_.hThread) CloseHandle(info_.hThread);
+}
+
+bool Process::Start(const std::wstring& program, const std::wstring& params, const std::wstring& folder) {
+  std::wstring line = L"\"" + program + L"\" " + params;
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  return CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &si, &info_) != FALSE;
+}
+
+int Process::Wait(DWORD ms) {
+  if (!info_.hProcess || WaitForSingleObject(info_.hProcess, ms) != WAIT_OBJECT_0) return -1;
+  DWORD code = 0;
+  GetExitCodeProcess(info_.hProcess, &code);
+  return static_cast<int>(code);
+}
+
+void Process::Kill() {
+  if (info_.hProcess) TerminateProcess(info_.hProcess, 99);
+}
+
+int Run(const std::wstring& program, const std::wstring& params, DWORD ms) {
+  Process p;
+  if (!p.Start(program, params)) return -1;
+  return p.Wait(ms);
+}
+
+std::vector<std::wstring> ReadMultiString(HKEY root, const wchar_t* key, const wchar_t* name) {
+  std::vector<std::wstring> values;
+  HKEY k;
+  if (RegOpenKeyExW(root, key, 0, KEY_READ, &k) != ERROR_SUCCESS) return values;
+  DWORD type = 0, bytes = 0;
+  if (RegQueryValueExW(k, name, nullptr, &type, nullptr, &bytes) == ERROR_SUCCESS && type == REG_MULTI_SZ) {
+    std::wstring data(bytes / 2 + 2, L'\0');
+    RegQueryValueExW(k, name, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &bytes);
+    // Pending renames come in pairs whose second string may be empty: walk by length, not
+    // up to the first empty string.
+    const size_t end = bytes / 2;
+    for (size_t at = 0; at < end;) {
+      const size_t len = wcslen(data.c_str() + at);
+      if (at + len < end || len > 0) values.emplace_back(data.c_str() + at, len);
+      at += len + 1;
+    }
+    while (!values.empty() && values.back().empty()) values.pop_back();
+  }
+  RegCloseKey(k);
+  return values;
+}
+
+std::wstring Widen(const std::string& s) {
+  std::wstring w(s.size(), L'\0');
+  w.resize(MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &w[0], static_cast<int>(w.size())));
+  return w;
+}
+
+std::string Narrow(const std::wstring& w) {
+  std::string s(w.size() * 4, '\0');
+  s.resize(WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &s[0], static_cast<int>(s.size()),
+                               nullptr, nullptr));
+  return s;
+}
+
+}  // namespace testing_support

@@ -1,0 +1,58 @@
+// Helpers shared by the test programs: throw-away folders, files, and starting the helper
+// programs that sit beside the test programs.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// A fresh folder below the temporary folder, removed with its contents when the object ends.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::wstring& Path() const { return path_; }  // ends in a backslash
+  std::wstring operator/(const std::wstring& name) const { return path_ + name; }
+
+ private:
+  std::wstring path_;
+};
+
+void WriteBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadBytes(const std::wstring& path);
+bool Exists(const std::wstring& path);
+
+// The folder of the running test program (ends in a backslash); helper programs live there.
+std::wstring BinFolder();
+
+// A started program. Wait returns its exit code, or -1 on time-out.
+class Process {
+ public:
+  Process() = default;
+  Process(Process&& o) noexcept : info_(o.info_) { o.info_ = {}; }
+  ~Process();
+  bool Start(const std::wstring& program, const std::wstring& params, const std::wstring& folder = L"");
+  int Wait(DWORD ms = 60000);
+  DWORD Id() const { return info_.dwProcessId; }
+  HANDLE Handle() const { return info_.hProcess; }
+  void Kill();
+
+ private:
+  PROCESS_INFORMATION info_{};
+};
+
+// Runs a program to its end and returns the exit code (-1 when it could not start or hung).
+int Run(const std::wstring& program, const std::wstring& params, DWORD ms = 60000);
+
+// The strings of a REG_MULTI_SZ value in order, empty strings included; empty when missing.
+std::vector<std::wstring> ReadMultiString(HKEY root, const wchar_t* key, const wchar_t* name);
+
+std::wstring Widen(const std::string& s);
+std::string Narrow(const std::wstring& s);
+
+}  // namespace testing_support

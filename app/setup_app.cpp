@@ -56,17 +56,17 @@ std::vector<std::wstring> ProcessArguments() {
   return args;
 }
 
+BOOL CALLBACK CollectUserWindow(HWND hwnd, LPARAM param) {
+  wchar_t title[64] = {};
+  if (GetWindowTextW(hwnd, title, 64) > 0 && wcscmp(title, kUserWindowTitle) == 0)
+    reinterpret_cast<std::set<HWND>*>(param)->insert(hwnd);
+  return TRUE;
+}
+
 // The top-level windows titled "lumensetup_message" that exist now.
 std::set<HWND> UserWindows() {
   std::set<HWND> found;
-  EnumWindows(
-      [](HWND hwnd, LPARAM param) -> BOOL {
-        wchar_t title[64] = {};
-        if (GetWindowTextW(hwnd, title, 64) > 0 && wcscmp(title, kUserWindowTitle) == 0)
-          reinterpret_cast<std::set<HWND>*>(param)->insert(hwnd);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumWindows(CollectUserWindow, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 

@@ -51,7 +51,8 @@ bool ZInsall::Init() {
     return false;
   }
   PayloadFolder = folder;
-  g_Log.Log("ZInsall::Init payload folder:%ws version:%ws", PayloadFolder.c_str(), ProductVersion.c_str());
+  g_Log.Log("ZInsall::Init payload folder:%ws version:%ws user process mode:%d", PayloadFolder.c_str(),
+            ProductVersion.c_str(), UserProcessMode);
   // The payload packet is not read by this build yet: the run modes that need it fail.
   return true;
 }

@@ -1,0 +1,98 @@
+// Starting programs and finding the suite's running programs, with the test tool standing in
+// for the suite's programs under their real names.
+#include "sys/process_utils.h"
+
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include "sys/file_utils.h"
+#include "sys/registry.h"
+#include "sys/suite_programs.h"
+#include "tests/support/test_support.h"
+
+using testing_support::Process;
+using testing_support::TempFolder;
+
+namespace {
+
+std::wstring CopyTool(const TempFolder& dir, const wchar_t* name) {
+  const std::wstring path = dir / name;
+  CopyFileW((testing_support::BinFolder() + L"testtool.exe").c_str(), path.c_str(), FALSE);
+  return path;
+}
+
+bool IsRunning(const wchar_t* exeName) {
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32W e{};
+  e.dwSize = sizeof(e);
+  bool found = false;
+  for (BOOL more = Process32FirstW(snap, &e); more && !found; more = Process32NextW(snap, &e))
+    found = _wcsicmp(e.szExeFile, exeName) == 0;
+  CloseHandle(snap);
+  return found;
+}
+
+TEST(FindBlockingProcess, EndsHelpersNamesBlockersAndPassesOverItself) {
+  TempFolder dir;
+  Process helper, blocker, self;
+  ASSERT_TRUE(helper.Start(CopyTool(dir, L"desktoptip.exe"), L"sleep 60000"));
+  ASSERT_TRUE(self.Start(CopyTool(dir, L"lmomisc.exe"), L"sleep 60000"));
+  const std::wstring own = dir / L"lmomisc.exe";
+  Sleep(200);
+
+  // Only the helper and the installer's own file run: the helper is ended with exit code 4.
+  EXPECT_EQ(ZFunction::FindBlockingProcess(own, suite::HelperPrograms(), suite::BlockingPrograms()), L"");
+  EXPECT_EQ(helper.Wait(5000), 4);
+  EXPECT_EQ(self.Wait(0), -1) << "the installer's own path is passed over";
+
+  ASSERT_TRUE(blocker.Start(CopyTool(dir, L"Deck.exe"), L"sleep 60000"));
+  Sleep(200);
+  EXPECT_EQ(ZFunction::FindBlockingProcess(own, suite::HelperPrograms(), suite::BlockingPrograms()), L"Deck.exe");
+  EXPECT_EQ(blocker.Wait(0), -1) << "a blocking program is only named, never ended";
+  // Another copy of the same name elsewhere is not the installer.
+  EXPECT_EQ(ZFunction::FindBlockingProcess(dir / L"other\\lmomisc.exe", {}, {L"lmomisc.exe"}), L"lmomisc.exe");
+  blocker.Kill();
+  self.Kill();
+  blocker.Wait();
+  self.Wait();
+}
+
+TEST(RunApp, MissingFileWaitAndNoWait) {
+  TempFolder dir;
+  EXPECT_FALSE(ZFunction::RunApp(dir / L"missing.exe", L"", 0, 1));
+
+  const std::wstring tool = CopyTool(dir, L"lumentestwait.exe");
+  EXPECT_TRUE(ZFunction::RunApp(tool, L"sleep 400", INFINITE, 0));
+  EXPECT_FALSE(IsRunning(L"lumentestwait.exe")) << "waited until the program ended";
+
+  EXPECT_TRUE(ZFunction::RunApp(tool, L"sleep 3000", 0, 0));
+  EXPECT_TRUE(IsRunning(L"lumentestwait.exe")) << "returned at once";
+  EXPECT_TRUE(ZFunction::RunApp(tool, L"sleep 3000", 100, 0));  // a wait that runs out still counts
+  for (DWORD start = GetTickCount(); IsRunning(L"lumentestwait.exe") && GetTickCount() - start < 10000;) Sleep(50);
+}
+
+TEST(WindowsQuestions, VersionAndLanguageRules) {
+  EXPECT_FALSE(ZFunction::IsXpOrLaterVersion(5, 0));  // Windows 2000
+  EXPECT_FALSE(ZFunction::IsXpOrLaterVersion(4, 10));
+  EXPECT_TRUE(ZFunction::IsXpOrLaterVersion(5, 1));
+  EXPECT_TRUE(ZFunction::IsXpOrLaterVersion(5, 2));
+  EXPECT_TRUE(ZFunction::IsXpOrLaterVersion(6, 0));
+  EXPECT_TRUE(ZFunction::IsXpOrLaterVersion(10, 0));
+  for (LANGID id : {1028, 3076, 5124}) EXPECT_TRUE(ZFunction::IsTraditionalChineseLangId(id)) << id;
+  for (LANGID id : {2052, 4100, 1033, 0, 1029}) EXPECT_FALSE(ZFunction::IsTraditionalChineseLangId(id)) << id;
+}
+
+TEST(WindowsQuestions, TokensAndCompatibilityMark) {
+  EXPECT_EQ(ZFunction::GetShellUserToken(nullptr), E_INVALIDARG);
+  EXPECT_TRUE(ZFunction::IsAdminMember());  // under Wine the user is an administrator
+
+  ZFunction::MarkCompatibilityAssistantDone();
+  const wchar_t* key =
+      L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Compatibility Assistant\\Persisted";
+  wchar_t longPath[MAX_PATH] = {};
+  GetLongPathNameW(ZFunction::GetModulePath().c_str(), longPath, MAX_PATH);
+  EXPECT_EQ(ZFunction::ReadRegDword(HKEY_CURRENT_USER, key, longPath, 0), 1u);
+}
+
+}  // namespace

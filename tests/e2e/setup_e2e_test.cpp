@@ -1,0 +1,287 @@
+// The real setup program under Wine, started and answered as a user would: message boxes are
+// found by their caption and their buttons pressed from this process; the user-level copy is
+// found among the running processes and its exit code read.
+#include <windows.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "sys/file_utils.h"
+#include "sys/registry.h"
+#include "sys/suite_programs.h"
+#include "tests/support/test_support.h"
+
+using testing_support::Process;
+using testing_support::TempFolder;
+
+namespace {
+
+std::wstring SpecialFolder(int csidl) {
+  wchar_t path[MAX_PATH] = {};
+  SHGetFolderPathW(nullptr, csidl, nullptr, 0, path);
+  return path;
+}
+
+std::wstring LogPath() { return SpecialFolder(CSIDL_APPDATA) + L"\\tallis\\office6\\log\\setup\\lumensetup.log"; }
+std::wstring HandOverPath() { return SpecialFolder(CSIDL_LOCAL_APPDATA) + L"\\tempinstall.ini"; }
+
+// A copy of the setup program in a folder of its own, as a user's downloads folder.
+struct Installer {
+  TempFolder dir;
+  std::wstring exe = dir / L"setup.exe";
+  Installer() { CopyFileW((testing_support::BinFolder() + L"setup.exe").c_str(), exe.c_str(), FALSE); }
+};
+
+// Process ids of running programs started by `parent`.
+std::set<DWORD> ChildrenOf(DWORD parent) {
+  std::set<DWORD> ids;
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32W e{};
+  e.dwSize = sizeof(e);
+  for (BOOL more = Process32FirstW(snap, &e); more; more = Process32NextW(snap, &e))
+    if (e.th32ParentProcessID == parent && _wcsicmp(e.szExeFile, L"setup.exe") == 0) ids.insert(e.th32ProcessID);
+  CloseHandle(snap);
+  return ids;
+}
+
+// The user-level copy that the setup program `parent` starts beside itself: opened as soon as
+// it appears, so its exit code can be read after it ended.
+HANDLE WaitForUserCopy(const Process& parent, DWORD ms = 10000) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < ms;) {
+    for (DWORD id : ChildrenOf(parent.Id()))
+      if (HANDLE h = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id)) return h;
+    if (WaitForSingleObject(parent.Handle(), 0) == WAIT_OBJECT_0) return nullptr;
+    Sleep(2);
+  }
+  return nullptr;
+}
+
+int ExitCodeOf(HANDLE process, DWORD ms = 20000) {
+  if (!process || WaitForSingleObject(process, ms) != WAIT_OBJECT_0) return -1;
+  DWORD code = 0;
+  GetExitCodeProcess(process, &code);
+  CloseHandle(process);
+  return static_cast<int>(code);
+}
+
+struct Box {
+  HWND hwnd = nullptr;
+  std::wstring text;
+};
+
+// Waits for a message box titled "Lumen Office" that belongs to process `pid`.
+Box WaitForBox(DWORD pid, DWORD ms = 20000) {
+  struct Search {
+    DWORD pid;
+    HWND found;
+  } search{pid, nullptr};
+  for (DWORD start = GetTickCount(); GetTickCount() - start < ms; Sleep(20)) {
+    EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(param);
+          wchar_t title[64] = {}, cls[16] = {};
+          DWORD owner = 0;
+          GetWindowThreadProcessId(hwnd, &owner);
+          GetWindowTextW(hwnd, title, 64);
+          GetClassNameW(hwnd, cls, 16);
+          if (owner == s->pid && wcscmp(title, L"Lumen Office") == 0 && wcscmp(cls, L"#32770") == 0) {
+            s->found = hwnd;
+            return FALSE;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (search.found) {
+      wchar_t text[512] = {};
+      GetDlgItemTextW(search.found, 0xFFFF, text, 512);  // the box's message text
+      return Box{search.found, text};
+    }
+  }
+  return Box{};
+}
+
+// Presses a button of a message box the way a click does.
+void Press(const Box& box, int button) {
+  HWND control = GetDlgItem(box.hwnd, button);
+  ASSERT_NE(control, nullptr) << "no button " << button;
+  PostMessageW(box.hwnd, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(control));
+}
+
+std::string LogText() { return testing_support::ReadBytes(LogPath()); }
+
+class SetupProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    DeleteFileW(LogPath().c_str());
+    RegDeleteTreeW(HKEY_CURRENT_USER, suite::kUninstallKey);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, suite::kUninstallKey);
+    ZFunction::DeleteRegValue(HKEY_CURRENT_USER, suite::kUserSettingKey, L"InstallState");
+  }
+};
+
+TEST_F(SetupProgram, AdministratorRunStartsUserCopyHandsOverAndEndsItWithTheExitCode) {
+  Installer setup;
+  // An older installation recorded in the user's hive: the user-level copy hands its folder
+  // over in tempinstall.ini, and the update run takes its folder from there.
+  ZFunction::WriteRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"LocationRoot", L"C:\\OldLumen\\9.0.0.1\\");
+  ZFunction::WriteRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"StartMenuDir", L"Lumen Office");
+  DeleteFileW(HandOverPath().c_str());
+
+  Process first;
+  ASSERT_TRUE(first.Start(setup.exe, L"-update -notCreateIcons", setup.dir.Path()));
+  HANDLE userCopy = WaitForUserCopy(first);
+  ASSERT_NE(userCopy, nullptr) << "the administrator's run starts a user-level copy";
+  const int code = first.Wait();
+  // The install sequence does not exist in this build yet, so the run ends as failed.
+  EXPECT_EQ(code, 2);
+  EXPECT_EQ(ExitCodeOf(userCopy), code) << "the user-level copy ends with the code it was sent";
+  EXPECT_FALSE(testing_support::Exists(HandOverPath())) << "read and deleted by the elevated copy";
+  EXPECT_EQ(ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUserSettingKey, L"InstallState"), L"1");
+
+  const std::string log = LogText();
+  EXPECT_NE(log.find("user process mode:1"), std::string::npos) << log;
+  EXPECT_NE(log.find("  update Install\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("  update install path:C:\\OldLumen\\\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("  g_App.Run return:0\r\n"), std::string::npos) << log;
+}
+
+TEST_F(SetupProgram, UserCopyAloneWritesHandOverAndObeysItsMessages) {
+  Installer setup;
+  ZFunction::WriteRegString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"LocationRoot", L"D:\\Machine\\");
+  ZFunction::WriteRegString(HKEY_CURRENT_USER, suite::kUpdateInfoKey, L"waitclearversions", L"9.0.0.1;9.0.0.2");
+  const HWND before = FindWindowW(nullptr, L"lumensetup_message");
+  ASSERT_EQ(before, nullptr) << "a user-level window of an earlier test is still there";
+
+  Process copy;
+  ASSERT_TRUE(copy.Start(setup.exe, L"-downpower", setup.dir.Path()));
+  HWND window = nullptr;
+  for (DWORD start = GetTickCount(); !window && GetTickCount() - start < 10000; Sleep(5))
+    window = FindWindowW(nullptr, L"lumensetup_message");
+  ASSERT_NE(window, nullptr);
+  EXPECT_FALSE(IsWindowVisible(window));
+
+  const std::wstring file = HandOverPath();
+  auto key = [&file](const wchar_t* name) {
+    wchar_t v[520] = {};
+    GetPrivateProfileStringW(L"install", name, L"<missing>", v, 520, file.c_str());
+    return std::wstring(v);
+  };
+  EXPECT_EQ(key(L"localappdata"), SpecialFolder(CSIDL_LOCAL_APPDATA));
+  EXPECT_EQ(key(L"appdatapath"), SpecialFolder(CSIDL_APPDATA));
+  EXPECT_EQ(key(L"newcurinstallpath"), L"");  // the user's own hive has none
+  EXPECT_EQ(key(L"oldinstallpath"), L"D:\\Machine\\");
+  EXPECT_EQ(key(L"waitclearlist"), L"9.0.0.1;9.0.0.2");
+
+  // Malformed requests are ignored: no terminator, unknown code, no data.
+  wchar_t noZero[3] = {L'7', L'7', L'7'};
+  COPYDATASTRUCT bad1{8, sizeof(noZero), noZero};
+  COPYDATASTRUCT bad2{99, sizeof(noZero), noZero};
+  COPYDATASTRUCT bad3{8, 0, nullptr};
+  for (COPYDATASTRUCT* d : {&bad1, &bad2, &bad3}) SendMessageW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(d));
+  EXPECT_EQ(copy.Wait(300), -1) << "still running";
+
+  wchar_t text[20] = L"4";
+  COPYDATASTRUCT exitCode{8, sizeof(text), text};
+  SendMessageW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&exitCode));
+  EXPECT_EQ(copy.Wait(), 4);
+  DeleteFileW(file.c_str());
+  ZFunction::DeleteRegValue(HKEY_CURRENT_USER, suite::kUpdateInfoKey, L"waitclearversions");
+
+  // Message 1235 ends the copy with 0.
+  Process second;
+  ASSERT_TRUE(second.Start(setup.exe, L"-downpower", setup.dir.Path()));
+  window = nullptr;
+  for (DWORD start = GetTickCount(); !window && GetTickCount() - start < 10000; Sleep(5))
+    window = FindWindowW(nullptr, L"lumensetup_message");
+  ASSERT_NE(window, nullptr);
+  PostMessageW(window, WM_USER + 211, 0, 0);
+  EXPECT_EQ(second.Wait(), 0);
+  DeleteFileW(file.c_str());
+}
+
+TEST_F(SetupProgram, RunningSuiteProgramAndSecondSetup) {
+  Installer setup;
+  // A suite program that keeps running: the test tool under the word processor's name.
+  TempFolder suiteDir;
+  const std::wstring word = suiteDir / L"lumen.exe";
+  ASSERT_TRUE(CopyFileW((testing_support::BinFolder() + L"testtool.exe").c_str(), word.c_str(), FALSE));
+  Process running;
+  ASSERT_TRUE(running.Start(word, L"sleep 60000"));
+
+  Process first;
+  ASSERT_TRUE(first.Start(setup.exe, L"-s", setup.dir.Path()));
+  HANDLE firstUser = WaitForUserCopy(first);
+  const Box m5 = WaitForBox(first.Id());
+  ASSERT_NE(m5.hwnd, nullptr) << "the first setup asks to close the running program";
+  EXPECT_EQ(m5.text, L"有一个 Lumen Office 应用程序实例 lumen.exe 在运行，请关闭后重试！");
+
+  // A second setup while the first one runs: M3 and exit code 3, and only its own user-level
+  // copy is ended with that code.
+  Process second;
+  ASSERT_TRUE(second.Start(setup.exe, L"-s", setup.dir.Path()));
+  HANDLE secondUser = WaitForUserCopy(second);
+  const Box m3 = WaitForBox(second.Id());
+  ASSERT_NE(m3.hwnd, nullptr);
+  EXPECT_EQ(m3.text, L"系统中有另一个安装程序正在运行，不能同时运行多个安装程序！");
+  Press(m3, IDOK);
+  EXPECT_EQ(second.Wait(), 3);
+  EXPECT_EQ(ExitCodeOf(secondUser), 3);
+  EXPECT_EQ(WaitForSingleObject(firstUser, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the first pair is untouched";
+
+  // Retry while the program still runs asks again; after it was closed the run goes on.
+  Press(m5, IDRETRY);
+  Sleep(300);
+  const Box again = WaitForBox(first.Id());
+  ASSERT_NE(again.hwnd, nullptr);
+  running.Kill();
+  running.Wait();
+  Press(again, IDRETRY);
+  EXPECT_EQ(first.Wait(), 2);  // past the checks; the install sequence is not in this build
+  EXPECT_EQ(ExitCodeOf(firstUser), 2);
+  const std::string log = LogText();
+  EXPECT_NE(log.find("  Exist Lumen Process:lumen.exe\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("  One instance is running\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("  g_App.Run...\r\n"), std::string::npos) << log;
+}
+
+TEST_F(SetupProgram, CancelWhileSuiteProgramRunsEndsWithFour) {
+  Installer setup;
+  TempFolder suiteDir;
+  const std::wstring sheet = suiteDir / L"GRID.EXE";  // names compare without regard to case
+  ASSERT_TRUE(CopyFileW((testing_support::BinFolder() + L"testtool.exe").c_str(), sheet.c_str(), FALSE));
+  Process running;
+  ASSERT_TRUE(running.Start(sheet, L"sleep 60000"));
+  Process run;
+  ASSERT_TRUE(run.Start(setup.exe, L"-s", setup.dir.Path()));
+  HANDLE user = WaitForUserCopy(run);
+  const Box box = WaitForBox(run.Id());
+  ASSERT_NE(box.hwnd, nullptr);
+  Press(box, IDCANCEL);
+  EXPECT_EQ(run.Wait(), 4);
+  EXPECT_EQ(ExitCodeOf(user), 4);
+  running.Kill();
+}
+
+// Run by its own ctest entry, with Wine's system language set to traditional Chinese.
+TEST_F(SetupProgram, TraditionalChineseSystemLanguageIsRefused) {
+  ASSERT_EQ(GetSystemDefaultLangID(), 1028) << "this test needs a zh_TW system language";
+  Installer setup;
+  Process run;
+  ASSERT_TRUE(run.Start(setup.exe, L"-s", setup.dir.Path()));
+  HANDLE user = WaitForUserCopy(run);
+  const Box box = WaitForBox(run.Id());
+  ASSERT_NE(box.hwnd, nullptr);
+  EXPECT_EQ(box.text, L"非常抱歉，该安装包仅限中国大陆使用！");
+  Press(box, IDOK);
+  EXPECT_EQ(run.Wait(), 6);
+  EXPECT_EQ(ExitCodeOf(user), 6);
+  const std::string log = LogText();
+  EXPECT_NE(log.find("  LanguageId is not support\r\n"), std::string::npos) << log;
+  EXPECT_EQ(log.find("g_Install.Init"), std::string::npos) << "nothing of the engine ran";
+}
+
+}  // namespace

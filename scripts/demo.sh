@@ -28,4 +28,5 @@ echo "== the log: ${log#"$LUMEN_WINEPREFIX/"}"
 if [ -f "$log" ]; then tr -d '\r' <"$log" | tail -n 20; else echo "(no log written)"; fi
 echo
 echo "== processes left behind (the user-level copy must have ended with the same code)"
-pgrep -af 'setup.exe' || echo "none"
+# Wine shows Windows programs by their Windows path; zombies ([setup.exe]) have ended.
+pgrep -af '^[A-Z]:\\.*setup\.exe' || echo "none"

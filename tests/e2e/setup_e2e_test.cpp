@@ -32,8 +32,10 @@ std::wstring HandOverPath() { return SpecialFolder(CSIDL_LOCAL_APPDATA) + L"\\te
 // A copy of the setup program in a folder of its own, as a user's downloads folder.
 struct Installer {
   TempFolder dir;
-  std::wstring exe = dir / L"setup.exe";
-  Installer() { CopyFileW((testing_support::BinFolder() + L"setup.exe").c_str(), exe.c_str(), FALSE); }
+  std::wstring exe;
+  explicit Installer(const wchar_t* name = L"setup.exe") : exe(dir / name) {
+    CopyFileW((testing_support::BinFolder() + L"setup.exe").c_str(), exe.c_str(), FALSE);
+  }
 };
 
 // Process ids of running programs started by `parent`.
@@ -43,7 +45,7 @@ std::set<DWORD> ChildrenOf(DWORD parent) {
   PROCESSENTRY32W e{};
   e.dwSize = sizeof(e);
   for (BOOL more = Process32FirstW(snap, &e); more; more = Process32NextW(snap, &e))
-    if (e.th32ParentProcessID == parent && _wcsicmp(e.szExeFile, L"setup.exe") == 0) ids.insert(e.th32ProcessID);
+    if (e.th32ParentProcessID == parent) ids.insert(e.th32ProcessID);
   CloseHandle(snap);
   return ids;
 }
@@ -248,6 +250,20 @@ TEST_F(SetupProgram, RunningSuiteProgramAndSecondSetup) {
   EXPECT_NE(log.find("  g_App.Run...\r\n"), std::string::npos) << log;
 }
 
+// Starts a silent run, answers the message box it shows with `button`, and checks the text,
+// the exit code, and that the user-level copy ends with the same code.
+void ExpectRefused(const Installer& setup, const std::wstring& text, int button, int code) {
+  Process run;
+  ASSERT_TRUE(run.Start(setup.exe, L"-s", setup.dir.Path()));
+  HANDLE user = WaitForUserCopy(run);
+  const Box box = WaitForBox(run.Id());
+  ASSERT_NE(box.hwnd, nullptr);
+  EXPECT_EQ(box.text, text);
+  Press(box, button);
+  EXPECT_EQ(run.Wait(), code);
+  EXPECT_EQ(ExitCodeOf(user), code);
+}
+
 TEST_F(SetupProgram, CancelWhileSuiteProgramRunsEndsWithFour) {
   Installer setup;
   TempFolder suiteDir;
@@ -255,30 +271,25 @@ TEST_F(SetupProgram, CancelWhileSuiteProgramRunsEndsWithFour) {
   ASSERT_TRUE(CopyFileW((testing_support::BinFolder() + L"testtool.exe").c_str(), sheet.c_str(), FALSE));
   Process running;
   ASSERT_TRUE(running.Start(sheet, L"sleep 60000"));
-  Process run;
-  ASSERT_TRUE(run.Start(setup.exe, L"-s", setup.dir.Path()));
-  HANDLE user = WaitForUserCopy(run);
-  const Box box = WaitForBox(run.Id());
-  ASSERT_NE(box.hwnd, nullptr);
-  Press(box, IDCANCEL);
-  EXPECT_EQ(run.Wait(), 4);
-  EXPECT_EQ(ExitCodeOf(user), 4);
+  ExpectRefused(setup, L"有一个 Lumen Office 应用程序实例 GRID.EXE 在运行，请关闭后重试！", IDCANCEL, 4);
   running.Kill();
+}
+
+TEST_F(SetupProgram, WindowsOlderThanXpIsRefused) {
+  // Wine reports Windows 2000 (5.0) to a program of this file name.
+  const wchar_t* key = L"Software\\Wine\\AppDefaults\\setup_w2k.exe";
+  ASSERT_TRUE(ZFunction::WriteRegString(HKEY_CURRENT_USER, key, L"Version", L"win2k"));
+  ExpectRefused(Installer(L"setup_w2k.exe"), L"Lumen Office 不支持该版本系统", IDOK, 2);
+  RegDeleteTreeW(HKEY_CURRENT_USER, key);
+  const std::string log = LogText();
+  EXPECT_NE(log.find("  IsWinXPAndLater return false\r\n"), std::string::npos) << log;
+  EXPECT_EQ(log.find("g_Install.Init"), std::string::npos);
 }
 
 // Run by its own ctest entry, with Wine's system language set to traditional Chinese.
 TEST_F(SetupProgram, TraditionalChineseSystemLanguageIsRefused) {
   ASSERT_EQ(GetSystemDefaultLangID(), 1028) << "this test needs a zh_TW system language";
-  Installer setup;
-  Process run;
-  ASSERT_TRUE(run.Start(setup.exe, L"-s", setup.dir.Path()));
-  HANDLE user = WaitForUserCopy(run);
-  const Box box = WaitForBox(run.Id());
-  ASSERT_NE(box.hwnd, nullptr);
-  EXPECT_EQ(box.text, L"非常抱歉，该安装包仅限中国大陆使用！");
-  Press(box, IDOK);
-  EXPECT_EQ(run.Wait(), 6);
-  EXPECT_EQ(ExitCodeOf(user), 6);
+  ExpectRefused(Installer(), L"非常抱歉，该安装包仅限中国大陆使用！", IDOK, 6);
   const std::string log = LogText();
   EXPECT_NE(log.find("  LanguageId is not support\r\n"), std::string::npos) << log;
   EXPECT_EQ(log.find("g_Install.Init"), std::string::npos) << "nothing of the engine ran";

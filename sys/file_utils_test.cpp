@@ -44,31 +44,48 @@ TEST(DeleteFolder, RemovesTreesAndMovesAsideWhatIsInUse) {
   WriteBytes(root + L"readonly.txt", "x");
   SetFileAttributesW((root + L"readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
   WriteBytes(root + L"locked.dll", "in use");
+  const std::wstring tool = testing_support::BinFolder() + L"testtool.exe";
+  CopyFileW(tool.c_str(), (root + L"lmomisc.exe").c_str(), FALSE);
 
-  // Another process holds the file open without sharing, as a running suite program would.
+  // Another process holds a file open without sharing, and a suite program runs from the
+  // folder: neither can be deleted now.
   HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, L"lumen-test-hold-ready");
-  testing_support::Process holder;
-  ASSERT_TRUE(holder.Start(testing_support::BinFolder() + L"testtool.exe",
-                           L"hold \"" + root + L"locked.dll\" lumen-test-hold-ready 3000"));
+  testing_support::Process holder, running;
+  ASSERT_TRUE(holder.Start(tool, L"hold \"" + root + L"locked.dll\" lumen-test-hold-ready 3000"));
   ASSERT_EQ(WaitForSingleObject(ready, 10000), WAIT_OBJECT_0);
+  ASSERT_TRUE(running.Start(root + L"lmomisc.exe", L"sleep 3000"));
+  Sleep(200);
 
   EXPECT_TRUE(ZFunction::DeleteFolder(root, false, true));
 
   EXPECT_FALSE(Exists(root + L"office6"));
   EXPECT_FALSE(Exists(root + L"readonly.txt"));
-  EXPECT_TRUE(Exists(root)) << "the folder stays while a file in it is in use";
+  EXPECT_TRUE(Exists(root)) << "the folder stays while files in it are in use";
   const std::vector<std::wstring> left = FilesIn(root);
-  ASSERT_EQ(left.size(), 1u);
-  // Renamed aside as "<name>_d_<tick count in hex>" when the platform allows it, else kept
-  // under its own name; either way it is registered for deletion at the next restart.
-  const std::wstring& name = left[0];
-  EXPECT_EQ(name.rfind(L"locked.dll", 0), 0u);
-  if (name != L"locked.dll") {
-    EXPECT_EQ(name.substr(0, 13), L"locked.dll_d_");
-    EXPECT_EQ(name.find_first_not_of(L"0123456789abcdef", 13), std::wstring::npos) << name;
-  }
-  EXPECT_TRUE(PendingDeletion(root + name)) << "not registered: " << testing_support::Narrow(root + name);
+  ASSERT_EQ(left.size(), 2u);
+  // A running program's file can be renamed: it is moved aside as
+  // "<name>_d_<tick count in hex>" and the new name registered.
+  EXPECT_EQ(left[0].substr(0, 14), L"lmomisc.exe_d_");
+  EXPECT_EQ(left[0].find_first_not_of(L"0123456789abcdef", 14), std::wstring::npos) << testing_support::Narrow(left[0]);
+  EXPECT_TRUE(PendingDeletion(root + left[0]));
+  // A file open without sharing cannot even be renamed: it is registered under its own name.
+  EXPECT_EQ(left[1], L"locked.dll");
+  EXPECT_TRUE(PendingDeletion(root + left[1]));
+
+  // Without the restart flag the file that could not be renamed is left alone.
+  const std::wstring other = dir / L"other\\";
+  ZFunction::CreateFolderTree(other);
+  WriteBytes(other + L"held.txt", "h");
+  ResetEvent(ready);
+  testing_support::Process holder2;
+  ASSERT_TRUE(holder2.Start(tool, L"hold \"" + other + L"held.txt\" lumen-test-hold-ready 3000"));
+  ASSERT_EQ(WaitForSingleObject(ready, 10000), WAIT_OBJECT_0);
+  EXPECT_TRUE(ZFunction::DeleteFolder(other, false, false));
+  EXPECT_TRUE(Exists(other + L"held.txt"));
+  EXPECT_FALSE(PendingDeletion(other + L"held.txt"));
   holder.Wait();
+  holder2.Wait();
+  running.Wait();
   CloseHandle(ready);
 }
 

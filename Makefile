@@ -3,7 +3,7 @@ BUILD      := build
 THIRD      := $(BUILD)/third_party
 JOBS       ?= $(shell nproc)
 
-.PHONY: all setup third_party build build-x64 build-x86 test demo clean
+.PHONY: all setup third_party build build-native build-x64 build-x86 test demo clean
 
 all: build
 
@@ -21,19 +21,24 @@ $(BUILD)/x86/CMakeCache.txt: | third_party
 	cmake -S . -B $(BUILD)/x86 -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMEN_BUILD_TESTS=OFF \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake -DLUMEN_THIRD_PARTY_DIR=$(abspath $(THIRD))
 
+# The release team's packer, a Linux program.
+build-native: setup
+	cmake -S tools/lumenpack -B $(BUILD)/native -G Ninja -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD)/native -j $(JOBS)
+
 build-x64: third_party $(BUILD)/x64/CMakeCache.txt
 	cmake --build $(BUILD)/x64 -j $(JOBS)
 
 build-x86: third_party $(BUILD)/x86/CMakeCache.txt
 	cmake --build $(BUILD)/x86 -j $(JOBS)
 
-build: build-x64 build-x86
+build: build-native build-x64 build-x86
 
 test: build
 	cd $(BUILD)/x64 && ctest --output-on-failure -j 1
 
-demo: build-x64
+demo: build-native build-x64
 	@bash scripts/demo.sh $(BUILD)/x64
 
 clean:
-	rm -rf $(BUILD)/x64 $(BUILD)/x86
+	rm -rf $(BUILD)/x64 $(BUILD)/x86 $(BUILD)/native

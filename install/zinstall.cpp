@@ -53,8 +53,12 @@ bool ZInsall::Init() {
   PayloadFolder = folder;
   g_Log.Log("ZInsall::Init payload folder:%ws version:%ws user process mode:%d", PayloadFolder.c_str(),
             ProductVersion.c_str(), UserProcessMode);
-  // The payload packet is not read by this build yet: the run modes that need it fail.
-  return true;
+  if (!Packet.OpenPacket()) {
+    g_Log.Log("ZInsall::Init the program carries no payload packet");
+    return false;
+  }
+  // The configuration files are read once their reader exists; unpacking them is all for now.
+  return Packet.ExtractPacket(0, PayloadFolder);
 }
 
 void ZInsall::SetReportInfo(const std::wstring& iid, const std::wstring& tod1, const std::wstring& tod2,
@@ -134,14 +138,13 @@ void ZInsall::ApplyOemDesktopShortcut() {
   else if (value == L"0") DesktopShortcut = 0;
 }
 
-bool ZInsall::StartLoadPacketData() {
-  g_Log.Log("ZInsall::StartLoadPacketData not available in this build");
-  return false;
-}
+bool ZInsall::StartLoadPacketData() { return Packet.LoadProductPacket(1); }
 
 bool ZInsall::DbgExtraceAllFiles() {
-  g_Log.Log("ZInsall::DbgExtraceAllFiles not available in this build");
-  return false;
+  const std::wstring root = ZFunction::GetModuleFolder() + L"extract\\";
+  const std::wstring product = root + L"product", install = root + L"install";
+  if (!ZFunction::CreateFolderTree(product) || !ZFunction::CreateFolderTree(install)) return false;
+  return Packet.ExtractPacket(0, install) && Packet.ExtractPacket(1, product);
 }
 
 bool ZInsall::StartInstall(int forceFlag, int silent, int update) {

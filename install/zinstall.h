@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "packet/packet_loader.h"
+
 // Tri-state option values.
 constexpr int kOptionUnset = -1;
 
@@ -18,7 +20,7 @@ class ZInsall {
   ZInsall& operator=(const ZInsall&) = delete;
 
   // Reads what the engine needs of the user and the old installation, creates the payload
-  // folder. True when everything available succeeded.
+  // folder, opens the packet and unpacks its configuration entry into the payload folder.
   bool Init();
 
   // --- options (-1 unset, 0 off, 1 on) ---
@@ -115,6 +117,7 @@ class ZInsall {
   int UserProcessMode = 0;
   HWND UserWindow = nullptr;
   std::wstring Iid, Tid1, Tid2, Tod1, Tod2, VersionTypes, ProductId;
+  PacketLoader Packet;
 };
 
 extern ZInsall g_Install;

@@ -29,12 +29,12 @@ std::wstring SpecialFolder(int csidl) {
 std::wstring LogPath() { return SpecialFolder(CSIDL_APPDATA) + L"\\tallis\\office6\\log\\setup\\lumensetup.log"; }
 std::wstring HandOverPath() { return SpecialFolder(CSIDL_LOCAL_APPDATA) + L"\\tempinstall.ini"; }
 
-// A copy of the setup program in a folder of its own, as a user's downloads folder.
+// A copy of the packed setup program in a folder of its own, as a user's downloads folder.
 struct Installer {
   TempFolder dir;
   std::wstring exe;
   explicit Installer(const wchar_t* name = L"setup.exe") : exe(dir / name) {
-    CopyFileW((testing_support::BinFolder() + L"setup.exe").c_str(), exe.c_str(), FALSE);
+    CopyFileW((testing_support::TestData() + L"setup-packed.exe").c_str(), exe.c_str(), FALSE);
   }
 };
 
@@ -149,6 +149,30 @@ TEST_F(SetupProgram, AdministratorRunStartsUserCopyHandsOverAndEndsItWithTheExit
   EXPECT_NE(log.find("  update Install\r\n"), std::string::npos) << log;
   EXPECT_NE(log.find("  update install path:C:\\OldLumen\\\r\n"), std::string::npos) << log;
   EXPECT_NE(log.find("  g_App.Run return:0\r\n"), std::string::npos) << log;
+}
+
+TEST_F(SetupProgram, DebugUnpackWritesBothEntriesAsSevenZipDoes) {
+  Installer setup;
+  Process run;
+  ASSERT_TRUE(run.Start(setup.exe, L"-e", setup.dir.Path()));
+  HANDLE user = WaitForUserCopy(run);
+  EXPECT_EQ(run.Wait(), 0);
+  EXPECT_EQ(ExitCodeOf(user), 0);
+  testing_support::ExpectSameTree(setup.dir / L"extract\\install", testing_support::TestData() + L"ref\\install");
+  testing_support::ExpectSameTree(setup.dir / L"extract\\product", testing_support::TestData() + L"ref\\product");
+  const std::string log = LogText();
+  EXPECT_NE(log.find("  DbgExtraceAllFiles return:1\r\n"), std::string::npos) << log;
+
+  // The bare program, without a packet, fails at start-up with exit code 2.
+  TempFolder bare;
+  CopyFileW((testing_support::BinFolder() + L"setup.exe").c_str(), (bare / L"setup.exe").c_str(), FALSE);
+  Process plain;
+  ASSERT_TRUE(plain.Start(bare / L"setup.exe", L"-e", bare.Path()));
+  HANDLE plainUser = WaitForUserCopy(plain);
+  EXPECT_EQ(plain.Wait(), 2);
+  EXPECT_EQ(ExitCodeOf(plainUser), 2);
+  EXPECT_FALSE(testing_support::Exists(bare / L"extract\\product\\readme.txt"));
+  EXPECT_NE(LogText().find("  g_Install.Init return:0\r\n"), std::string::npos);
 }
 
 TEST_F(SetupProgram, UserCopyAloneWritesHandOverAndObeysItsMessages) {

@@ -2,6 +2,8 @@
 
 #include <stdio.h>
 
+#include <gtest/gtest.h>
+
 #include "sys/file_utils.h"
 
 namespace testing_support {
@@ -41,6 +43,44 @@ std::string ReadBytes(const std::wstring& path) {
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::wstring BinFolder() { return ZFunction::GetModuleFolder(); }
+
+std::wstring TestData() { return BinFolder() + L"..\\testdata\\"; }
+
+namespace {
+void ListTree(const std::wstring& root, const std::wstring& rel, std::map<std::wstring, std::string>& out) {
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW((root + rel + L"*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = fd.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      out[rel + name] = "<dir>";
+      ListTree(root, rel + name + L"\\", out);
+    } else {
+      out[rel + name] = ReadBytes(root + rel + name);
+    }
+  } while (FindNextFileW(h, &fd));
+  FindClose(h);
+}
+}  // namespace
+
+std::map<std::wstring, std::string> Tree(const std::wstring& root) {
+  std::map<std::wstring, std::string> t;
+  ListTree(ZFunction::WithSlash(root), L"", t);
+  return t;
+}
+
+void ExpectSameTree(const std::wstring& actual, const std::wstring& expected) {
+  const auto a = Tree(actual), e = Tree(expected);
+  ASSERT_FALSE(e.empty()) << "no reference tree at " << Narrow(expected);
+  EXPECT_EQ(a.size(), e.size()) << Narrow(actual);
+  for (const auto& [name, bytes] : e) {
+    auto it = a.find(name);
+    if (it == a.end()) ADD_FAILURE() << "missing " << Narrow(name);
+    else EXPECT_TRUE(it->second == bytes) << "differs: " << Narrow(name);
+  }
+}
 
 Process::~Process() {
   if (info_.hProcess) CloseHandle(info_.hProcess);

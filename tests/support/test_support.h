@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,13 @@ bool Exists(const std::wstring& path);
 
 // The folder of the running test program (ends in a backslash); helper programs live there.
 std::wstring BinFolder();
+// The packed installers, archives and reference trees made by tests/data/make_test_data.sh.
+std::wstring TestData();
+
+// Every file and folder below `root`: relative path -> content ("<dir>" for folders).
+std::map<std::wstring, std::string> Tree(const std::wstring& root);
+// Adds a test failure for every entry of `expected` that `actual` lacks or holds otherwise.
+void ExpectSameTree(const std::wstring& actual, const std::wstring& expected);
 
 // A started program. Wait returns its exit code, or -1 on time-out.
 class Process {

@@ -1,0 +1,224 @@
+// The 7-Zip side of the facade: an input stream over the mapped packet entry, the extract
+// callback that routes every item to the facade, and the output stream that hands decoded
+// bytes on.
+#include <windows.h>
+#include <ole2.h>
+
+#include "packet/archive_facade.h"
+
+#include <new>
+
+#include "CPP/Common/MyCom.h"
+#include "CPP/Windows/PropVariant.h"
+#include "CPP/7zip/Archive/IArchive.h"
+#include "CPP/7zip/IStream.h"
+
+#include "sys/file_utils.h"
+
+// The library's class factory (its DLL export, linked in statically).
+STDAPI CreateObject(const GUID* clsid, const GUID* iid, void** outObject);
+
+namespace {
+
+// {23170F69-40C1-278A-1000-000110070000}: the 7z format handler.
+const GUID kClsid7z = {0x23170F69, 0x40C1, 0x278A, {0x10, 0x00, 0x00, 0x01, 0x10, 0x07, 0x00, 0x00}};
+// How far into the data the archive signature is looked for.
+const UInt64 kMaxSignatureSearch = 4194304;
+
+// Reads the entry's bytes straight from the mapped file, never copying them.
+Z7_CLASS_IMP_COM_2(CPkInStream, IInStream, IStreamGetSize)
+  Z7_IFACE_COM7_IMP(ISequentialInStream)
+
+ public:
+  CPkInStream(const BYTE* data, UInt32 size) : Data(data), Size(size) {}
+
+ private:
+  const BYTE* Data;
+  UInt32 Position = 0;
+  UInt32 Size;
+};
+
+Z7_COM7F_IMF(CPkInStream::Read(void* data, UInt32 size, UInt32* processed)) {
+  if (processed) *processed = 0;
+  if (Position >= Size) return E_FAIL;
+  const UInt32 n = size < Size - Position ? size : Size - Position;
+  memcpy(data, Data + Position, n);
+  Position += n;
+  if (processed) *processed = n;
+  return S_OK;
+}
+
+Z7_COM7F_IMF(CPkInStream::Seek(Int64 offset, UInt32 origin, UInt64* newPosition)) {
+  Int64 base;
+  switch (origin) {
+    case STREAM_SEEK_SET: base = 0; break;
+    case STREAM_SEEK_CUR: base = Position; break;
+    case STREAM_SEEK_END: base = Size; break;
+    default: return STG_E_INVALIDFUNCTION;
+  }
+  Position = static_cast<UInt32>(base + offset);
+  if (newPosition) *newPosition = Position;
+  return S_OK;
+}
+
+Z7_COM7F_IMF(CPkInStream::GetSize(UInt64*)) { return S_OK; }
+
+// Hands decoded bytes to the facade.
+Z7_CLASS_IMP_COM_1(CPkOutStream, ISequentialOutStream)
+ public:
+  explicit CPkOutStream(I7zExtractCallBack* target) : Target(target) {}
+
+ private:
+  I7zExtractCallBack* Target;
+};
+
+Z7_COM7F_IMF(CPkOutStream::Write(const void* data, UInt32 size, UInt32* processed)) {
+  return Target ? Target->WriteData(data, size, processed) : S_OK;
+}
+
+Z7_CLASS_IMP_COM_1(CPkExtractCallback, IArchiveExtractCallback)
+  Z7_IFACE_COM7_IMP(IProgress)
+
+ public:
+  CPkExtractCallback(I7zExtractCallBack* target, IInArchive* handler) : Target(target), Handler(handler) {}
+
+ private:
+  I7zExtractCallBack* Target;
+  IInArchive* Handler;
+};
+
+// The handler announces the unpacked total of the blocks it is about to decode: that is the
+// extraction total the wizard's progress bar needs.
+Z7_COM7F_IMF(CPkExtractCallback::SetTotal(UInt64 total)) {
+  C7zExtractImpl::NotifyWizard(kMsgExtractTotal, &total);
+  return S_OK;
+}
+Z7_COM7F_IMF(CPkExtractCallback::SetCompleted(const UInt64*)) { return S_OK; }
+Z7_COM7F_IMF(CPkExtractCallback::PrepareOperation(Int32)) { return S_OK; }
+Z7_COM7F_IMF(CPkExtractCallback::SetOperationResult(Int32)) { return S_OK; }
+
+Z7_COM7F_IMF(CPkExtractCallback::GetStream(UInt32 index, ISequentialOutStream** outStream, Int32)) {
+  *outStream = nullptr;
+  NWindows::NCOM::CPropVariant path, isDir;
+  if (Handler->GetProperty(index, kpidPath, &path) == S_OK && path.vt == VT_BSTR && Target) {
+    if (Handler->GetProperty(index, kpidIsDir, &isDir) == S_OK && isDir.vt == VT_BOOL && isDir.boolVal != VARIANT_FALSE)
+      return Target->BeginFolder(path.bstrVal);  // folders get no stream
+    Target->BeginFile(path.bstrVal);             // a failed open shows at the first write
+  }
+  CMyComPtr<ISequentialOutStream> stream = new CPkOutStream(Target);
+  *outStream = stream.Detach();
+  return S_OK;
+}
+
+HWND g_WizardWindow = nullptr;
+
+}  // namespace
+
+void C7zExtractImpl::NotifyWizard(UINT message, void* value) {
+  if (!g_WizardWindow || !IsWindow(g_WizardWindow)) g_WizardWindow = FindWindowW(nullptr, kWizardWindowTitle);
+  if (g_WizardWindow) SendMessageW(g_WizardWindow, message, reinterpret_cast<WPARAM>(value), 0);
+}
+
+I7zExtract* Create7zExtract() { return new (std::nothrow) C7zExtractImpl(); }
+
+C7zExtractImpl::~C7zExtractImpl() { CloseTargetFile(); }
+
+void C7zExtractImpl::Release() { delete this; }
+
+HRESULT C7zExtractImpl::DecodingRun(const void* data, UINT32 size) {
+  CMyComPtr<IInArchive> handler;
+  if (CreateObject(&kClsid7z, &IID_IInArchive, reinterpret_cast<void**>(&handler)) != S_OK || !handler) return E_FAIL;
+  CMyComPtr<IInStream> stream = new CPkInStream(static_cast<const BYTE*>(data), size);
+  HRESULT result = handler->Open(stream, &kMaxSignatureSearch, nullptr);
+  if (result != S_OK) return result;
+  UInt32 count = 0;
+  result = handler->GetNumberOfItems(&count);
+  if (result == S_OK) {
+    std::vector<UInt32> indices(count);
+    for (UInt32 i = 0; i < count; ++i) indices[i] = i;
+    CMyComPtr<IArchiveExtractCallback> callback = new CPkExtractCallback(this, handler);
+    result = handler->Extract(indices.data(), count, 0, callback);
+  }
+  handler->Close();
+  return result;
+}
+
+HRESULT C7zExtractImpl::Extract(const void* data, UINT32 size, const std::wstring& folder) {
+  TargetFolder = ZFunction::WithSlash(folder);
+  ToMemory = 0;
+  const HRESULT result = DecodingRun(data, size);
+  CloseTargetFile();
+  return result;
+}
+
+HRESULT C7zExtractImpl::Uncompress(const void* data, UINT32 size) {
+  ToMemory = 1;
+  const HRESULT result = DecodingRun(data, size);
+  FileCurrentMemoryFile();
+  return result;
+}
+
+std::wstring C7zExtractImpl::FolderKey(const std::wstring& name) {
+  const size_t sep = name.rfind(L'\\');
+  return sep == std::wstring::npos ? L"." : name.substr(0, sep);
+}
+
+bool C7zExtractImpl::IsSafeRelativeName(const std::wstring& name) {
+  if (name.empty() || name[0] == L'\\' || name[0] == L'/' || name.find(L':') != std::wstring::npos) return false;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = name.find_first_of(L"\\/", start);
+    const std::wstring part = name.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+    if (part == L"..") return false;
+    if (end == std::wstring::npos) return true;
+    start = end + 1;
+  }
+}
+
+void C7zExtractImpl::FileCurrentMemoryFile() {
+  if (!CurrentMemoryFile) return;
+  const std::wstring key = FolderKey(CurrentMemoryFile->Name);
+  MemoryFolders[key].push_back(std::move(CurrentMemoryFile));
+}
+
+HRESULT C7zExtractImpl::BeginFile(const std::wstring& name) {
+  if (ToMemory) {
+    FileCurrentMemoryFile();
+    if (!IsSafeRelativeName(name)) return E_FAIL;  // the first write of this item fails
+    CurrentMemoryFile.reset(new (std::nothrow) MemoryFile());
+    if (!CurrentMemoryFile) return E_FAIL;
+    CurrentMemoryFile->Name = name;
+    return S_OK;
+  }
+  CloseTargetFile();
+  CurrentName = name;
+  if (!IsSafeRelativeName(name)) return E_FAIL;
+  return OpenTargetFile(TargetFolder + name) ? S_OK : E_FAIL;
+}
+
+HRESULT C7zExtractImpl::BeginFolder(const std::wstring& name) {
+  if (!IsSafeRelativeName(name)) return E_FAIL;
+  if (ToMemory) {
+    FileCurrentMemoryFile();
+    MemoryFolders[name];  // the folder is made when its key is written out
+    return S_OK;
+  }
+  CloseTargetFile();
+  return ZFunction::CreateFolderTree(TargetFolder + name) ? S_OK : E_FAIL;
+}
+
+HRESULT C7zExtractImpl::WriteData(const void* data, UINT32 size, UINT32* processed) {
+  if (ToMemory) {
+    if (!CurrentMemoryFile || CurrentMemoryFile->TotalSize + static_cast<UINT64>(size) > kMaxMemoryFile) return E_FAIL;
+    try {
+      CurrentMemoryFile->Chunks.emplace_back(static_cast<const BYTE*>(data), static_cast<const BYTE*>(data) + size);
+    } catch (const std::bad_alloc&) {
+      return E_FAIL;
+    }
+    CurrentMemoryFile->TotalSize += size;
+  } else {
+    if (CurrentFile == INVALID_HANDLE_VALUE || !WriteAll(CurrentFile, size, static_cast<const BYTE*>(data))) return E_FAIL;
+  }
+  if (processed) *processed = size;
+  return S_OK;
+}

@@ -1,0 +1,105 @@
+// Turns one 7z archive held in memory (a packet entry) into files, through the built-in 7-Zip
+// library. Two ways of working:
+//   direct mode  (Extract)             each file is written to disk while it is decoded;
+//   memory mode  (Uncompress, later ExtractMemoryFiles)  every file is decoded into memory
+//                first (on the preload thread) and written out later, folder by folder.
+// Results are component-style codes: 0 success, E_FAIL a failure of the facade itself, or the
+// archive library's own code.
+#pragma once
+
+#include <windows.h>
+
+#include <list>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class I7zExtract {
+ public:
+  virtual HRESULT Extract(const void* data, UINT32 size, const std::wstring& folder) = 0;
+  virtual HRESULT Uncompress(const void* data, UINT32 size) = 0;
+  virtual HRESULT ExtractMemoryFiles(const std::wstring& folder) = 0;
+  virtual void Release() = 0;
+
+ protected:
+  ~I7zExtract() = default;
+};
+
+// What the archive library hands to the facade while it decodes, in archive order.
+class I7zExtractCallBack {
+ public:
+  // A new file of the archive begins; name is relative, with "\" separators.
+  virtual HRESULT BeginFile(const std::wstring& name) = 0;
+  // The next decoded bytes of the current file; a successful call consumes them all.
+  virtual HRESULT WriteData(const void* data, UINT32 size, UINT32* processed) = 0;
+  // A folder item of the archive (an empty folder must exist after extraction too).
+  virtual HRESULT BeginFolder(const std::wstring& name) = 0;
+
+ protected:
+  ~I7zExtractCallBack() = default;
+};
+
+// One decoded archive item held in memory.
+struct MemoryFile {
+  std::wstring Name;  // relative path as the archive reports it
+  UINT32 TotalSize = 0;
+  std::list<std::vector<BYTE>> Chunks;  // one per WriteData call, in order
+};
+
+// Title of the wizard window that receives the extraction progress: 3012 (pointer to the
+// 64-bit total, once per extraction) and 3013 (pointer to the 32-bit count just written).
+inline constexpr wchar_t kWizardWindowTitle[] = L" Lumen Office Installation Wizard ";
+inline constexpr UINT kMsgExtractTotal = 3012;
+inline constexpr UINT kMsgExtractWritten = 3013;
+
+// The largest file memory mode holds (bytes).
+inline constexpr UINT32 kMaxMemoryFile = 524288000;
+
+class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
+ public:
+  C7zExtractImpl() = default;
+  ~C7zExtractImpl();
+  C7zExtractImpl(const C7zExtractImpl&) = delete;
+  C7zExtractImpl& operator=(const C7zExtractImpl&) = delete;
+
+  HRESULT Extract(const void* data, UINT32 size, const std::wstring& folder) override;
+  HRESULT Uncompress(const void* data, UINT32 size) override;
+  HRESULT ExtractMemoryFiles(const std::wstring& folder) override;
+  void Release() override;
+
+  HRESULT BeginFile(const std::wstring& name) override;
+  HRESULT WriteData(const void* data, UINT32 size, UINT32* processed) override;
+  HRESULT BeginFolder(const std::wstring& name) override;
+
+  // Memory files grouped by folder key ("." for root items), keys in code-unit order.
+  const std::map<std::wstring, std::list<std::unique_ptr<MemoryFile>>>& Folders() const { return MemoryFolders; }
+
+  // Sends a progress message to the wizard window when there is one.
+  static void NotifyWizard(UINT message, void* value);
+  // "office6\2052\x.dll" -> "office6\2052"; "x.dll" -> ".".
+  static std::wstring FolderKey(const std::wstring& name);
+  // Archive names must stay inside the target folder: no "..", no drive, no leading separator.
+  static bool IsSafeRelativeName(const std::wstring& name);
+
+ private:
+  HRESULT DecodingRun(const void* data, UINT32 size);
+  void FileCurrentMemoryFile();
+
+  // Writing to disk (direct and memory mode).
+  bool OpenTargetFile(const std::wstring& path);
+  static bool WriteAll(HANDLE file, UINT32 size, const BYTE* data);
+  void CloseTargetFile();
+  static bool WriteMemoryFile(const MemoryFile& file, const std::wstring& folder);
+  static bool CreateFileByMem(const MemoryFile& file, const std::wstring& path);
+
+  std::wstring TargetFolder;
+  std::wstring CurrentName;
+  int ToMemory = 0;
+  HANDLE CurrentFile = INVALID_HANDLE_VALUE;
+  std::unique_ptr<MemoryFile> CurrentMemoryFile;
+  std::map<std::wstring, std::list<std::unique_ptr<MemoryFile>>> MemoryFolders;
+};
+
+// A new facade object, owned by the caller until its Release; null when memory runs out.
+I7zExtract* Create7zExtract();

@@ -1,0 +1,149 @@
+#include "packet/packet_loader.h"
+
+#include "app/setup_log.h"
+#include "packet/archive_facade.h"
+#include "packet/packet_format.h"
+#include "sys/file_utils.h"
+#include "sys/handles.h"
+
+PacketLoader::~PacketLoader() {
+  Close();
+  if (Decoder) Decoder->Release();
+}
+
+bool PacketLoader::OpenPacket(const std::wstring& path) {
+  return LoadImageToMem(path) && FileSize >= packet::kMinFileSize && VerifyPacketMagic();
+}
+
+bool PacketLoader::LoadImageToMem(const std::wstring& path) {
+  Close();
+  const std::wstring file = path.empty() ? ZFunction::GetModulePath() : path;
+  sys::UniqueFile handle(CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle) {
+    g_Log.Log("LoadImageToMem CreateFile error:%d, path:%ws", static_cast<int>(GetLastError()), file.c_str());
+    return false;
+  }
+  FileSize = ::GetFileSize(handle.Get(), nullptr);
+  Mapping = CreateFileMappingW(handle.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr);
+  if (!Mapping) {
+    g_Log.Log("CreateFileByMem CreateFileMapping error:%d, path:%ws", static_cast<int>(GetLastError()), file.c_str());
+    return false;
+  }
+  View = static_cast<const BYTE*>(MapViewOfFile(Mapping, FILE_MAP_READ, 0, 0, FileSize));
+  if (!View) {
+    g_Log.Log("CreateFileByMem MapViewOfFile error:%d, path:%ws", static_cast<int>(GetLastError()), file.c_str());
+    CloseHandle(Mapping);
+    Mapping = nullptr;
+    return false;
+  }
+  return true;
+}
+
+bool PacketLoader::VerifyPacketMagic() {
+  if (!View || FileSize < packet::kPeOffsetField + 4) return false;
+  const uint64_t peOffset = packet::ReadU32(View + packet::kPeOffsetField);
+  const uint64_t stampAt = peOffset + packet::kTimeDateStampAfterPe;
+  if (stampAt + 4 > FileSize) return false;
+  PacketOffset = packet::ReadU32(View + stampAt);
+  if (static_cast<uint64_t>(PacketOffset) + sizeof(packet::kMagic) + packet::kCountSize > FileSize) return false;
+  if (memcmp(View + PacketOffset, packet::kMagic, sizeof(packet::kMagic)) != 0) return false;
+  PacketOffset += sizeof(packet::kMagic);
+  return true;
+}
+
+const BYTE* PacketLoader::GetPacketData(int index, UINT32* size) const {
+  *size = 0;
+  if (!View || index < 0 || static_cast<uint64_t>(PacketOffset) + packet::kCountSize > FileSize) return nullptr;
+  if (index >= packet::ReadU16(View + PacketOffset)) return nullptr;
+  uint64_t at = static_cast<uint64_t>(PacketOffset) + packet::kCountSize;
+  for (int i = 0;; ++i) {
+    if (at + packet::kEntryHeadSize > FileSize) return nullptr;
+    const uint32_t length = packet::ReadU32(View + at);
+    if (at + packet::kEntryHeadSize + length > FileSize) return nullptr;
+    if (i == index) {
+      const BYTE* data = View + at + packet::kEntryHeadSize;
+      if (packet::Crc32(data, length) != packet::ReadU32(View + at + 4)) return nullptr;
+      *size = length;
+      return data;
+    }
+    at += packet::kEntryHeadSize + length;
+  }
+}
+
+bool PacketLoader::ExtractPacket(int index, const std::wstring& folder) {
+  g_Log.Log("GetPacketData %d", index);
+  UINT32 size = 0;
+  const BYTE* data = GetPacketData(index, &size);
+  g_Log.Log("GetPacketData return:%d", static_cast<int>(reinterpret_cast<INT_PTR>(data)));
+  if (!data) return false;
+  I7zExtract* decoder = Create7zExtract();
+  if (!decoder) return false;
+  g_Log.Log("Extract...");
+  const HRESULT result = decoder->Extract(data, size, folder);
+  g_Log.Log("Extract return:%d", result == S_OK ? 1 : 0);
+  decoder->Release();
+  return result == S_OK;
+}
+
+bool PacketLoader::LoadProductPacket(int index) {
+  EntryIndex = index;
+  if (FileSize > kMaxPreloadFileSize) {
+    g_Log.Log("the packet is too large");
+    return true;
+  }
+  if (LoadThread) return true;  // already preloading
+  Decoder = Create7zExtract();
+  if (!Decoder) return false;
+  LoadThread = CreateThread(nullptr, 0, LoadThreadFunc, this, 0, nullptr);
+  g_Log.Log("LoadProductPacket CreateThread return:%d", static_cast<int>(reinterpret_cast<INT_PTR>(LoadThread)));
+  return LoadThread != nullptr;
+}
+
+DWORD WINAPI PacketLoader::LoadThreadFunc(void* param) {
+  PacketLoader* self = static_cast<PacketLoader*>(param);
+  g_Log.Log("GetPacketData ...");
+  UINT32 size = 0;
+  const BYTE* data = self->GetPacketData(self->EntryIndex, &size);
+  g_Log.Log("GetPacketData return:%p", data);
+  if (data && self->Decoder) {
+    g_Log.Log("Uncompress ...");
+    const HRESULT result = self->Decoder->Uncompress(data, size);
+    g_Log.Log("Uncompress return:%d", result == S_OK ? 1 : 0);
+    if (result == S_OK) return 1;
+  }
+  if (self->Decoder) self->Decoder->Release();
+  self->Decoder = nullptr;
+  return 0;
+}
+
+bool PacketLoader::ExtractMemoryFiles(int index, const std::wstring& folder) {
+  EntryIndex = index;
+  if (LoadThread && Decoder) {
+    WaitForSingleObject(LoadThread, INFINITE);
+    if (!Decoder) {
+      g_Log.Log("LoadThreadFunc fail\n");
+      return false;
+    }
+    g_Log.Log("ExtractMemoryFiles...");
+    const HRESULT result = Decoder->ExtractMemoryFiles(folder);
+    g_Log.Log("ExtractMemoryFiles return:%d", result == S_OK ? 1 : 0);
+    return result == S_OK;
+  }
+  g_Log.Log("ExtractPacket...");
+  const bool ok = ExtractPacket(index, folder);
+  g_Log.Log("ExtractPacket return:%d", ok);
+  return ok;
+}
+
+void PacketLoader::Close() {
+  if (LoadThread) {  // the view must outlive the preload
+    WaitForSingleObject(LoadThread, INFINITE);
+    CloseHandle(LoadThread);
+    LoadThread = nullptr;
+  }
+  if (View) UnmapViewOfFile(View);
+  if (Mapping) CloseHandle(Mapping);
+  View = nullptr;
+  Mapping = nullptr;
+}

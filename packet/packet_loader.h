@@ -1,0 +1,49 @@
+// Finds the payload packet behind the setup program's own image, checks its entries and turns
+// them into files: directly (ExtractPacket), or preloaded into memory on a worker thread
+// (LoadProductPacket) and written later (ExtractMemoryFiles). The layout is described in
+// packet/packet_format.h.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class I7zExtract;
+
+class PacketLoader {
+ public:
+  // Files above this size are not preloaded: the preload holds every decoded file in memory.
+  static constexpr DWORD kMaxPreloadFileSize = 31457280;
+
+  PacketLoader() = default;
+  ~PacketLoader();
+  PacketLoader(const PacketLoader&) = delete;
+  PacketLoader& operator=(const PacketLoader&) = delete;
+
+  // Maps the program's own file (or `path` when given) and checks for a packet.
+  bool OpenPacket(const std::wstring& path = std::wstring());
+  bool LoadImageToMem(const std::wstring& path = std::wstring());
+  bool VerifyPacketMagic();
+  // The data of entry `index` after its CRC-32 matched; null (and size 0) otherwise. The
+  // pointer is valid until Close.
+  const BYTE* GetPacketData(int index, UINT32* size) const;
+  bool LoadProductPacket(int index);
+  bool ExtractPacket(int index, const std::wstring& folder);
+  bool ExtractMemoryFiles(int index, const std::wstring& folder);
+  // Waits for a running preload, then unmaps the file. The preloaded files stay until the
+  // loader ends.
+  void Close();
+
+  DWORD GetFileSize() const { return FileSize; }
+
+ private:
+  static DWORD WINAPI LoadThreadFunc(void* self);
+
+  HANDLE Mapping = nullptr;
+  const BYTE* View = nullptr;
+  DWORD FileSize = 0;
+  DWORD PacketOffset = 0;
+  HANDLE LoadThread = nullptr;
+  int EntryIndex = -1;
+  I7zExtract* Decoder = nullptr;
+};

@@ -1,0 +1,267 @@
+// The packet loader and the archive facade on installers packed by the release tool, with the
+// trees Debian's 7zz extracts from the same archives as the reference.
+#include "packet/packet_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "packet/archive_facade.h"
+#include "sys/file_utils.h"
+#include "tests/support/test_support.h"
+
+using testing_support::ExpectSameTree;
+using testing_support::Exists;
+using testing_support::TestData;
+using testing_support::Tree;
+using testing_support::ReadBytes;
+using testing_support::TempFolder;
+using testing_support::WriteBytes;
+
+namespace {
+
+uint32_t ReadU32At(const std::string& bytes, size_t at) {
+  return static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8 |
+         static_cast<unsigned char>(bytes[at + 2]) << 16 | static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + 3])) << 24;
+}
+void WriteU32At(std::string& bytes, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(v >> (8 * i));
+}
+size_t StampOffset(const std::string& bytes) { return ReadU32At(bytes, 0x3C) + 8; }
+
+TEST(PacketLoader, FindsAndChecksEntries) {
+  PacketLoader loader;
+  ASSERT_TRUE(loader.OpenPacket(TestData() + L"setup-packed.exe"));
+  UINT32 size = 0;
+  const BYTE* install = loader.GetPacketData(0, &size);
+  ASSERT_NE(install, nullptr);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(install), size), ReadBytes(TestData() + L"install.7z"));
+  EXPECT_NE(loader.GetPacketData(1, &size), nullptr);
+  EXPECT_EQ(loader.GetPacketData(2, &size), nullptr);
+  EXPECT_EQ(size, 0u);
+  EXPECT_EQ(loader.GetPacketData(-1, &size), nullptr);
+
+  // The test program itself carries no packet.
+  PacketLoader bare;
+  EXPECT_FALSE(bare.OpenPacket());
+}
+
+TEST(PacketLoader, RefusesDamagedInstallers) {
+  TempFolder dir;
+  const std::string good = ReadBytes(TestData() + L"setup-packed.exe");
+  const size_t stamp = StampOffset(good);
+  const uint32_t packetAt = ReadU32At(good, stamp);
+
+  {  // one flipped data byte in entry 1: its CRC fails, entry 0 still loads
+    std::string bytes = good;
+    const uint32_t len0 = ReadU32At(bytes, packetAt + 6);
+    const size_t entry1Data = packetAt + 6 + 8 + len0 + 8;
+    bytes[entry1Data + 100] ^= 0x01;
+    WriteBytes(dir / L"flip.exe", bytes);
+    PacketLoader loader;
+    ASSERT_TRUE(loader.OpenPacket(dir / L"flip.exe"));
+    UINT32 size = 0;
+    EXPECT_NE(loader.GetPacketData(0, &size), nullptr);
+    EXPECT_EQ(loader.GetPacketData(1, &size), nullptr);
+    EXPECT_FALSE(loader.ExtractPacket(1, dir / L"out"));
+  }
+  {  // the time stamp points past the end, or at bytes that are not the magic
+    std::string bytes = good;
+    WriteU32At(bytes, stamp, static_cast<uint32_t>(bytes.size()) - 3);
+    WriteBytes(dir / L"past.exe", bytes);
+    EXPECT_FALSE(PacketLoader().OpenPacket(dir / L"past.exe"));
+    WriteU32At(bytes, stamp, packetAt + 1);
+    WriteBytes(dir / L"other.exe", bytes);
+    EXPECT_FALSE(PacketLoader().OpenPacket(dir / L"other.exe"));
+    WriteU32At(bytes, stamp, 0xFFFFFFFFu);
+    WriteBytes(dir / L"huge.exe", bytes);
+    EXPECT_FALSE(PacketLoader().OpenPacket(dir / L"huge.exe"));
+  }
+  {  // an entry length that reaches past the end of the file
+    std::string bytes = good;
+    WriteU32At(bytes, packetAt + 6, 0xFFFFFFF0u);
+    WriteBytes(dir / L"long.exe", bytes);
+    PacketLoader loader;
+    ASSERT_TRUE(loader.OpenPacket(dir / L"long.exe"));
+    UINT32 size = 0;
+    EXPECT_EQ(loader.GetPacketData(0, &size), nullptr);
+    EXPECT_EQ(loader.GetPacketData(1, &size), nullptr);
+  }
+  {  // under 1 MiB there is no packet, whatever the bytes say
+    WriteBytes(dir / L"small.exe", good.substr(0, 1048575));
+    EXPECT_FALSE(PacketLoader().OpenPacket(dir / L"small.exe"));
+  }
+}
+
+TEST(PacketLoader, DirectAndPreloadedExtractionEqualTheReference) {
+  TempFolder dir;
+  PacketLoader loader;
+  ASSERT_TRUE(loader.OpenPacket(TestData() + L"setup-packed.exe"));
+  ASSERT_TRUE(loader.ExtractPacket(0, dir / L"install"));
+  ExpectSameTree(dir / L"install", TestData() + L"ref\\install");
+
+  // A file of at most 30 MiB preloads entry 1 on a thread.
+  ASSERT_LE(loader.GetFileSize(), PacketLoader::kMaxPreloadFileSize);
+  ASSERT_TRUE(loader.LoadProductPacket(1));
+  ASSERT_TRUE(loader.ExtractMemoryFiles(1, dir / L"memory"));
+  ExpectSameTree(dir / L"memory", TestData() + L"ref\\product");
+
+  PacketLoader direct;
+  ASSERT_TRUE(direct.OpenPacket(TestData() + L"setup-packed.exe"));
+  ASSERT_TRUE(direct.ExtractMemoryFiles(1, dir / L"direct"));  // no preload: decoded directly
+  ExpectSameTree(dir / L"direct", TestData() + L"ref\\product");
+
+  // A preload that failed (here: of an entry that does not exist) falls back to the direct path.
+  PacketLoader failed;
+  ASSERT_TRUE(failed.OpenPacket(TestData() + L"setup-packed.exe"));
+  ASSERT_TRUE(failed.LoadProductPacket(7));
+  Sleep(200);
+  ASSERT_TRUE(failed.ExtractMemoryFiles(1, dir / L"fallback"));
+  ExpectSameTree(dir / L"fallback", TestData() + L"ref\\product");
+}
+
+TEST(PacketLoader, LargeFileIsNotPreloaded) {
+  TempFolder dir;
+  PacketLoader loader;
+  ASSERT_TRUE(loader.OpenPacket(TestData() + L"setup-large.exe"));
+  ASSERT_GT(loader.GetFileSize(), PacketLoader::kMaxPreloadFileSize);
+  ASSERT_TRUE(loader.LoadProductPacket(1));  // nothing started
+  ASSERT_TRUE(loader.ExtractMemoryFiles(1, dir / L"p"));
+  EXPECT_EQ(ReadBytes(dir / L"p\\readme.txt"), "root file\n");
+  EXPECT_EQ(ReadBytes(dir / L"p\\office6\\big.bin").size(), 32000000u);
+}
+
+TEST(ArchiveFacade, MemoryFilesAreKeyedByFolderInCodeUnitOrder) {
+  const std::string archive = ReadBytes(TestData() + L"product.7z");
+  C7zExtractImpl facade;
+  ASSERT_EQ(facade.Uncompress(archive.data(), static_cast<UINT32>(archive.size())), S_OK);
+  std::vector<std::wstring> keys;
+  for (const auto& entry : facade.Folders()) keys.push_back(entry.first);
+  ASSERT_FALSE(keys.empty());
+  EXPECT_EQ(keys.front(), L".");  // root items first
+  auto pos = [&keys](const wchar_t* k) { return std::find(keys.begin(), keys.end(), k) - keys.begin(); };
+  EXPECT_LT(pos(L"Upper"), pos(L"office6"));  // capital letters sort first
+  EXPECT_LT(pos(L"office6"), pos(L"office6\\2052"));
+  EXPECT_NE(pos(L"office6\\addons\\empty"), static_cast<long>(keys.size())) << "empty folders are kept";
+  const auto& root = facade.Folders().at(L".");
+  ASSERT_EQ(root.size(), 2u);
+  EXPECT_EQ(root.front()->TotalSize + root.back()->TotalSize, 10u + 17u);
+
+  EXPECT_EQ(C7zExtractImpl::FolderKey(L"office6\\2052\\x.dll"), L"office6\\2052");
+  EXPECT_EQ(C7zExtractImpl::FolderKey(L"x.dll"), L".");
+  for (const wchar_t* bad : {L"..\\x", L"a\\..\\..\\x", L"\\abs", L"C:\\x", L"c:x", L""})
+    EXPECT_FALSE(C7zExtractImpl::IsSafeRelativeName(bad)) << testing_support::Narrow(bad);
+  EXPECT_TRUE(C7zExtractImpl::IsSafeRelativeName(L"a\\..b\\c..d"));
+}
+
+TEST(ArchiveFacade, NotAnArchiveFails) {
+  const std::string junk(4096, 'j');
+  TempFolder dir;
+  C7zExtractImpl facade;
+  EXPECT_NE(facade.Extract(junk.data(), static_cast<UINT32>(junk.size()), dir / L"x"), S_OK);
+  C7zExtractImpl memory;
+  EXPECT_NE(memory.Uncompress(junk.data(), 0), S_OK);
+}
+
+// Collects the progress messages the extraction sends to the wizard window.
+struct Listener {
+  HWND hwnd = nullptr;
+  static int totals;
+  static unsigned long long total;
+  static unsigned long long written;
+  static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == kMsgExtractTotal) {
+      ++totals;
+      total = *reinterpret_cast<unsigned long long*>(w);
+    } else if (m == kMsgExtractWritten) {
+      written += *reinterpret_cast<UINT32*>(w);
+    }
+    return DefWindowProcW(h, m, w, l);
+  }
+  Listener() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = Proc;
+    wc.lpszClassName = L"LumenTestWizardListener";
+    RegisterClassW(&wc);
+    hwnd = CreateWindowW(wc.lpszClassName, kWizardWindowTitle, WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  }
+  ~Listener() { DestroyWindow(hwnd); }
+};
+int Listener::totals = 0;
+unsigned long long Listener::total = 0, Listener::written = 0;
+
+TEST(ExtractToDisk, ProgressLockedTargetsAndDrivers) {
+  TempFolder dir;
+  const std::wstring out = dir / L"out\\";
+  const std::string archive = ReadBytes(TestData() + L"product.7z");
+  const std::wstring drivers = ZFunction::GetDriversFolder();
+  DeleteFileW((drivers + L"lumentestflt.SYS").c_str());
+  DeleteFileW((drivers + L"notdriver.sysx").c_str());
+
+  // First run: the wizard window gets the total once and every written byte.
+  {
+    Listener listener;
+    ASSERT_NE(listener.hwnd, nullptr);
+    C7zExtractImpl facade;
+    ASSERT_EQ(facade.Extract(archive.data(), static_cast<UINT32>(archive.size()), out), S_OK);
+    EXPECT_EQ(Listener::totals, 1);
+    EXPECT_GT(Listener::total, 300000u);
+    EXPECT_EQ(Listener::written, Listener::total);
+  }
+  ExpectSameTree(out, TestData() + L"ref\\product");
+  EXPECT_EQ(ReadBytes(drivers + L"lumentestflt.SYS"), "driver bytes\n");
+  EXPECT_FALSE(Exists(drivers + L"notdriver.sysx"));
+  DeleteFileW((drivers + L"lumentestflt.SYS").c_str());
+
+  // Second run over the first: one old file is held open without sharing (it cannot be
+  // renamed), one is a running program (it can be renamed, not overwritten).
+  HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, L"lumen-test-extract-ready");
+  testing_support::Process holder, running;
+  const std::wstring tool = testing_support::BinFolder() + L"testtool.exe";
+  ASSERT_TRUE(holder.Start(tool, L"hold \"" + out + L"office6\\2052\\strings.txt\" lumen-test-extract-ready 4000"));
+  ASSERT_EQ(WaitForSingleObject(ready, 10000), WAIT_OBJECT_0);
+  ASSERT_TRUE(running.Start(out + L"office6\\lumen.exe", L"sleep 4000"));
+  Sleep(200);
+  WriteBytes(out + L"readme.txt", "old content");
+  C7zExtractImpl facade;
+  ASSERT_EQ(facade.Extract(archive.data(), static_cast<UINT32>(archive.size()), out), S_OK);
+  const std::map<std::wstring, std::string> tree = Tree(out);
+  EXPECT_EQ(ReadBytes(out + L"readme.txt"), "root file\n");
+  // Held file: new content beside it, swapped in at the next restart.
+  EXPECT_EQ(ReadBytes(out + L"office6\\2052\\strings.txt0"), ReadBytes(TestData() + L"ref\\product\\office6\\2052\\strings.txt"));
+  // Running program: moved aside, new copy in place.
+  EXPECT_EQ(ReadBytes(out + L"office6\\lumen.exe"), ReadBytes(TestData() + L"ref\\product\\office6\\lumen.exe"));
+  int aside = 0;
+  for (const auto& entry : tree) aside += entry.first.rfind(L"office6\\lumen.exe_d_", 0) == 0;
+  EXPECT_EQ(aside, 1);
+  holder.Wait();
+  running.Wait();
+  CloseHandle(ready);
+  DeleteFileW((drivers + L"lumentestflt.SYS").c_str());
+}
+
+TEST(ExtractToDisk, MemoryModeOverLockedTargets) {
+  TempFolder dir;
+  const std::wstring out = dir / L"mem\\";
+  const std::string archive = ReadBytes(TestData() + L"product.7z");
+  C7zExtractImpl first;
+  ASSERT_EQ(first.Uncompress(archive.data(), static_cast<UINT32>(archive.size())), S_OK);
+  ASSERT_EQ(first.ExtractMemoryFiles(out), S_OK);
+  ExpectSameTree(out, TestData() + L"ref\\product");
+
+  HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, L"lumen-test-memory-ready");
+  testing_support::Process holder;
+  ASSERT_TRUE(holder.Start(testing_support::BinFolder() + L"testtool.exe",
+                           L"hold \"" + out + L"office6\\lmo.dll\" lumen-test-memory-ready 4000"));
+  ASSERT_EQ(WaitForSingleObject(ready, 10000), WAIT_OBJECT_0);
+  C7zExtractImpl second;
+  ASSERT_EQ(second.Uncompress(archive.data(), static_cast<UINT32>(archive.size())), S_OK);
+  ASSERT_EQ(second.ExtractMemoryFiles(out), S_OK);
+  EXPECT_EQ(ReadBytes(out + L"office6\\lmo.dll0"), ReadBytes(TestData() + L"ref\\product\\office6\\lmo.dll"));
+  EXPECT_EQ(ReadBytes(out + L"utility\\empty.ini"), "");
+  holder.Wait();
+  CloseHandle(ready);
+  DeleteFileW((ZFunction::GetDriversFolder() + L"lumentestflt.SYS").c_str());
+}
+
+}  // namespace

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Makes the payloads, archives and packed installers that the packet tests read, and the
+# reference trees Debian's 7zz extracts from the same archives.
+#   make_test_data.sh <lumenpack> <setup.exe> <testtool.exe> <out folder>
+# Layout of <out folder>:
+#   install/, product/          the two input folders (product has an empty folder, Chinese
+#                               names, nested folders, PE files and data files)
+#   install.7z, product.7z      the entries as the packer makes them (extracted from the installer)
+#   ref/install, ref/product    what `7zz x` gives for them
+#   setup-packed.exe            stub + packet
+#   setup-large.exe             the same with a product entry that makes the file exceed 30 MiB
+set -euo pipefail
+lumenpack=$(realpath "$1"); stub=$(realpath "$2"); tool=$(realpath "$3"); out=$4
+rm -rf "$out" && mkdir -p "$out" && cd "$out"
+
+mkdir -p install/install_res product/office6/2052 product/Upper product/templates/空 product/utility \
+         product/wtoolex product/office6/addons/empty
+printf '<?xml version="1.0" encoding="UTF-8"?>\n<config><install silent="0"/></config>\n' >install/setup.xml
+printf '<Config><DeepRecommend number="0"/></Config>\n' >install/deeprecommend.xml
+head -c 5000 /dev/zero | tr '\0' 'p' >install/install_res/bg.png
+printf 'root file\n' >product/readme.txt
+printf 'second root file\n' >product/a.txt
+cp "$tool" product/office6/lumen.exe
+cp "$tool" product/office6/lmo.dll
+cp "$tool" product/Upper/upper.exe  # capital letters sort before small ones
+printf 'driver bytes\n' >product/office6/lumentestflt.SYS
+printf 'not a driver\n' >product/office6/notdriver.sysx
+seq 1 20000 >product/office6/2052/strings.txt
+printf '中文内容\n' >product/templates/空/模板.dot
+: >product/utility/empty.ini
+head -c 300000 /dev/urandom >product/wtoolex/random.bin
+
+"$lumenpack" --stub "$stub" --install install --product product --out setup-packed.exe >/dev/null
+# The entries as written into the installer, read back by the packet layout.
+u32() { od -An -tu4 -j "$2" -N4 "$1" | tr -d ' '; }
+pe=$(u32 setup-packed.exe 60)
+at=$(( $(u32 setup-packed.exe $((pe + 8))) + 6 ))
+for name in install product; do
+  len=$(u32 setup-packed.exe "$at")
+  dd if=setup-packed.exe of="$name.7z" bs=64K iflag=skip_bytes,count_bytes skip=$((at + 8)) count="$len" status=none
+  at=$((at + 8 + len))
+done
+mkdir -p ref/install ref/product
+7zz x -y -oref/install install.7z >/dev/null
+7zz x -y -oref/product product.7z >/dev/null
+
+# Beyond the preload limit (30 MiB): incompressible data makes the file itself large.
+mkdir -p large/office6
+cp -r product/. large/
+head -c 32000000 /dev/urandom >large/office6/big.bin
+"$lumenpack" --stub "$stub" --install install --product large --out setup-large.exe >/dev/null
+rm -rf large
+echo "test data ready in $out"

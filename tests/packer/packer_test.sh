@@ -1,0 +1,358 @@
+#!/usr/bin/env bash
+# Tests of lumenpack, the release team's packer: packs folders made here behind the built setup
+# program and takes the installer apart again with 7zz.
+#   tests/packer/packer_test.sh <lumenpack> <setup.exe as built>
+# Needs 7zz; the signing cases also need openssl and osslsigncode (skipped, and said so, without).
+# The programs packed as the suite's programs are the stub itself and testtool.exe from its folder.
+set -uo pipefail
+
+if [ $# -ne 2 ]; then
+  echo "usage: $0 <lumenpack> <setup.exe>" >&2
+  exit 2
+fi
+lp=$(realpath "$1")
+stub=$(realpath "$2")
+testtool=$(dirname "$stub")/testtool.exe
+[ -f "$testtool" ] || testtool=$stub
+for need in "$lp" "$stub"; do
+  [ -f "$need" ] || { echo "missing $need" >&2; exit 2; }
+done
+command -v 7zz >/dev/null || { echo "7zz is needed (Debian package 7zip)" >&2; exit 2; }
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+# lumenpack's temporary folders go here, so the tests can see that none is left behind.
+export TMPDIR=$tmp/tmpdir
+mkdir -p "$TMPDIR"
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+section() { echo "== $*"; }
+
+# make_inputs <folder> <reverse>: the install and product folders. The same content every time
+# (random data comes from $tmp/random); with reverse=1 the files are created in the opposite
+# order, with other permissions and times, to show none of that reaches the installer.
+head -c 300000 /dev/urandom >"$tmp/random"
+make_inputs() {
+  local root=$1 reverse=$2 spec
+  spec=$(cat <<'EOF'
+install/setup.xml|text|<config product="Lumen Office"><page id="welcome"/></config>
+install/images/welcome.bmp|random|0|90000
+install/images/背景图片.png|random|90000|20000
+install/sounds/done.wav|wav|0
+product/office6/lumen.exe|program|testtool
+product/office6/lmo.dll|program|stub
+product/office6/插件/中文插件.dll|program|testtool
+product/office6/fake.exe|text|MZ but no PE header behind it
+product/office6/resources.pak|random|110000|150000
+product/office6/empty.dat|empty
+product/office6/cache/|folder
+product/templates/报告.dotx|random|260000|30000
+product/office6/media/chime.wav|wav|200000
+product/templates/空文件夹/|folder
+product/templates/nested/a/b/c/deep.txt|text|deep inside
+product/utility/-dash.txt|text|starts like a switch
+product/utility/@at.txt|text|starts like a list file
+product/utility/with space.txt|text|spaces inside
+product/wtoolex/tool.ini|text|[tool]
+EOF
+  )
+  [ "$reverse" = 1 ] && spec=$(tac <<<"$spec")
+  while IFS='|' read -r path kind a b; do
+    local f=$root/$path
+    case $kind in
+      folder) mkdir -p "$f"; continue ;;
+    esac
+    mkdir -p "$(dirname "$f")"
+    case $kind in
+      text) echo "$a" >"$f" ;;
+      random) tail -c +$((a + 1)) "$tmp/random" | head -c "$b" >"$f" ;;
+      empty) : >"$f" ;;
+      # 16-bit stereo PCM: 7zz would give it a Delta filter, and a block of its own, by default.
+      wav) { printf 'RIFFd\x9c\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x44\xac\0\0\x10\xb1\x02\0\x04\0\x10\0data@\x9c\0\0'
+             tail -c +$((a + 1)) "$tmp/random" | head -c 40000; } >"$f" ;;
+      program) if [ "$a" = stub ]; then cp "$stub" "$f"; else cp "$testtool" "$f"; fi ;;
+    esac
+    if [ "$reverse" = 1 ]; then
+      chmod 600 "$f"
+      touch -d '2001-02-03 04:05:06' "$f"
+    fi
+  done <<<"$spec"
+  [ "$reverse" = 1 ] && chmod 700 "$root/product/office6"
+  return 0
+}
+
+# pack <out> <install> <product> [stub]: packs, failing the test on any message or error.
+pack() {
+  local out=$1 install=$2 product=$3 use_stub=${4:-$stub}
+  if ! "$lp" --stub "$use_stub" --install "$install" --product "$product" --out "$out" 2>"$tmp/pack.err" ||
+    [ -s "$tmp/pack.err" ]; then
+    fail "packing $out: $(cat "$tmp/pack.err")"
+    return 1
+  fi
+}
+
+# entry_field <verify output> <entry> <offset|length>
+entry_field() { sed -n "s/^entry $2: offset \([0-9]*\), length \([0-9]*\),.*/\\$([ "$3" = offset ] && echo 1 || echo 2)/p" "$1"; }
+
+# extract_entries <installer> <folder>: writes entry0.7z and entry1.7z into <folder> through
+# --verify's offsets and unpacks them into <folder>/entry0 and <folder>/entry1.
+extract_entries() {
+  local installer=$1 dir=$2 i off len
+  mkdir -p "$dir"
+  if ! "$lp" --verify "$installer" >"$dir/verify.txt" 2>"$dir/verify.err"; then
+    fail "--verify $installer: $(cat "$dir/verify.err")"
+    return 1
+  fi
+  for i in 0 1; do
+    off=$(entry_field "$dir/verify.txt" $i offset)
+    len=$(entry_field "$dir/verify.txt" $i length)
+    tail -c +$((off + 1)) "$installer" | head -c "$len" >"$dir/entry$i.7z"
+    7zz x -o"$dir/entry$i" "$dir/entry$i.7z" >/dev/null || fail "7zz cannot unpack entry $i of $installer"
+  done
+}
+
+# u32 <file> <offset>: little-endian number in a file.
+u32() { od -An -tu4 -j "$2" -N4 "$1" | tr -d ' '; }
+
+make_inputs "$tmp/in" 0
+make_inputs "$tmp/elsewhere/other" 1
+stub_size=$(stat -c %s "$stub")
+pe=$(u32 "$stub" 60)
+
+section "packing folders: the entries hold exactly the input folders"
+mkdir -p "$tmp/out"
+pack "$tmp/out/a.exe" "$tmp/in/install" "$tmp/in/product"
+extract_entries "$tmp/out/a.exe" "$tmp/x"
+diff -r "$tmp/in/install" "$tmp/x/entry0" >"$tmp/diff0" || fail "entry 0 differs from the install folder: $(head -3 "$tmp/diff0")"
+diff -r "$tmp/in/product" "$tmp/x/entry1" >"$tmp/diff1" || fail "entry 1 differs from the product folder: $(head -3 "$tmp/diff1")"
+[ -d "$tmp/x/entry1/templates/空文件夹" ] || fail "the empty folder with a Chinese name did not come back as a folder"
+[ -f "$tmp/x/entry1/office6/empty.dat" ] && [ ! -s "$tmp/x/entry1/office6/empty.dat" ] ||
+  fail "the empty file did not come back as an empty file"
+[ -z "$(ls -A "$TMPDIR")" ] || fail "temporary files left behind: $(ls -A "$TMPDIR")"
+[ "$(ls -A "$tmp/out")" = a.exe ] || fail "the output folder holds more than the installer: $(ls -A "$tmp/out")"
+
+section "block structure: install one LZMA block, product LZMA data block then BCJ2 program block"
+listing() { 7zz l -slt "$1" | sed -n '/^----------$/,$p' | awk -F' = ' '
+  /^Path = /{p=$2} /^Method = /{m=$2} /^Block = /{print p "\t" $2 "\t" m}'; }
+lzma='^LZMA:[0-9a-z]+$'
+bcj2='^BCJ2( LZMA:[0-9a-z:]+)+$'
+blocks() { 7zz l -slt "$1" | sed -n 's/^Blocks = //p' | head -1; }
+[ "$(blocks "$tmp/x/entry0.7z")" = 1 ] || fail "entry 0 has $(blocks "$tmp/x/entry0.7z") blocks, not 1"
+[ "$(blocks "$tmp/x/entry1.7z")" = 2 ] || fail "entry 1 has $(blocks "$tmp/x/entry1.7z") blocks, not 2"
+while IFS=$'\t' read -r path block method; do
+  [ -z "$block" ] && continue
+  [ "$block" = 0 ] && [[ $method =~ $lzma ]] || fail "install: $path in block $block with '$method'"
+done < <(listing "$tmp/x/entry0.7z")
+seen_programs=""
+while IFS=$'\t' read -r path block method; do
+  [ -z "$block" ] && continue
+  if [ "$block" = 1 ]; then
+    seen_programs+="$path;"
+    [[ $method =~ $bcj2 ]] || fail "product program $path packed with '$method'"
+  else
+    [ "$block" = 0 ] && [[ $method =~ $lzma ]] || fail "product data $path in block $block with '$method'"
+  fi
+done < <(listing "$tmp/x/entry1.7z")
+# By content: the three PE files, not fake.exe (an .exe name, no PE header).
+[ "$(tr ';' '\n' <<<"$seen_programs" | sed '/^$/d' | sort | tr '\n' ';')" = "office6/lmo.dll;office6/lumen.exe;office6/插件/中文插件.dll;" ] ||
+  fail "the programs block holds $seen_programs"
+for e in 0 1; do
+  if 7zz l -slt "$tmp/x/entry$e.7z" | grep -Eq '^(Modified|Created|Accessed|Attributes) = .'; then
+    fail "entry $e stores file times or attributes"
+  fi
+done
+
+section "installer layout: stub, zeros to the packet, patched header fields"
+size=$(stat -c %s "$tmp/out/a.exe")
+offset=$(sed -n 's/^packet: offset \([0-9]*\),.*/\1/p' "$tmp/x/verify.txt")
+[ "$(u32 "$tmp/out/a.exe" $((pe + 8)))" = "$offset" ] || fail "TimeDateStamp does not hold the packet offset $offset"
+[ $((offset % 8)) = 0 ] && [ "$offset" -ge "$stub_size" ] && [ "$offset" -lt $((stub_size + 8)) ] ||
+  fail "packet offset $offset is not the stub size $stub_size rounded up to 8"
+[ "$(tail -c +$((offset + 1)) "$tmp/out/a.exe" | head -c 6 | od -An -tx1 | xargs)" = "7a 7a 64 2e 02 00" ] ||
+  fail "packet does not start with zzd. and count 2"
+[ "$(head -c "$offset" "$tmp/out/a.exe" | tail -c +$((stub_size + 1)) | tr -d '\0' | wc -c)" = 0 ] ||
+  fail "bytes between the stub and the packet are not zero"
+# Only TimeDateStamp (pe+8..11) and CheckSum (pe+88..91) may differ from the stub.
+changed=$(cmp -l "$stub" <(head -c "$stub_size" "$tmp/out/a.exe") | awk -v pe="$pe" '
+  { o = $1 - 1; if (!((o >= pe + 8 && o < pe + 12) || (o >= pe + 88 && o < pe + 92))) print o }' | head -3 | xargs)
+[ -z "$changed" ] || fail "stub bytes changed outside TimeDateStamp and CheckSum: offsets $changed"
+# The CheckSum as Windows computes it, written independently of lumenpack; on a.exe and on an
+# installer one byte longer, so both an even and an odd file length are covered.
+check_checksum() {
+  python3 - "$1" "$pe" <<'EOF' || fail "CheckSum of $(basename "$1") is not its PE checksum"
+import struct, sys
+raw = open(sys.argv[1], 'rb').read()
+field = int(sys.argv[2]) + 88
+stored = struct.unpack_from('<I', raw, field)[0]
+data = bytearray(raw)
+data[field:field + 4] = bytes(4)
+if len(data) % 2:
+    data.append(0)
+s = 0
+for (w,) in struct.iter_unpack('<H', data):
+    s += w
+    s = (s & 0xFFFF) + (s >> 16)
+s = (s & 0xFFFF) + (s >> 16)
+sys.exit(0 if stored == (s + len(raw)) & 0xFFFFFFFF else 1)
+EOF
+}
+if command -v python3 >/dev/null; then
+  check_checksum "$tmp/out/a.exe"
+  # A ready archive is taken as it is, even with a byte after its end: here a non-zero last byte
+  # (a 7z archive ends in a zero byte, which would hide a dropped odd byte).
+  { cat "$tmp/x/entry1.7z"; printf 'Z'; } >"$tmp/longer.7z"
+  pack "$tmp/longer.exe" "$tmp/x/entry0.7z" "$tmp/longer.7z" && check_checksum "$tmp/longer.exe"
+else
+  echo "SKIP: CheckSum check (no python3)"
+fi
+
+section "reproducible: same bytes again, from another path, creation order, times and permissions"
+pack "$tmp/out/b.exe" "$tmp/in/install" "$tmp/in/product"
+cmp -s "$tmp/out/a.exe" "$tmp/out/b.exe" || fail "packing the same folders twice gave different installers"
+export TMPDIR=$tmp/tmpdir-other
+mkdir -p "$TMPDIR"
+pack "$tmp/out/c.exe" "$tmp/elsewhere/other/install" "$tmp/elsewhere/other/product"
+cmp -s "$tmp/out/a.exe" "$tmp/out/c.exe" ||
+  fail "the folders made in another order, place, time and permissions gave a different installer"
+export TMPDIR=$tmp/tmpdir
+
+section "ready 7z archives are used unchanged"
+pack "$tmp/out/d.exe" "$tmp/x/entry0.7z" "$tmp/x/entry1.7z"
+cmp -s "$tmp/out/a.exe" "$tmp/out/d.exe" || fail "the archives taken from the installer did not give the same installer back"
+pack "$tmp/out/e.exe" "$tmp/in/install" "$tmp/x/entry1.7z"
+cmp -s "$tmp/out/a.exe" "$tmp/out/e.exe" || fail "a folder for one entry and an archive for the other gave a different installer"
+
+section "small stub: zeros before the packet make the installer 1 MiB"
+small_stub=$tmp/small.exe
+cp "$testtool" "$small_stub"
+if [ "$(stat -c %s "$small_stub")" -lt 900000 ]; then
+  mkdir -p "$tmp/tiny/office6" && echo tiny >"$tmp/tiny/office6/readme.txt"
+  pack "$tmp/out/small.exe" "$tmp/in/install" "$tmp/tiny" "$small_stub"
+  small_size=$(stat -c %s "$tmp/out/small.exe")
+  [ "$small_size" -ge 1048576 ] && [ "$small_size" -lt $((1048576 + 8)) ] ||
+    fail "installer from a small stub is $small_size bytes, not 1 MiB (+ up to 7 for alignment)"
+  extract_entries "$tmp/out/small.exe" "$tmp/xs"
+  diff -r "$tmp/tiny" "$tmp/xs/entry1" >/dev/null || fail "small installer: entry 1 differs from its folder"
+  small_offset=$(sed -n 's/^packet: offset \([0-9]*\),.*/\1/p' "$tmp/xs/verify.txt")
+  [ $((small_offset % 8)) = 0 ] || fail "small installer: packet offset $small_offset is not a multiple of 8"
+else
+  echo "SKIP: no PE file under 900 KB to use as a small stub"
+fi
+
+section "refusals: non-zero exit, one line on stderr, no output written"
+# refuse <what> <expected text in the message> <lumenpack arguments...>; lp_env: extra environment
+lp_env=()
+refuse() {
+  local what=$1 expect=$2 rc
+  shift 2
+  rm -rf "$tmp/refuse" && mkdir -p "$tmp/refuse"
+  (cd "$tmp/refuse" && env "${lp_env[@]}" "$lp" "$@" >/dev/null 2>"$tmp/refuse.err")
+  rc=$?
+  if [ $rc = 0 ]; then
+    fail "$what: accepted"
+  elif [ "$(wc -l <"$tmp/refuse.err")" != 1 ]; then
+    fail "$what: stderr is not one line: $(cat "$tmp/refuse.err")"
+  elif ! grep -qF -- "$expect" "$tmp/refuse.err"; then
+    fail "$what: expected '$expect' in: $(cat "$tmp/refuse.err")"
+  elif [ -n "$(ls -A "$tmp/refuse")" ] || [ -n "$(ls -A "$TMPDIR")" ]; then
+    fail "$what: left files behind: $(ls -A "$tmp/refuse" "$TMPDIR")"
+  fi
+}
+I=$tmp/in/install
+P=$tmp/in/product
+O=$tmp/refuse/out.exe
+printf 'plain text, not a program' >"$tmp/text.exe"
+{ printf 'MZ'; head -c 58 /dev/zero; printf '\x00\xff\xff\x7f'; head -c 200 /dev/zero; } >"$tmp/far.exe"
+{ printf 'MZ'; head -c 58 /dev/zero; printf '\x40\x00\x00\x00'; printf 'NE\0\0'; head -c 300 /dev/zero; } >"$tmp/nope.exe"
+refuse "non-PE stub" "no MZ header" --stub "$tmp/text.exe" --install "$I" --product "$P" --out "$O"
+refuse "PE offset out of range" "outside the file" --stub "$tmp/far.exe" --install "$I" --product "$P" --out "$O"
+refuse "no PE signature" "no PE signature" --stub "$tmp/nope.exe" --install "$I" --product "$P" --out "$O"
+refuse "already packed stub" "already carries a packet" --stub "$tmp/out/a.exe" --install "$I" --product "$P" --out "$O"
+refuse "missing stub" "no such file" --stub "$tmp/none.exe" --install "$I" --product "$P" --out "$O"
+refuse "missing product folder" "no such folder or file" --stub "$stub" --install "$I" --product "$tmp/none" --out "$O"
+refuse "install neither folder nor file" "neither a folder nor a file" --stub "$stub" --install /dev/null --product "$P" --out "$O"
+refuse "install file not 7z" "not a 7z archive" --stub "$stub" --install "$tmp/text.exe" --product "$P" --out "$O"
+refuse "output is the stub" "is one of the inputs" --stub "$stub" --install "$I" --product "$P" --out "$stub"
+refuse "output is a ready archive" "is one of the inputs" --stub "$stub" --install "$tmp/x/entry0.7z" --product "$P" --out "$tmp/x/entry0.7z"
+refuse "output inside an input folder" "inside the input folder" --stub "$stub" --install "$I" --product "$P" --out "$P/setup.exe"
+refuse "output folder missing" "no such folder" --stub "$stub" --install "$I" --product "$P" --out "$tmp/none/out.exe"
+refuse "unknown option" "unknown option" --stub "$stub" --install "$I" --product "$P" --out "$O" --fast
+refuse "missing option" "missing --product" --stub "$stub" --install "$I" --out "$O"
+refuse "option without value" "--out needs a value" --stub "$stub" --install "$I" --product "$P" --out
+refuse "option twice" "given twice" --stub "$stub" --stub "$stub" --install "$I" --product "$P" --out "$O"
+refuse "no options" "missing --stub"
+lp_env=(PATH=/nonexistent)
+refuse "7zz not on PATH" "7zz was not found" --stub "$stub" --install "$I" --product "$P" --out "$O"
+lp_env=()
+
+# Folders the setup program could not reproduce on Windows.
+bad_folder() { rm -rf "$tmp/bad" && mkdir -p "$tmp/bad/office6" && echo x >"$tmp/bad/office6/ok.txt"; }
+bad_folder && ln -s ok.txt "$tmp/bad/office6/link.txt"
+refuse "symbolic link in the product" "symbolic link" --stub "$stub" --install "$I" --product "$tmp/bad" --out "$O"
+bad_folder && echo y >"$tmp/bad/office6/OK.txt"
+refuse "names differing only in case" "differ only in case" --stub "$stub" --install "$I" --product "$tmp/bad" --out "$O"
+bad_folder && echo y >"$tmp/bad/office6/a:b.txt"
+refuse "colon in a name" "does not allow" --stub "$stub" --install "$I" --product "$tmp/bad" --out "$O"
+bad_folder && echo y >"$tmp/bad/office6/back\\slash.txt"
+refuse "backslash in a name" "does not allow" --stub "$stub" --install "$I" --product "$tmp/bad" --out "$O"
+bad_folder && echo y >"$tmp/bad/office6/$(printf 'latin1-\xe9.txt')"
+refuse "name not UTF-8" "not valid UTF-8" --stub "$stub" --install "$I" --product "$tmp/bad" --out "$O"
+rm -rf "$tmp/bad" && mkdir -p "$tmp/bad"
+refuse "empty install folder" "is empty" --stub "$stub" --install "$tmp/bad" --product "$P" --out "$O"
+
+# A failed run keeps an installer that is already there.
+echo "previous installer" >"$tmp/out/keep.exe"
+"$lp" --stub "$stub" --install "$tmp/text.exe" --product "$P" --out "$tmp/out/keep.exe" 2>/dev/null &&
+  fail "bad --install accepted"
+[ "$(cat "$tmp/out/keep.exe")" = "previous installer" ] || fail "a failed run changed the existing output"
+
+section "--verify finds damage"
+cp "$tmp/out/a.exe" "$tmp/damaged.exe"
+len1=$(entry_field "$tmp/x/verify.txt" 1 length)
+off1=$(entry_field "$tmp/x/verify.txt" 1 offset)
+printf '\x00' | dd of="$tmp/damaged.exe" bs=1 seek=$((off1 + len1 / 2)) conv=notrunc status=none
+cmp -s "$tmp/out/a.exe" "$tmp/damaged.exe" &&
+  printf '\x01' | dd of="$tmp/damaged.exe" bs=1 seek=$((off1 + len1 / 2)) conv=notrunc status=none
+if "$lp" --verify "$tmp/damaged.exe" >/dev/null 2>"$tmp/verify.err" || ! grep -q "entry 1: CRC-32" "$tmp/verify.err"; then
+  fail "--verify did not report the changed byte in entry 1: $(cat "$tmp/verify.err")"
+fi
+head -c $((off1 + 100)) "$tmp/out/a.exe" >"$tmp/cut.exe"
+"$lp" --verify "$tmp/cut.exe" >/dev/null 2>&1 && fail "--verify accepted an installer cut off inside entry 1"
+"$lp" --verify "$stub" >/dev/null 2>&1 && fail "--verify found a packet in the bare stub"
+
+section "signing after packing keeps the packet"
+if ! command -v openssl >/dev/null; then
+  echo "SKIP: openssl is missing (Debian package openssl); signing not tested"
+elif ! command -v osslsigncode >/dev/null; then
+  echo "SKIP: osslsigncode is missing (Debian package osslsigncode); signing not tested"
+else
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Lumen packer test" \
+    -keyout "$tmp/key.pem" -out "$tmp/cert.pem" >/dev/null 2>&1 || fail "openssl could not make a test certificate"
+  for name in a small; do
+    [ -f "$tmp/out/$name.exe" ] || continue
+    osslsigncode sign -certs "$tmp/cert.pem" -key "$tmp/key.pem" -n "Lumen Office" \
+      -in "$tmp/out/$name.exe" -out "$tmp/out/$name-signed.exe" >"$tmp/sign.log" 2>&1 ||
+      { fail "osslsigncode could not sign $name.exe: $(tail -1 "$tmp/sign.log")"; continue; }
+    extract_entries "$tmp/out/$name-signed.exe" "$tmp/xsigned-$name" || continue
+    grep -q '^certificate table: ' "$tmp/xsigned-$name/verify.txt" || fail "$name-signed.exe: no certificate table found"
+    unsigned_verify=$tmp/x/verify.txt
+    [ $name = small ] && unsigned_verify=$tmp/xs/verify.txt
+    diff <(grep -E '^(packet|entry)' "$unsigned_verify") <(grep -E '^(packet|entry)' "$tmp/xsigned-$name/verify.txt") >/dev/null ||
+      fail "$name-signed.exe: the packet moved or changed in signing"
+    osslsigncode verify -CAfile "$tmp/cert.pem" -in "$tmp/out/$name-signed.exe" >"$tmp/osv.log" 2>&1 ||
+      fail "$name-signed.exe: osslsigncode does not accept its own signature: $(grep -i -m1 -E 'fail|error' "$tmp/osv.log")"
+  done
+  # A signed stub would leave its certificate table stranded in front of the packet.
+  if osslsigncode sign -certs "$tmp/cert.pem" -key "$tmp/key.pem" -in "$stub" -out "$tmp/signed-stub.exe" >/dev/null 2>&1; then
+    refuse "signed stub" "is signed" --stub "$tmp/signed-stub.exe" --install "$I" --product "$P" --out "$O"
+  else
+    fail "osslsigncode could not sign the bare stub"
+  fi
+fi
+
+if [ $failures -ne 0 ]; then
+  echo "$failures failure(s)"
+  exit 1
+fi
+echo "all packer tests passed"

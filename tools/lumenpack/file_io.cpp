@@ -1,0 +1,138 @@
+#include "file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+namespace lumenpack {
+
+namespace {
+
+std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
+
+std::string SystemError(const std::string& what, const fs::path& p) {
+  return what + " " + Quote(p) + ": " + std::strerror(errno);
+}
+
+}  // namespace
+
+std::vector<unsigned char> ReadWholeFile(const fs::path& path) {
+  const uint64_t size = RegularFileSize(path);
+  std::vector<unsigned char> data = ReadFilePrefix(path, size);
+  if (data.size() != size) throw Error("cannot read all of " + Quote(path));
+  return data;
+}
+
+std::vector<unsigned char> ReadFilePrefix(const fs::path& path, uint64_t count) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw Error(SystemError("cannot open", path));
+  std::vector<unsigned char> data(static_cast<size_t>(count));
+  in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
+  if (in.bad()) throw Error(SystemError("cannot read", path));
+  data.resize(static_cast<size_t>(in.gcount()));
+  return data;
+}
+
+uint64_t RegularFileSize(const fs::path& path) {
+  std::error_code ec;
+  const fs::file_status st = fs::status(path, ec);
+  if (ec || !fs::exists(st)) throw Error("no such file " + Quote(path));
+  if (!fs::is_regular_file(st)) throw Error(Quote(path) + " is not a regular file");
+  const uint64_t size = fs::file_size(path, ec);
+  if (ec) throw Error("cannot read the size of " + Quote(path) + ": " + ec.message());
+  // Opening proves it is readable, so errors come before any work is done.
+  if (::access(path.c_str(), R_OK) != 0) throw Error(SystemError("cannot read", path));
+  return size;
+}
+
+void PutU16(std::vector<unsigned char>& out, uint16_t v) {
+  out.push_back(static_cast<unsigned char>(v));
+  out.push_back(static_cast<unsigned char>(v >> 8));
+}
+
+void PutU32(std::vector<unsigned char>& out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
+}
+
+void SetU32(unsigned char* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+TempFolder::TempFolder() {
+  std::error_code ec;
+  fs::path base = fs::temp_directory_path(ec);
+  if (ec) base = "/tmp";
+  std::string pattern = (base / "lumenpack.XXXXXX").string();
+  if (!::mkdtemp(pattern.data())) throw Error(SystemError("cannot make a temporary folder in", base));
+  path_ = fs::absolute(pattern);
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ec;
+  fs::remove_all(path_, ec);
+}
+
+AtomicOutputFile::AtomicOutputFile(const fs::path& final_path) : final_path_(final_path) {
+  const fs::path folder = final_path.has_parent_path() ? final_path.parent_path() : fs::path(".");
+  std::string pattern = (folder / ("." + final_path.filename().string() + ".XXXXXX")).string();
+  fd_ = ::mkstemp(pattern.data());
+  if (fd_ < 0) throw Error(SystemError("cannot write in the output folder", folder));
+  temp_path_ = pattern;
+  // mkstemp makes the file private (0600); an installer gets the usual permissions.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::fchmod(fd_, 0666 & ~mask);
+  buffer_.reserve(1 << 20);
+}
+
+AtomicOutputFile::~AtomicOutputFile() {
+  if (fd_ >= 0) ::close(fd_);
+  if (!temp_path_.empty()) ::unlink(temp_path_.c_str());
+}
+
+void AtomicOutputFile::Write(const void* data, size_t size) {
+  const unsigned char* p = static_cast<const unsigned char*>(data);
+  while (size > 0) {
+    const size_t n = std::min(size, buffer_.capacity() - buffer_.size());
+    buffer_.insert(buffer_.end(), p, p + n);
+    p += n;
+    size -= n;
+    size_ += n;
+    if (buffer_.size() == buffer_.capacity()) Flush();
+  }
+}
+
+void AtomicOutputFile::Flush() {
+  size_t done = 0;
+  while (done < buffer_.size()) {
+    const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) throw Error(SystemError("cannot write", temp_path_));
+    done += static_cast<size_t>(n);
+  }
+  buffer_.clear();
+}
+
+void AtomicOutputFile::WriteAt(uint64_t offset, const void* data, size_t size) {
+  Flush();
+  if (::pwrite(fd_, data, size, static_cast<off_t>(offset)) != static_cast<ssize_t>(size))
+    throw Error(SystemError("cannot write", temp_path_));
+}
+
+void AtomicOutputFile::Commit() {
+  Flush();
+  if (::fsync(fd_) != 0) throw Error(SystemError("cannot write", temp_path_));
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0) throw Error(SystemError("cannot write", temp_path_));
+  if (::rename(temp_path_.c_str(), final_path_.c_str()) != 0) throw Error(SystemError("cannot make", final_path_));
+  temp_path_.clear();
+}
+
+}  // namespace lumenpack

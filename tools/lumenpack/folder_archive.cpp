@@ -1,0 +1,295 @@
+#include "folder_archive.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <vector>
+
+#include "file_io.h"
+#include "pe_image.h"
+
+namespace lumenpack {
+
+namespace {
+
+// Where a folder item must end up in the archive.
+enum class Place { kNoData, kDataBlock, kProgramBlock };  // kNoData: folders and empty files
+
+struct FolderItems {
+  std::map<std::string, Place> places;  // relative path ('/'-separated) -> place; map keeps byte order
+  bool has_data = false;
+  bool has_programs = false;
+};
+
+std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+bool IsValidUtf8(const std::string& s) {
+  for (size_t i = 0; i < s.size();) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t extra;
+    if (c < 0x80) extra = 0;
+    else if (c >= 0xC2 && c <= 0xDF) extra = 1;
+    else if ((c & 0xF0) == 0xE0) extra = 2;
+    else if (c >= 0xF0 && c <= 0xF4) extra = 3;
+    else return false;
+    if (s.size() - i <= extra) return false;
+    for (size_t k = 1; k <= extra; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    i += extra + 1;
+  }
+  return true;
+}
+
+// A name the setup program can create on Windows, and that 7zz's list file passes through as it
+// is (it trims spaces at the ends of lines and treats quotes).
+void CheckName(const std::string& relative, const std::string& name) {
+  const std::string refuse = "cannot pack " + Quote(relative) + ": ";
+  if (!IsValidUtf8(name)) throw Error(refuse + "the name is not valid UTF-8");
+  for (unsigned char c : name) {
+    if (c < 0x20 || c == 0x7F) throw Error(refuse + "the name has a control character");
+    if (std::strchr("\\:*?\"<>|", c)) throw Error(refuse + "Windows does not allow " + std::string(1, c) + " in names");
+  }
+  if (name.front() == ' ' || name.back() == ' ' || name.back() == '.')
+    throw Error(refuse + "Windows does not allow names that begin with a space or end with a space or dot");
+}
+
+FolderItems ListFolder(const fs::path& root, bool split_programs) {
+  FolderItems items;
+  std::map<std::string, std::string> folded;  // ASCII-lowercased path -> path: Windows ignores case
+  std::error_code ec;
+  try {
+    for (fs::recursive_directory_iterator it(root), end; it != end; ++it) {
+      const fs::path& path = it->path();
+      const std::string relative = path.lexically_relative(root).generic_string();
+      CheckName(relative, path.filename().string());
+      std::string lower = relative;
+      std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
+      if (!folded.emplace(lower, relative).second)
+        throw Error("cannot pack " + Quote(relative) + " and " + Quote(folded[lower]) + ": their names differ only in case");
+
+      const fs::file_status st = it->symlink_status();
+      if (fs::is_symlink(st)) throw Error("cannot pack " + Quote(relative) + ": it is a symbolic link");
+      if (fs::is_directory(st)) {
+        if (fs::is_empty(path)) items.places[relative] = Place::kNoData;
+      } else if (fs::is_regular_file(st)) {
+        if (::access(path.c_str(), R_OK) != 0)
+          throw Error("cannot read " + Quote(path.string()) + ": " + std::strerror(errno));
+        Place place = Place::kNoData;
+        if (fs::file_size(path) > 0) place = split_programs && IsPeFile(path) ? Place::kProgramBlock : Place::kDataBlock;
+        items.places[relative] = place;
+        items.has_data |= place == Place::kDataBlock;
+        items.has_programs |= place == Place::kProgramBlock;
+      } else {
+        throw Error("cannot pack " + Quote(relative) + ": it is neither a file nor a folder");
+      }
+    }
+  } catch (const fs::filesystem_error& e) {
+    throw Error(std::string("cannot read the folder ") + Quote(root.string()) + ": " + e.code().message() +
+                (e.path1().empty() ? "" : " (" + e.path1().string() + ")"));
+  }
+  if (items.places.empty()) throw Error("the folder " + Quote(root.string()) + " is empty");
+  return items;
+}
+
+// The first line 7zz marked as an error or warning, else its last line: one line for our message.
+std::string SummarizeLog(const fs::path& log) {
+  std::ifstream in(log);
+  std::string line, last, flagged;
+  while (std::getline(in, line)) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    if (line.empty()) continue;
+    last = line;
+    if (flagged.empty() && (line.find("ERROR") != std::string::npos || line.find("WARNING") != std::string::npos))
+      flagged = line;
+  }
+  return flagged.empty() ? last : flagged;
+}
+
+// Runs 7zz in `cwd` with its output in `log`; throws Error naming `doing` unless it exits with 0
+// (7zz's exit code 1, a warning such as an unreadable file, counts as failure too).
+void RunSevenZip(const fs::path& seven_zip, const std::vector<std::string>& args, const fs::path& cwd,
+                 const fs::path& log, const std::string& doing) {
+  std::vector<char*> argv;
+  std::string name = "7zz";
+  argv.push_back(name.data());
+  std::vector<std::string> copies = args;
+  for (std::string& a : copies) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  const pid_t pid = ::fork();
+  if (pid < 0) throw Error(std::string("cannot start 7zz: ") + std::strerror(errno));
+  if (pid == 0) {
+    const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int in = ::open("/dev/null", O_RDONLY);
+    if (out < 0 || in < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(out, 2) < 0) ::_exit(126);
+    if (::chdir(cwd.c_str()) != 0) ::_exit(126);
+    // UTF-8 file names whatever the build host's locale is.
+    ::setenv("LC_ALL", "C.UTF-8", 1);
+    ::execv(seven_zip.c_str(), argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) throw Error(std::string("lost track of 7zz: ") + std::strerror(errno));
+  }
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return;
+  std::string why = WIFEXITED(status) ? "exit code " + std::to_string(WEXITSTATUS(status))
+                                      : "signal " + std::to_string(WTERMSIG(status));
+  const std::string said = SummarizeLog(log);
+  throw Error("7zz failed " + doing + " (" + why + ")" + (said.empty() ? "" : ": " + said));
+}
+
+void WriteList(const fs::path& list, const FolderItems& items, bool programs) {
+  std::ofstream out(list, std::ios::binary);
+  for (const auto& [path, place] : items.places)
+    if ((place == Place::kProgramBlock) == programs) out << path << '\n';
+  if (!out.flush()) throw Error("cannot write " + Quote(list.string()));
+}
+
+// The switches of every `7zz a` run; `filter` is "off" or "BCJ2". The archive and the list file
+// follow them as absolute paths in the temporary folder, so neither can read as a switch (7zz
+// takes an "@list" after "--" for a file name, so "--" is not used).
+std::vector<std::string> AddSwitches(const std::string& filter) {
+  return {
+      "a", "-t7z",
+      "-m0=LZMA", "-mx=9",        // LZMA (the setup program's decoder), strongest level
+      "-mf=" + filter,            // no automatic filters in data blocks; BCJ2 for programs
+      "-ms=1000000f1024g",        // solid, with limits no release reaches: one block per pass
+      "-mmt=1",                   // one thread: the same bytes every time
+      "-mtm=off", "-mtc=off", "-mta=off",  // no file times
+      "-mtr=off",                 // no attributes (Unix permissions vary between hosts)
+      "-mhc=on",                  // compressed headers
+      "-spd",                     // names are names, never wildcards
+      "-sse",                     // stop when a file cannot be read, instead of leaving it out
+      "-ssp",                     // leave the source files' access times alone
+      "-scsUTF-8", "-sccUTF-8",   // list file and messages in UTF-8
+      "-bd", "-y",
+  };
+}
+
+struct ListedItem {
+  std::string size, method, block;
+};
+
+// Checks 7zz's own listing of `archive` against what the folder held.
+void CheckListing(const fs::path& seven_zip, const fs::path& archive, const FolderItems& items, const fs::path& work,
+                  const std::string& entry) {
+  const fs::path log = work / "listing.txt";
+  RunSevenZip(seven_zip, {"l", "-slt", "-sccUTF-8", archive.string()}, work, log, "listing the " + entry + " archive");
+  std::ifstream in(log);
+  std::string line;
+  int blocks = 0;
+  bool in_items = false;
+  std::map<std::string, ListedItem> listed;
+  ListedItem* current = nullptr;
+  auto value = [&line](const char* key) -> const char* {
+    const size_t n = std::strlen(key);
+    return line.compare(0, n, key) == 0 ? line.c_str() + n : nullptr;
+  };
+  while (std::getline(in, line)) {
+    if (line == "----------") {
+      in_items = true;
+    } else if (!in_items) {
+      if (const char* v = value("Blocks = ")) blocks = std::atoi(v);
+    } else if (const char* v = value("Path = ")) {
+      current = &listed[v];
+    } else if (current) {
+      if (const char* v = value("Size = ")) current->size = v;
+      if (const char* v = value("Method = ")) current->method = v;
+      if (const char* v = value("Block = ")) current->block = v;
+    }
+  }
+
+  const std::string fault = "the " + entry + " archive came out wrong: ";
+  for (const auto& [path, place] : items.places)
+    if (!listed.count(path)) throw Error(fault + Quote(path) + " is missing (7zz stored its name differently?)");
+  for (const auto& [path, item] : listed)
+    if (!items.places.count(path)) throw Error(fault + Quote(path) + " is not in the folder");
+
+  const int data_block = items.has_data ? 0 : -1;
+  const int program_block = items.has_programs ? (items.has_data ? 1 : 0) : -1;
+  const int expected_blocks = (items.has_data ? 1 : 0) + (items.has_programs ? 1 : 0);
+  if (blocks != expected_blocks)
+    throw Error(fault + std::to_string(blocks) + " solid blocks instead of " + std::to_string(expected_blocks));
+
+  for (const auto& [path, place] : items.places) {
+    const ListedItem& item = listed[path];
+    const std::string where = Quote(path) + " is in block " + Quote(item.block) + " with method " + Quote(item.method);
+    if (place == Place::kNoData) {
+      if (!item.block.empty()) throw Error(fault + where + ", but it holds no data");
+      continue;
+    }
+    const int block = place == Place::kDataBlock ? data_block : program_block;
+    std::istringstream coders(item.method);
+    std::vector<std::string> methods;
+    for (std::string m; coders >> m;) methods.push_back(m);
+    bool ok = item.block == std::to_string(block) && !methods.empty();
+    // Data: a single LZMA coder. Programs: BCJ2 whose streams are all LZMA.
+    const size_t first_lzma = place == Place::kDataBlock ? 0 : 1;
+    if (place == Place::kDataBlock && methods.size() != 1) ok = false;
+    if (place == Place::kProgramBlock && (methods.size() < 2 || methods[0] != "BCJ2")) ok = false;
+    for (size_t i = first_lzma; ok && i < methods.size(); ++i)
+      if (methods[i].compare(0, 5, "LZMA:") != 0) ok = false;
+    if (!ok) throw Error(fault + where);
+  }
+}
+
+}  // namespace
+
+fs::path FindSevenZip() {
+  const char* path = std::getenv("PATH");
+  std::istringstream dirs(path ? path : "");
+  for (std::string dir; std::getline(dirs, dir, ':');) {
+    const fs::path candidate = fs::path(dir.empty() ? "." : dir) / "7zz";
+    if (::access(candidate.c_str(), X_OK) == 0 && !fs::is_directory(candidate)) return fs::absolute(candidate);
+  }
+  throw Error("7zz was not found on PATH (Debian: apt-get install 7zip)");
+}
+
+void ArchiveFolder(const fs::path& seven_zip, const fs::path& folder, EntryKind kind, const fs::path& work,
+                   const fs::path& archive) {
+  const bool product = kind == EntryKind::kProduct;
+  const std::string entry = product ? "product" : "install";
+  const FolderItems items = ListFolder(folder, product);
+  const fs::path log = work / "7zz.txt";
+
+  // Two `7zz a` runs make the product's two blocks: an explicit -mf applies to every file of a
+  // run, and each run adds its files as a new block after the ones already in the archive. The
+  // first run also takes the empty files and folders; it is left out only when there are none of
+  // those and no data files either.
+  bool has_first_run = false;
+  for (const auto& [path, place] : items.places) has_first_run |= place != Place::kProgramBlock;
+  if (has_first_run) {
+    const fs::path list = work / (entry + "-data.list");
+    WriteList(list, items, false);
+    std::vector<std::string> args = AddSwitches("off");
+    args.insert(args.end(), {archive.string(), "@" + list.string()});
+    RunSevenZip(seven_zip, args, folder, log, "packing the " + entry + " folder");
+  }
+  if (product && items.has_programs) {
+    const fs::path list = work / (entry + "-programs.list");
+    WriteList(list, items, true);
+    std::vector<std::string> args = AddSwitches("BCJ2");
+    args.insert(args.end(), {archive.string(), "@" + list.string()});
+    RunSevenZip(seven_zip, args, folder, log, "packing the programs of the " + entry + " folder");
+  }
+  CheckListing(seven_zip, archive, items, work, entry);
+}
+
+void CheckSevenZipFile(const fs::path& file, const std::string& what) {
+  static const unsigned char kSignature[6] = {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C};
+  RegularFileSize(file);
+  const std::vector<unsigned char> head = ReadFilePrefix(file, sizeof kSignature);
+  if (head.size() != sizeof kSignature || !std::equal(head.begin(), head.end(), kSignature))
+    throw Error(what + " " + Quote(file.string()) + " is not a 7z archive");
+}
+
+}  // namespace lumenpack

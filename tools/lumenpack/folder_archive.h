@@ -1,0 +1,36 @@
+// Turning the release folders into the packet's two 7z archives with Debian's 7zz.
+//
+// The install entry (configuration XML, wizard images) is one solid LZMA block. The product entry
+// (the suite's files) is two solid blocks: the data files in an LZMA block, then the programs and
+// libraries in a BCJ2+LZMA block, BCJ2 making x86 machine code compress better. A file counts
+// as a program when its content is a PE image ("MZ", a sane offset at 0x3C, "PE\0\0" there),
+// whatever its name: renamed or unusual extensions (.pyd, .mui, .node, ...) are caught, and a
+// data file that merely ends in .exe is not.
+//
+// Both archives are reproducible: the same folder gives the same bytes on every build host with
+// the same 7zz, because they carry no file times and no attributes (owner permissions and umask
+// differ between hosts), files are listed in byte order of their UTF-8 paths, 7zz runs on one
+// thread, and paths are relative to the folder, so no temporary or build-host path gets in.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace lumenpack {
+
+enum class EntryKind { kInstall, kProduct };
+
+// 7zz from PATH; throws Error when it is not there.
+std::filesystem::path FindSevenZip();
+
+// Makes `archive` (not existing yet) from every file and empty folder below `folder`. `work` is a
+// private folder for the file lists and 7zz's messages. After 7zz has run, the archive's listing
+// is checked against the folder: the same paths, every file in its intended block, each block
+// with its intended methods. Throws Error on any fault.
+void ArchiveFolder(const std::filesystem::path& seven_zip, const std::filesystem::path& folder, EntryKind kind,
+                   const std::filesystem::path& work, const std::filesystem::path& archive);
+
+// Throws Error unless `file` starts with the 7z signature.
+void CheckSevenZipFile(const std::filesystem::path& file, const std::string& what);
+
+}  // namespace lumenpack

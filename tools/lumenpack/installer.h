@@ -1,0 +1,38 @@
+// Putting the installer together, and checking one.
+//
+// Layout of the installer that Pack() writes:
+//   the stub (setup.exe as built), with two header fields changed:
+//     TimeDateStamp = the packet's file offset (the setup program finds its payload through it)
+//     CheckSum      = recomputed over the whole installer, as a linker would; a signing tool
+//                     recomputes it again when it appends the certificate table
+//   zero bytes up to the packet: the packet starts at a multiple of 8 (the alignment the
+//     certificate table needs too), and, when stub and packet together are under 1 MiB, as much
+//     later as makes the installer exactly 1 MiB rounded up to 8, because the setup program takes
+//     a smaller file for one without a packet (only small test payloads get there)
+//   the packet: "zzd.", entry count 2, then for the install entry and the product entry each:
+//     length (u32 LE), CRC-32 of the data (u32 LE), the 7z archive
+// Nothing depends on the time or the host: the same inputs give the same installer, byte for byte.
+#pragma once
+
+#include <filesystem>
+#include <ostream>
+
+namespace lumenpack {
+
+struct PackRequest {
+  std::filesystem::path stub;     // the built setup.exe
+  std::filesystem::path install;  // folder or ready .7z for entry 0
+  std::filesystem::path product;  // folder or ready .7z for entry 1
+  std::filesystem::path out;      // the installer to write
+};
+
+// Checks every input first, makes the archives from folders, writes the installer under a
+// temporary name in the output's folder and renames it into place. Throws Error.
+void Pack(const PackRequest& request);
+
+// Walks the packet of `installer` as the setup program does (TimeDateStamp offset, magic, count,
+// each entry's length and CRC-32) and prints where everything is; also where the certificate
+// table is, if the file is signed. Throws Error at the first fault.
+void VerifyInstaller(const std::filesystem::path& installer, std::ostream& out);
+
+}  // namespace lumenpack

@@ -11,7 +11,7 @@ export LUMEN_WINEPREFIX=$build/demo-prefix
 
 echo "== packing the demo payload with build/native/lumenpack"
 bash "$repo/tests/data/make_test_data.sh" "$repo/build/native/lumenpack" "$build/bin/setup.exe" \
-  "$build/bin/testtool.exe" "$build/demo-data" >/dev/null
+  "$build/bin/testtool.exe" "$build/demo-data" --no-large >/dev/null
 "$repo/build/native/lumenpack" --verify "$build/demo-data/setup-packed.exe" || true
 
 downloads=$LUMEN_WINEPREFIX/drive_c/users/Public/Downloads

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Makes the payloads, archives and packed installers that the packet tests read, and the
 # reference trees Debian's 7zz extracts from the same archives.
-#   make_test_data.sh <lumenpack> <setup.exe> <testtool.exe> <out folder>
+#   make_test_data.sh <lumenpack> <setup.exe> <testtool.exe> <out folder> [--no-large]
 # Layout of <out folder>:
 #   install/, product/          the two input folders (product has an empty folder, Chinese
 #                               names, nested folders, PE files and data files)
 #   install.7z, product.7z      the entries as the packer makes them (extracted from the installer)
 #   ref/install, ref/product    what `7zz x` gives for them
 #   setup-packed.exe            stub + packet
+#   setup-signed.exe            the same, signed with a throw-away certificate (table after the packet)
 #   setup-large.exe             the same with a product entry that makes the file exceed 30 MiB
 set -euo pipefail
 lumenpack=$(realpath "$1"); stub=$(realpath "$2"); tool=$(realpath "$3"); out=$4
@@ -44,6 +45,14 @@ mkdir -p ref/install ref/product
 7zz x -y -oref/install install.7z >/dev/null
 7zz x -y -oref/product product.7z >/dev/null
 
+# Signing comes after packing: the certificate table lands behind the packet.
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Lumen test signing" \
+  -keyout key.pem -out cert.pem >/dev/null 2>&1
+osslsigncode sign -certs cert.pem -key key.pem -n "Lumen Office" -in setup-packed.exe \
+  -out setup-signed.exe >/dev/null
+rm -f key.pem cert.pem
+
+[ "${5:-}" = --no-large ] && { echo "test data ready in $out"; exit 0; }
 # Beyond the preload limit (30 MiB): incompressible data makes the file itself large.
 mkdir -p large/office6
 cp -r product/. large/

@@ -163,6 +163,16 @@ TEST_F(SetupProgram, DebugUnpackWritesBothEntriesAsSevenZipDoes) {
   const std::string log = LogText();
   EXPECT_NE(log.find("  DbgExtraceAllFiles return:1\r\n"), std::string::npos) << log;
 
+  // A signed installer: the certificate table behind the packet changes nothing.
+  TempFolder signedDir;
+  CopyFileW((testing_support::TestData() + L"setup-signed.exe").c_str(), (signedDir / L"setup.exe").c_str(), FALSE);
+  Process signedRun;
+  ASSERT_TRUE(signedRun.Start(signedDir / L"setup.exe", L"-e", signedDir.Path()));
+  HANDLE signedUser = WaitForUserCopy(signedRun);
+  EXPECT_EQ(signedRun.Wait(), 0);
+  EXPECT_EQ(ExitCodeOf(signedUser), 0);
+  testing_support::ExpectSameTree(signedDir / L"extract\\product", testing_support::TestData() + L"ref\\product");
+
   // The bare program, without a packet, fails at start-up with exit code 2.
   TempFolder bare;
   CopyFileW((testing_support::BinFolder() + L"setup.exe").c_str(), (bare / L"setup.exe").c_str(), FALSE);

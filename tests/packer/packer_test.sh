@@ -10,13 +10,13 @@ if [ $# -ne 2 ]; then
   echo "usage: $0 <lumenpack> <setup.exe>" >&2
   exit 2
 fi
+for need in "$1" "$2"; do
+  [ -f "$need" ] || { echo "missing $need" >&2; exit 2; }
+done
 lp=$(realpath "$1")
 stub=$(realpath "$2")
 testtool=$(dirname "$stub")/testtool.exe
 [ -f "$testtool" ] || testtool=$stub
-for need in "$lp" "$stub"; do
-  [ -f "$need" ] || { echo "missing $need" >&2; exit 2; }
-done
 command -v 7zz >/dev/null || { echo "7zz is needed (Debian package 7zip)" >&2; exit 2; }
 
 tmp=$(mktemp -d)
@@ -115,6 +115,27 @@ extract_entries() {
 # u32 <file> <offset>: little-endian number in a file.
 u32() { od -An -tu4 -j "$2" -N4 "$1" | tr -d ' '; }
 
+# listing <archive>: "path<TAB>block<TAB>methods" for every item 7zz lists; blocks <archive>.
+listing() { 7zz l -slt "$1" | sed -n '/^----------$/,$p' | awk -F' = ' '
+  /^Path = /{p=$2} /^Method = /{m=$2} /^Block = /{print p "\t" $2 "\t" m}'; }
+blocks() { 7zz l -slt "$1" | sed -n 's/^Blocks = //p' | head -1; }
+# The method strings of a data block and of a program block.
+lzma='^LZMA:[0-9a-z]+$'
+bcj2='^BCJ2( LZMA:[0-9a-z:]+)+$'
+
+# check_checksum <installer>: the CheckSum field against the PE checksum as Windows computes it
+# (16-bit words summed with end-around carry, the field itself counted as zero, plus the length),
+# written here independently of lumenpack.
+check_checksum() {
+  local size stored computed
+  size=$(stat -c %s "$1")
+  stored=$(printf '%08x' "$(u32 "$1" $((pe + 88)))")
+  computed=$(od -An -v --endian=little -tu2 -w2 "$1" | awk -v field=$(((pe + 88) / 2)) -v size="$size" '
+    NR - 1 != field && NR - 1 != field + 1 { s += $1; if (s >= 65536) s = s % 65536 + int(s / 65536) }
+    END { s = s % 65536 + int(s / 65536); printf "%08x", (s + size) % 4294967296 }')
+  [ "$stored" = "$computed" ] || fail "CheckSum of $(basename "$1") is $stored, the file sums to $computed"
+}
+
 make_inputs "$tmp/in" 0
 make_inputs "$tmp/elsewhere/other" 1
 stub_size=$(stat -c %s "$stub")
@@ -133,11 +154,6 @@ diff -r "$tmp/in/product" "$tmp/x/entry1" >"$tmp/diff1" || fail "entry 1 differs
 [ "$(ls -A "$tmp/out")" = a.exe ] || fail "the output folder holds more than the installer: $(ls -A "$tmp/out")"
 
 section "block structure: install one LZMA block, product LZMA data block then BCJ2 program block"
-listing() { 7zz l -slt "$1" | sed -n '/^----------$/,$p' | awk -F' = ' '
-  /^Path = /{p=$2} /^Method = /{m=$2} /^Block = /{print p "\t" $2 "\t" m}'; }
-lzma='^LZMA:[0-9a-z]+$'
-bcj2='^BCJ2( LZMA:[0-9a-z:]+)+$'
-blocks() { 7zz l -slt "$1" | sed -n 's/^Blocks = //p' | head -1; }
 [ "$(blocks "$tmp/x/entry0.7z")" = 1 ] || fail "entry 0 has $(blocks "$tmp/x/entry0.7z") blocks, not 1"
 [ "$(blocks "$tmp/x/entry1.7z")" = 2 ] || fail "entry 1 has $(blocks "$tmp/x/entry1.7z") blocks, not 2"
 while IFS=$'\t' read -r path block method; do
@@ -163,8 +179,24 @@ for e in 0 1; do
   fi
 done
 
+section "product of data only, and of programs only: one block with the matching methods"
+mkdir -p "$tmp/dataonly/office6" "$tmp/programsonly/office6/empty"
+echo data >"$tmp/dataonly/office6/readme.txt"
+cp "$testtool" "$tmp/programsonly/office6/only.exe"
+for kind in dataonly programsonly; do
+  pack "$tmp/out/$kind.exe" "$tmp/x/entry0.7z" "$tmp/$kind" || continue
+  extract_entries "$tmp/out/$kind.exe" "$tmp/x-$kind" || continue
+  diff -r "$tmp/$kind" "$tmp/x-$kind/entry1" >/dev/null || fail "$kind: entry 1 differs from its folder"
+  [ "$(blocks "$tmp/x-$kind/entry1.7z")" = 1 ] || fail "$kind: $(blocks "$tmp/x-$kind/entry1.7z") blocks, not 1"
+  expect=$lzma
+  [ $kind = programsonly ] && expect=$bcj2
+  while IFS=$'\t' read -r path block method; do
+    [ -z "$block" ] && continue
+    [ "$block" = 0 ] && [[ $method =~ $expect ]] || fail "$kind: $path in block $block with '$method'"
+  done < <(listing "$tmp/x-$kind/entry1.7z")
+done
+
 section "installer layout: stub, zeros to the packet, patched header fields"
-size=$(stat -c %s "$tmp/out/a.exe")
 offset=$(sed -n 's/^packet: offset \([0-9]*\),.*/\1/p' "$tmp/x/verify.txt")
 [ "$(u32 "$tmp/out/a.exe" $((pe + 8)))" = "$offset" ] || fail "TimeDateStamp does not hold the packet offset $offset"
 [ $((offset % 8)) = 0 ] && [ "$offset" -ge "$stub_size" ] && [ "$offset" -lt $((stub_size + 8)) ] ||
@@ -177,35 +209,19 @@ offset=$(sed -n 's/^packet: offset \([0-9]*\),.*/\1/p' "$tmp/x/verify.txt")
 changed=$(cmp -l "$stub" <(head -c "$stub_size" "$tmp/out/a.exe") | awk -v pe="$pe" '
   { o = $1 - 1; if (!((o >= pe + 8 && o < pe + 12) || (o >= pe + 88 && o < pe + 92))) print o }' | head -3 | xargs)
 [ -z "$changed" ] || fail "stub bytes changed outside TimeDateStamp and CheckSum: offsets $changed"
-# The CheckSum as Windows computes it, written independently of lumenpack; on a.exe and on an
-# installer one byte longer, so both an even and an odd file length are covered.
-check_checksum() {
-  python3 - "$1" "$pe" <<'EOF' || fail "CheckSum of $(basename "$1") is not its PE checksum"
-import struct, sys
-raw = open(sys.argv[1], 'rb').read()
-field = int(sys.argv[2]) + 88
-stored = struct.unpack_from('<I', raw, field)[0]
-data = bytearray(raw)
-data[field:field + 4] = bytes(4)
-if len(data) % 2:
-    data.append(0)
-s = 0
-for (w,) in struct.iter_unpack('<H', data):
-    s += w
-    s = (s & 0xFFFF) + (s >> 16)
-s = (s & 0xFFFF) + (s >> 16)
-sys.exit(0 if stored == (s + len(raw)) & 0xFFFFFFFF else 1)
-EOF
-}
-if command -v python3 >/dev/null; then
-  check_checksum "$tmp/out/a.exe"
-  # A ready archive is taken as it is, even with a byte after its end: here a non-zero last byte
-  # (a 7z archive ends in a zero byte, which would hide a dropped odd byte).
-  { cat "$tmp/x/entry1.7z"; printf 'Z'; } >"$tmp/longer.7z"
-  pack "$tmp/longer.exe" "$tmp/x/entry0.7z" "$tmp/longer.7z" && check_checksum "$tmp/longer.exe"
-else
-  echo "SKIP: CheckSum check (no python3)"
-fi
+# On installers of even and of odd length.
+check_checksum "$tmp/out/a.exe"
+# A ready archive is taken as it is, even with bytes after its end. Non-zero ones here, as a 7z
+# archive ends in a zero byte, which would hide a mishandled odd byte: entry 0 made odd-sized,
+# so the sum runs on across an odd boundary, and entry 1 made one byte longer or not, so the
+# installer's length is odd once.
+tail0=Y
+[ $(($(stat -c %s "$tmp/x/entry0.7z") % 2)) = 1 ] && tail0=YY
+{ cat "$tmp/x/entry0.7z"; printf $tail0; } >"$tmp/longer0.7z"
+for tail1 in Z ZZ; do
+  { cat "$tmp/x/entry1.7z"; printf $tail1; } >"$tmp/longer1.7z"
+  pack "$tmp/longer.exe" "$tmp/longer0.7z" "$tmp/longer1.7z" && check_checksum "$tmp/longer.exe"
+done
 
 section "reproducible: same bytes again, from another path, creation order, times and permissions"
 pack "$tmp/out/b.exe" "$tmp/in/install" "$tmp/in/product"
@@ -275,7 +291,7 @@ refuse "install neither folder nor file" "neither a folder nor a file" --stub "$
 refuse "install file not 7z" "not a 7z archive" --stub "$stub" --install "$tmp/text.exe" --product "$P" --out "$O"
 refuse "output is the stub" "is one of the inputs" --stub "$stub" --install "$I" --product "$P" --out "$stub"
 refuse "output is a ready archive" "is one of the inputs" --stub "$stub" --install "$tmp/x/entry0.7z" --product "$P" --out "$tmp/x/entry0.7z"
-refuse "output inside an input folder" "inside the input folder" --stub "$stub" --install "$I" --product "$P" --out "$P/setup.exe"
+refuse "output inside an input folder" "inside the input folder" --stub "$stub" --install "$I" --product "$P/" --out "$P/setup.exe"
 refuse "output folder missing" "no such folder" --stub "$stub" --install "$I" --product "$P" --out "$tmp/none/out.exe"
 refuse "unknown option" "unknown option" --stub "$stub" --install "$I" --product "$P" --out "$O" --fast
 refuse "missing option" "missing --product" --stub "$stub" --install "$I" --out "$O"
@@ -307,13 +323,32 @@ echo "previous installer" >"$tmp/out/keep.exe"
   fail "bad --install accepted"
 [ "$(cat "$tmp/out/keep.exe")" = "previous installer" ] || fail "a failed run changed the existing output"
 
+section "interrupted while packing: nothing left behind"
+mkdir -p "$tmp/slow/office6" "$tmp/slowout"
+head -c 20000000 /dev/urandom >"$tmp/slow/office6/big.dat"  # several seconds of LZMA
+"$lp" --stub "$stub" --install "$I" --product "$tmp/slow" --out "$tmp/slowout/x.exe" 2>"$tmp/slow.err" &
+slow_pid=$!
+for _ in $(seq 100); do
+  [ -n "$(ls -A "$TMPDIR")" ] && break
+  sleep 0.1
+done
+kill -INT $slow_pid
+wait $slow_pid
+slow_rc=$?
+if [ $slow_rc = 0 ]; then
+  fail "packing went on to the end after Ctrl-C"
+elif ! grep -q interrupted "$tmp/slow.err" || [ "$(wc -l <"$tmp/slow.err")" != 1 ]; then
+  fail "Ctrl-C while packing: $(cat "$tmp/slow.err")"
+fi
+[ -z "$(ls -A "$TMPDIR" "$tmp/slowout" | grep -v ':$' | sed '/^$/d')" ] ||
+  fail "Ctrl-C while packing left files behind: $(ls -A "$TMPDIR" "$tmp/slowout")"
+
 section "--verify finds damage"
 cp "$tmp/out/a.exe" "$tmp/damaged.exe"
 len1=$(entry_field "$tmp/x/verify.txt" 1 length)
 off1=$(entry_field "$tmp/x/verify.txt" 1 offset)
-printf '\x00' | dd of="$tmp/damaged.exe" bs=1 seek=$((off1 + len1 / 2)) conv=notrunc status=none
-cmp -s "$tmp/out/a.exe" "$tmp/damaged.exe" &&
-  printf '\x01' | dd of="$tmp/damaged.exe" bs=1 seek=$((off1 + len1 / 2)) conv=notrunc status=none
+byte=$(od -An -tu1 -j $((off1 + len1 / 2)) -N1 "$tmp/damaged.exe" | tr -d ' ')
+printf "\\x$(printf %02x $((255 - byte)))" | dd of="$tmp/damaged.exe" bs=1 seek=$((off1 + len1 / 2)) conv=notrunc status=none
 if "$lp" --verify "$tmp/damaged.exe" >/dev/null 2>"$tmp/verify.err" || ! grep -q "entry 1: CRC-32" "$tmp/verify.err"; then
   fail "--verify did not report the changed byte in entry 1: $(cat "$tmp/verify.err")"
 fi

@@ -1,6 +1,7 @@
 #include "file_io.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,7 +21,25 @@ std::string SystemError(const std::string& what, const fs::path& p) {
   return what + " " + Quote(p) + ": " + std::strerror(errno);
 }
 
+volatile sig_atomic_t g_interrupted = 0;
+
+void OnInterrupt(int) { g_interrupted = 1; }
+
 }  // namespace
+
+void CatchInterrupts() {
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no SA_RESTART: a wait for 7zz returns with EINTR
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &action, nullptr);
+}
+
+bool Interrupted() { return g_interrupted != 0; }
+
+void ThrowIfInterrupted() {
+  if (Interrupted()) throw Error("interrupted; nothing was written");
+}
 
 std::vector<unsigned char> ReadWholeFile(const fs::path& path) {
   const uint64_t size = RegularFileSize(path);

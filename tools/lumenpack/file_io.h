@@ -17,6 +17,13 @@ class Error : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Ctrl-C, SIGTERM and SIGHUP set a flag instead of ending the program at once, so that the
+// temporary folder and the half-written installer are removed on the way out: long steps call
+// ThrowIfInterrupted() between pieces of work, and a running 7zz is stopped.
+void CatchInterrupts();
+bool Interrupted();
+void ThrowIfInterrupted();
+
 // Whole file into memory (the stub: a few MiB).
 std::vector<unsigned char> ReadWholeFile(const fs::path& path);
 

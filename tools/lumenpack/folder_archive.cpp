@@ -1,6 +1,7 @@
 #include "folder_archive.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -64,7 +65,6 @@ void CheckName(const std::string& relative, const std::string& name) {
 FolderItems ListFolder(const fs::path& root, bool split_programs) {
   FolderItems items;
   std::map<std::string, std::string> folded;  // ASCII-lowercased path -> path: Windows ignores case
-  std::error_code ec;
   try {
     for (fs::recursive_directory_iterator it(root), end; it != end; ++it) {
       const fs::path& path = it->path();
@@ -137,9 +137,15 @@ void RunSevenZip(const fs::path& seven_zip, const std::vector<std::string>& args
     ::_exit(127);
   }
   int status = 0;
+  bool stopped = false;
   while (::waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) throw Error(std::string("lost track of 7zz: ") + std::strerror(errno));
+    if (Interrupted() && !stopped) {
+      ::kill(pid, SIGTERM);
+      stopped = true;
+    }
   }
+  ThrowIfInterrupted();
   if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return;
   std::string why = WIFEXITED(status) ? "exit code " + std::to_string(WEXITSTATUS(status))
                                       : "signal " + std::to_string(WTERMSIG(status));
@@ -265,9 +271,9 @@ void ArchiveFolder(const fs::path& seven_zip, const fs::path& folder, EntryKind 
   // run, and each run adds its files as a new block after the ones already in the archive. The
   // first run also takes the empty files and folders; it is left out only when there are none of
   // those and no data files either.
-  bool has_first_run = false;
-  for (const auto& [path, place] : items.places) has_first_run |= place != Place::kProgramBlock;
-  if (has_first_run) {
+  bool data_run = false;
+  for (const auto& [path, place] : items.places) data_run |= place != Place::kProgramBlock;
+  if (data_run) {
     const fs::path list = work / (entry + "-data.list");
     WriteList(list, items, false);
     std::vector<std::string> args = AddSwitches("off");

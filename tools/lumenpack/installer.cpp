@@ -40,6 +40,7 @@ uint32_t StreamCrc(std::istream& in, uint64_t size, const fs::path& name, Sink&&
   std::vector<char> buffer(kCopyChunk);
   uint32_t crc = 0;
   while (size > 0) {
+    ThrowIfInterrupted();
     const size_t n = static_cast<size_t>(std::min<uint64_t>(size, buffer.size()));
     if (!in.read(buffer.data(), static_cast<std::streamsize>(n))) throw Error("cannot read " + Quote(name));
     crc = packet::Crc32(buffer.data(), n, crc);
@@ -108,6 +109,7 @@ void WriteInstaller(const std::vector<unsigned char>& stub, const PeLayout& pe, 
   unsigned char sum[4];
   SetU32(sum, checksum.Finish());
   file.WriteAt(pe.checksum_offset, sum, sizeof sum);
+  ThrowIfInterrupted();
   file.Commit();
 }
 

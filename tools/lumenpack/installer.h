@@ -5,10 +5,11 @@
 //     TimeDateStamp = the packet's file offset (the setup program finds its payload through it)
 //     CheckSum      = recomputed over the whole installer, as a linker would; a signing tool
 //                     recomputes it again when it appends the certificate table
-//   zero bytes up to the packet: the packet starts at a multiple of 8 (the alignment the
-//     certificate table needs too), and, when stub and packet together are under 1 MiB, as much
-//     later as makes the installer exactly 1 MiB rounded up to 8, because the setup program takes
-//     a smaller file for one without a packet (only small test payloads get there)
+//   zero bytes up to the packet: the packet starts at the stub's size rounded up to a multiple
+//     of 8 (the alignment a certificate table needs too); when stub and packet together would be
+//     under 1 MiB, it starts later, so that the installer is 1 MiB (plus at most 7 bytes of
+//     alignment), because the setup program takes a smaller file for one without a packet. Only
+//     small test payloads get there; a real suite is far larger.
 //   the packet: "zzd.", entry count 2, then for the install entry and the product entry each:
 //     length (u32 LE), CRC-32 of the data (u32 LE), the 7z archive
 // Nothing depends on the time or the host: the same inputs give the same installer, byte for byte.

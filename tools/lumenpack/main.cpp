@@ -69,6 +69,7 @@ int main(int argc, char** argv) {
     }
     for (const char* required : {"--stub", "--install", "--product", "--out"})
       if (!options.count(required)) throw UsageError{std::string("missing ") + required};
+    lumenpack::CatchInterrupts();
     lumenpack::Pack({options["--stub"], options["--install"], options["--product"], options["--out"]});
     return 0;
   } catch (const UsageError& e) {

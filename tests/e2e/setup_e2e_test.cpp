@@ -151,36 +151,35 @@ TEST_F(SetupProgram, AdministratorRunStartsUserCopyHandsOverAndEndsItWithTheExit
   EXPECT_NE(log.find("  g_App.Run return:0\r\n"), std::string::npos) << log;
 }
 
-TEST_F(SetupProgram, DebugUnpackWritesBothEntriesAsSevenZipDoes) {
-  Installer setup;
+// Runs `setup.exe -e` on a copy of `installer` in a fresh folder; checks that the user-level
+// copy ends with the same code and returns that code.
+int DebugUnpack(const std::wstring& installer, const TempFolder& dir) {
+  CopyFileW(installer.c_str(), (dir / L"setup.exe").c_str(), FALSE);
   Process run;
-  ASSERT_TRUE(run.Start(setup.exe, L"-e", setup.dir.Path()));
+  if (!run.Start(dir / L"setup.exe", L"-e", dir.Path())) return -1;
   HANDLE user = WaitForUserCopy(run);
-  EXPECT_EQ(run.Wait(), 0);
-  EXPECT_EQ(ExitCodeOf(user), 0);
-  testing_support::ExpectSameTree(setup.dir / L"extract\\install", testing_support::TestData() + L"ref\\install");
-  testing_support::ExpectSameTree(setup.dir / L"extract\\product", testing_support::TestData() + L"ref\\product");
+  const int code = run.Wait();
+  EXPECT_EQ(ExitCodeOf(user), code) << "the user-level copy ends with the same code";
+  return code;
+}
+
+TEST_F(SetupProgram, DebugUnpackWritesBothEntriesAsSevenZipDoes) {
+  const std::wstring data = testing_support::TestData();
+  TempFolder packed;
+  EXPECT_EQ(DebugUnpack(data + L"setup-packed.exe", packed), 0);
+  testing_support::ExpectSameTree(packed / L"extract\\install", data + L"ref\\install");
+  testing_support::ExpectSameTree(packed / L"extract\\product", data + L"ref\\product");
   const std::string log = LogText();
   EXPECT_NE(log.find("  DbgExtraceAllFiles return:1\r\n"), std::string::npos) << log;
 
   // A signed installer: the certificate table behind the packet changes nothing.
-  TempFolder signedDir;
-  CopyFileW((testing_support::TestData() + L"setup-signed.exe").c_str(), (signedDir / L"setup.exe").c_str(), FALSE);
-  Process signedRun;
-  ASSERT_TRUE(signedRun.Start(signedDir / L"setup.exe", L"-e", signedDir.Path()));
-  HANDLE signedUser = WaitForUserCopy(signedRun);
-  EXPECT_EQ(signedRun.Wait(), 0);
-  EXPECT_EQ(ExitCodeOf(signedUser), 0);
-  testing_support::ExpectSameTree(signedDir / L"extract\\product", testing_support::TestData() + L"ref\\product");
+  TempFolder signedCopy;
+  EXPECT_EQ(DebugUnpack(data + L"setup-signed.exe", signedCopy), 0);
+  testing_support::ExpectSameTree(signedCopy / L"extract\\product", data + L"ref\\product");
 
   // The bare program, without a packet, fails at start-up with exit code 2.
   TempFolder bare;
-  CopyFileW((testing_support::BinFolder() + L"setup.exe").c_str(), (bare / L"setup.exe").c_str(), FALSE);
-  Process plain;
-  ASSERT_TRUE(plain.Start(bare / L"setup.exe", L"-e", bare.Path()));
-  HANDLE plainUser = WaitForUserCopy(plain);
-  EXPECT_EQ(plain.Wait(), 2);
-  EXPECT_EQ(ExitCodeOf(plainUser), 2);
+  EXPECT_EQ(DebugUnpack(testing_support::BinFolder() + L"setup.exe", bare), 2);
   EXPECT_FALSE(testing_support::Exists(bare / L"extract\\product\\readme.txt"));
   EXPECT_NE(LogText().find("  g_Install.Init return:0\r\n"), std::string::npos);
 }

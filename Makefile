@@ -3,7 +3,7 @@ BUILD      := build
 THIRD      := $(BUILD)/third_party
 JOBS       ?= $(shell nproc)
 
-.PHONY: all setup third_party build build-native build-x64 build-x86 test demo clean
+.PHONY: all setup third_party build build-native build-x64 build-x86 test demo bench clean
 
 all: build
 
@@ -39,6 +39,10 @@ test: build
 
 demo: build-native build-x64
 	@bash scripts/demo.sh $(BUILD)/x64
+
+# Extraction benchmark (figures, not a test): about 3 minutes once its payload is cached.
+bench: third_party build-native
+	@bash bench/run_bench.sh
 
 clean:
 	rm -rf $(BUILD)/x64 $(BUILD)/x86 $(BUILD)/native

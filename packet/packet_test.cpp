@@ -7,6 +7,7 @@
 #include <map>
 
 #include "packet/archive_facade.h"
+#include "packet/packet_format.h"
 #include "sys/file_utils.h"
 #include "tests/support/test_support.h"
 
@@ -21,8 +22,7 @@ using testing_support::WriteBytes;
 namespace {
 
 uint32_t ReadU32At(const std::string& bytes, size_t at) {
-  return static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8 |
-         static_cast<unsigned char>(bytes[at + 2]) << 16 | static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + 3])) << 24;
+  return packet::ReadU32(reinterpret_cast<const unsigned char*>(bytes.data()) + at);
 }
 void WriteU32At(std::string& bytes, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(v >> (8 * i));

@@ -11,6 +11,7 @@
 #include <random>
 
 #include "packet/archive_facade.h"
+#include "packet/packet_format.h"
 #include "tests/support/test_support.h"
 
 using testing_support::Process;
@@ -26,8 +27,7 @@ unsigned EnvNumber(const char* name, unsigned fallback) {
 }
 
 uint32_t U32(const std::string& b, size_t at) {
-  return static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8 |
-         static_cast<unsigned char>(b[at + 2]) << 16 | static_cast<uint32_t>(static_cast<unsigned char>(b[at + 3])) << 24;
+  return packet::ReadU32(reinterpret_cast<const unsigned char*>(b.data()) + at);
 }
 
 std::wstring LogPath() {

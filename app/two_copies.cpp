@@ -6,6 +6,7 @@
 
 #include "app/command_line.h"
 #include "app/setup_app.h"
+#include "install/suite_registry.h"
 #include "install/zinstall.h"
 #include "sys/file_utils.h"
 #include "sys/handles.h"
@@ -270,6 +271,24 @@ bool ParseExitCodeRequest(const COPYDATASTRUCT& data, int* exitCode) {
   return true;
 }
 
+bool ParseTextRequest(const COPYDATASTRUCT& data, std::wstring* text) {
+  // A zero-terminated wide string; the terminator must be inside the data.
+  if (!data.lpData || data.cbData < sizeof(wchar_t) || data.cbData > 65536) return false;
+  const wchar_t* chars = static_cast<const wchar_t*>(data.lpData);
+  const size_t count = data.cbData / sizeof(wchar_t);
+  const size_t length = wcsnlen(chars, count);
+  if (length == count) return false;
+  text->assign(chars, length);
+  return true;
+}
+
+bool ParseRunRequest(const COPYDATASTRUCT& data, RunRequest* request) {
+  if (!data.lpData || data.cbData != sizeof(RunRequest)) return false;
+  memcpy(request, data.lpData, sizeof(RunRequest));
+  return wcsnlen(request->Path, ARRAYSIZE(request->Path)) < ARRAYSIZE(request->Path) &&
+         wcsnlen(request->Params, ARRAYSIZE(request->Params)) < ARRAYSIZE(request->Params);
+}
+
 LRESULT ZInnerWinCallback::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == kQuitUserCopyMessage) {
     PostQuitMessage(0);
@@ -277,11 +296,28 @@ LRESULT ZInnerWinCallback::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
   }
   if (message != WM_COPYDATA || !lParam) return 0;
   const COPYDATASTRUCT& data = *reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-  if (data.dwData > 11) return 0;
   int code = 0;
-  if (data.dwData == kCodeExitCode && ParseExitCodeRequest(data, &code)) {
-    ExitCode = code;
-    PostQuitMessage(code);
+  std::wstring text;
+  RunRequest request;
+  switch (data.dwData) {
+    case kRequestRun:
+      if (ParseRunRequest(data, &request))
+        ZFunction::RunApp(request.Path, request.Params, static_cast<DWORD>(request.Wait), request.Show);
+      break;
+    case kRequestEnvironment:
+      if (ParseTextRequest(data, &text)) suite_registry::SetSuiteEnvironment(HKEY_CURRENT_USER, text);
+      break;
+    case kRequestWaitList:
+      if (ParseTextRequest(data, &text)) suite_registry::StoreWaitClearList(HKEY_CURRENT_USER, text);
+      break;
+    case kCodeExitCode:
+      if (ParseExitCodeRequest(data, &code)) {
+        ExitCode = code;
+        PostQuitMessage(code);
+      }
+      break;
+    default:  // other codes and anything above 11 are not acted on here
+      break;
   }
   return 0;
 }

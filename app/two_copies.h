@@ -84,6 +84,11 @@ class ZInnerWinCallback : public ZInnerWinCallbackOn {
 
 // Reads the exit code of a code-8 request; false for a malformed one.
 bool ParseExitCodeRequest(const COPYDATASTRUCT& data, int* exitCode);
+// Reads the string of a text request; false when the terminator is not inside the data.
+bool ParseTextRequest(const COPYDATASTRUCT& data, std::wstring* text);
+// Reads a program-start request (code 0); false for a wrong size or an unterminated field.
+struct RunRequest;
+bool ParseRunRequest(const COPYDATASTRUCT& data, RunRequest* request);
 
 // The window module: registers the installer's window class for the given instance.
 bool InitWindowModule(HINSTANCE instance);

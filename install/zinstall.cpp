@@ -22,13 +22,7 @@ std::wstring NewPayloadFolder() {
   return ZFunction::WithSlash(temp) + name;
 }
 
-std::wstring ReadProfileString(const std::wstring& file, const wchar_t* section, const wchar_t* key,
-                               const wchar_t* fallback, DWORD chars) {
-  std::wstring value(chars, L'\0');
-  const DWORD n = GetPrivateProfileStringW(section, key, fallback, &value[0], chars, file.c_str());
-  value.resize(n);
-  return value;
-}
+using install_config::ReadProfileString;
 
 std::wstring OemIniPath() {
   wchar_t folder[MAX_PATH + 1] = {};
@@ -43,6 +37,7 @@ bool ZInsall::Init() {
   NoOldProduct = ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"UninstallString").empty() &&
                  ZFunction::ReadRegString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"UninstallString").empty();
   ProductVersion = ZFunction::GetSelfProductVersion();
+  OldVersion = install_config::ReadOldVersion(GetOldInstallRoot());
   if (!UserWindow) UserWindow = FindWindowW(nullptr, kUserWindowTitle);
 
   const std::wstring folder = NewPayloadFolder();
@@ -57,8 +52,34 @@ bool ZInsall::Init() {
     g_Log.Log("ZInsall::Init the program carries no payload packet");
     return false;
   }
-  // The configuration files are read once their reader exists; unpacking them is all for now.
-  return Packet.ExtractPacket(0, PayloadFolder);
+  if (!Packet.ExtractPacket(0, PayloadFolder)) return false;
+  return ParseConfig(PayloadFolder + L"setup.xml") && ParseDeepRecommend(PayloadFolder + L"deeprecommend.xml");
+}
+
+bool ZInsall::ParseConfig(const std::wstring& file) {
+  SetupConfig config;
+  const bool ok = install_config::ParseSetupXml(file, config);
+  if (ok) {
+    InstallItems = std::move(config.items);
+    Tid1 = config.tid1;
+    Tid2 = config.tid2;
+    // Values given on the command line win over the payload's.
+    if (Iid.empty()) Iid = config.iid;
+    if (ProductId.empty()) ProductId = config.productId;
+    if (VersionTypes.empty()) VersionTypes = config.versionTypes;
+    PayloadSilent = config.silent != 0;
+  }
+  g_Log.Log("ZInsall::ParseConfig return:%d", ok);
+  return ok;
+}
+
+bool ZInsall::ParseDeepRecommend(const std::wstring& file) {
+  DeepRecommendConfig config;
+  const bool ok = install_config::ParseDeepRecommendXml(file, config);
+  DeepRecommendCount = config.number;
+  DeepRecommendItems = std::move(config.items);
+  g_Log.Log("ZInsall::Parse DeepRecommend Config return:%d", ok);
+  return ok;
 }
 
 void ZInsall::SetReportInfo(const std::wstring& iid, const std::wstring& tod1, const std::wstring& tod2,
@@ -145,18 +166,6 @@ bool ZInsall::DbgExtraceAllFiles() {
   const std::wstring product = root + L"product", install = root + L"install";
   if (!ZFunction::CreateFolderTree(product) || !ZFunction::CreateFolderTree(install)) return false;
   return Packet.ExtractPacket(0, install) && Packet.ExtractPacket(1, product);
-}
-
-bool ZInsall::StartInstall(int forceFlag, int silent, int update) {
-  ForceFlag = forceFlag;
-  Silent = silent;
-  Update = update;
-  if (InstallFolder.empty()) return false;
-  InstallFolder = ZFunction::WithSlash(InstallFolder + ProductVersion);
-  Result = 0;
-  g_Log.Log("ZInsall::StartInstall folder:%ws, the install sequence is not available in this build",
-            InstallFolder.c_str());
-  return false;
 }
 
 bool ZInsall::WaitInstall(DWORD milliseconds) {

@@ -1,17 +1,65 @@
-// The installation engine. This is its start-up surface: the options and hand-over values the
-// command line and the user-level copy fill in, the folders the start-up code asks for, the log
-// location and the exit-code hand-back. The install thread and the payload come with later work;
-// until then the run modes that need them end the run as failed.
+// The installation engine: reads the payload's configuration, and on its own thread removes an
+// old installation, writes the product files, works through the install list and reports its
+// progress. In user-process mode (an elevated copy working for a user-level copy) the steps
+// that belong to the user's desktop are sent to the user-level copy's window.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
+#include "install/install_config.h"
+#include "install/install_items.h"
 #include "packet/packet_loader.h"
 
 // Tri-state option values.
 constexpr int kOptionUnset = -1;
+
+// Progress reports: percent, step (0-4), error (0 none, 2 extraction failed, 3 registration
+// failed), status text, the caller's data. Called on the install thread.
+using InstallProgressFn = int (*)(int percent, int step, int error, const wchar_t* text, INT_PTR data);
+
+// Install steps and the percentage each ends at.
+enum InstallStep { kStepPrepare, kStepRemoveOld, kStepExtract, kStepRegister, kStepDone };
+inline constexpr int kStepPercent[] = {2, 10, 80, 99, 100};
+inline constexpr int kErrorExtract = 2;
+inline constexpr int kErrorRegister = 3;
+
+// Codes of the requests sent to the user-level copy's window.
+enum UserRequest : ULONG_PTR {
+  kRequestRun = 0,
+  kRequestReport = 1,
+  kRequestEnvironment = 2,
+  kRequestDeleteStartMenu = 3,
+  kRequestDeleteUserKeys = 4,
+  kRequestWaitList = 5,
+  kRequestReportId = 7,
+  kRequestRestartInfo = 9,
+  kRequestCirrusPath = 10,
+  kRequestShowCirrus = 11,
+};
+
+// A program to start on the user's desktop: the data of request 0, 3096 bytes.
+struct RunRequest {
+  wchar_t Path[520];
+  wchar_t Params[1024];
+  INT32 Wait;
+  INT32 Show;
+};
+static_assert(sizeof(RunRequest) == 3096, "the request's layout is shared with the user-level copy");
+
+// What one run of the install list remembers between its items.
+struct PostInstallRun {
+  OemSettings Oem;
+  bool StartLumen = false;        // the word processor is to be started after setup
+  bool StartCirrus = false;       // the cloud-document client is to be shown
+  bool RecommendStarted = false;  // the recommendation tool's first start happened
+  std::wstring RecommendFolder;   // where the recommendation tool was copied to
+};
+
+// The name of the event a suite program may signal to end an interactive install's final wait.
+inline constexpr wchar_t kInstallWaitEvent[] = L"{A4B50035-FB9F-49d6-8F0A-713F8FFA6A13}";
 
 class ZInsall {
  public:
@@ -20,8 +68,18 @@ class ZInsall {
   ZInsall& operator=(const ZInsall&) = delete;
 
   // Reads what the engine needs of the user and the old installation, creates the payload
-  // folder, opens the packet and unpacks its configuration entry into the payload folder.
+  // folder, opens the packet, unpacks its configuration entry into the payload folder and
+  // parses setup.xml and deeprecommend.xml.
   bool Init();
+  bool ParseConfig(const std::wstring& file);
+  bool ParseDeepRecommend(const std::wstring& file);
+
+  void SetMainWindow(HWND window) { MainWindow = window; }
+  void SetProgressCallback(InstallProgressFn callback, INT_PTR data) {
+    ProgressCallback = callback;
+    CallbackData = data;
+  }
+  void AddDeepRecommendChoice(int chosen) { DeepRecommendChosen.push_back(chosen); }
 
   // --- options (-1 unset, 0 off, 1 on) ---
   void SetAssociationOptions(int on) { AssoWord = AssoExcel = AssoPowerpoint = AssoOther = on; }
@@ -74,6 +132,7 @@ class ZInsall {
   // else -1. Cached.
   int NeedAdmin();
   bool IsNewInstall() const;
+  const std::wstring& GetOldVersion() const { return OldVersion; }
   bool IsPayloadSilent() const { return PayloadSilent != 0; }
   bool IsOemSilent() const;
   void ApplyOemDesktopShortcut();
@@ -88,6 +147,17 @@ class ZInsall {
   // Hands the exit code to the user-level copy's window (code 8), when there is one.
   void SendExitCode(int exitCode);
   HWND GetUserWindow() const { return UserWindow; }
+
+  // The install thread's parts, public for the tests that drive them one by one.
+  void InstallThread();
+  bool Register();
+  bool RunInstallItems();
+  // Sends a request to the user-level copy's window; false when there is no window.
+  bool SendUserRequest(ULONG_PTR code, const void* data, DWORD bytes);
+  bool SendUserRequest(ULONG_PTR code, const std::wstring& text);
+  // Asks the user-level copy to start a program; false when the path or parameters do not fit
+  // the request or there is no window.
+  bool SendRunRequest(const std::wstring& path, const std::wstring& params, int wait, int show);
 
   // Fields in the engine's declared order.
   HWND MainWindow = nullptr;
@@ -112,12 +182,48 @@ class ZInsall {
   int NeedAdminValue = kOptionUnset;
   int NoReportId = 0;
   int NoOldProduct = 0;
+  HANDLE WaitEvent = nullptr;
   DWORD ElapsedMs = 0;
+  InstallProgressFn ProgressCallback = nullptr;
+  INT_PTR CallbackData = 0;
+  std::vector<InstallItem> InstallItems;
+  std::vector<DeepRecommendItem> DeepRecommendItems;
+  std::vector<int> DeepRecommendChosen;
+  int DeepRecommendCount = 0;
   std::wstring LocalAppData, AppDataPath, StartMenuDir, WaitClearList, NewCurInstallPath, OldInstallPath;
   int UserProcessMode = 0;
   HWND UserWindow = nullptr;
   std::wstring Iid, Tid1, Tid2, Tod1, Tod2, VersionTypes, ProductId;
   PacketLoader Packet;
+
+ private:
+  static DWORD WINAPI ThreadEntry(void* self);
+  void Report(int step, int error, const wchar_t* text);
+  ItemOptions Options() const;
+  // One generic run of an install item; false when the start failed.
+  bool RunItem(const InstallItem& item, const std::wstring& param);
+  // An item started in this process whatever the mode, its result not counted.
+  void RunHere(const InstallItem& item, bool logElapsed);
+  void RemoveOldProduct();
+  void ClearRestartInfo();
+  void ClearReplacedVersions(const std::wstring& currentRoot);
+
+  // Built-in steps of the install list.
+  void CopyOemFile();
+  void CopyNewFiles();
+  void MoveItemFile(const std::wstring& name);
+  void DeleteItemFile(const std::wstring& name);
+  void MoveTidalStartMenu(const PostInstallRun& run, const std::wstring& param);
+  void MoveRecommendFiles();
+  void SendInstallReport(const std::wstring& param);
+  void DownloadDeepRecommend(int wait, int show);
+  void StartRecommendFirst(PostInstallRun& run, const InstallItem& item);
+  void StartRecommendSecond(PostInstallRun& run, const InstallItem& item);
+  bool ShowCenter(PostInstallRun& run, const InstallItem& item);
+  bool RunCirrusSetup(const PostInstallRun& run, const InstallItem& item);
 };
+
+// Lets the progress bar follow the install list (item index from 1, item count).
+void SetRegistrationProgressHandler(void (*handler)(int index, int count));
 
 extern ZInsall g_Install;

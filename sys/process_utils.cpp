@@ -204,6 +204,54 @@ bool GetModuleFileOfProcess(DWORD processId, std::wstring& path) {
   return true;
 }
 
+bool FindProcessPathsByName(const std::vector<const wchar_t*>& names, std::vector<std::wstring>& paths) {
+  if (names.empty()) return false;
+  sys::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return false;
+  bool found = false;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
+    if (!NameInList(entry.szExeFile, names)) continue;
+    found = true;
+    std::wstring path;
+    if (GetModuleFileOfProcess(entry.th32ProcessID, path)) paths.push_back(path);
+  }
+  return found;
+}
+
+bool EnableDebugPrivilege() {
+  sys::UniqueKernel token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.Put())) return false;
+  TOKEN_PRIVILEGES privileges{};
+  privileges.PrivilegeCount = 1;
+  privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  if (!LookupPrivilegeValueW(nullptr, L"SeDebugPrivilege", &privileges.Privileges[0].Luid)) return false;
+  return AdjustTokenPrivileges(token.Get(), FALSE, &privileges, sizeof(privileges), nullptr, nullptr) != FALSE;
+}
+
+bool EnableWow64Redirection(bool on) {
+  using Switch = BOOLEAN(WINAPI*)(BOOLEAN);
+  static Switch toggle = nullptr;  // looked up again until found: 32-bit Windows has none
+  if (!toggle) {
+    HMODULE kernel = GetModuleHandleW(L"Kernel32.dll");
+    if (kernel) toggle = reinterpret_cast<Switch>(GetProcAddress(kernel, "Wow64EnableWow64FsRedirection"));
+    if (!toggle) return true;
+  }
+  return toggle(on ? TRUE : FALSE) != FALSE;
+}
+
+BOOL SetDllFolder(const std::wstring& folder) {
+  BOOL ok = FALSE;
+  if (HMODULE kernel = LoadLibraryW(L"kernel32.dll")) {
+    using SetDirectory = BOOL(WINAPI*)(LPCWSTR);
+    if (auto set = reinterpret_cast<SetDirectory>(GetProcAddress(kernel, "SetDllDirectoryW")))
+      ok = set(folder.c_str());
+    FreeLibrary(kernel);
+  }
+  return ok ? ok : SetCurrentDirectoryW(folder.c_str());
+}
+
 void MarkCompatibilityAssistantDone() {
   sys::UniqueRegKey key;
   const wchar_t* sub = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Compatibility Assistant\\Persisted";

@@ -35,6 +35,21 @@ std::wstring FindBlockingProcess(const std::wstring& ownPath, const std::vector<
 
 bool GetModuleFileOfProcess(DWORD processId, std::wstring& path);
 
+// Full paths of the running processes whose executable name is one of `names` (any case).
+// True when any process matched, also when its path could not be read.
+bool FindProcessPathsByName(const std::vector<const wchar_t*>& names, std::vector<std::wstring>& paths);
+
+// Enables SeDebugPrivilege in this process's token; true when the adjustment call succeeded.
+bool EnableDebugPrivilege();
+
+// Turns the file-system redirection of a 32-bit program on 64-bit Windows on or off. True
+// where there is no redirection to switch (32-bit Windows, 64-bit programs' own switch).
+bool EnableWow64Redirection(bool on);
+
+// Points the DLL search at `folder` (SetDllDirectoryW, else the current folder). Non-zero on
+// success.
+BOOL SetDllFolder(const std::wstring& folder);
+
 void MarkCompatibilityAssistantDone();
 
 // Token of the desktop shell of this session; 0 on success, else a result code.

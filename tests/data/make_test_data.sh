@@ -16,7 +16,11 @@ rm -rf "$out" && mkdir -p "$out" && cd "$out"
 
 mkdir -p install/install_res product/office6/2052 product/Upper product/templates/空 product/utility \
          product/wtoolex product/office6/addons/empty
-printf '<?xml version="1.0" encoding="UTF-8"?>\n<config><install silent="0"/></config>\n' >install/setup.xml
+cat >install/setup.xml <<'EOF'
+<?xml version="1.0" encoding="UTF-8"?>
+<config><office><info iid="" tid1="" tid2="" productid="" versiontypes="" silent="0"/>
+<install><item path="writeinifile" param="" wait="0" show="0" type="install;silent"/></install></office></config>
+EOF
 printf '<Config><DeepRecommend number="0"/></Config>\n' >install/deeprecommend.xml
 head -c 5000 /dev/zero | tr '\0' 'p' >install/install_res/bg.png
 printf 'root file\n' >product/readme.txt

@@ -1,0 +1,100 @@
+// The files that steer an installation: the payload's setup.xml and deeprecommend.xml, the
+// OEM file beside the setup program, and the profile files the installer writes into the new
+// installation (utility\install.ini, the two setup.cfg) and reads back from an old one.
+// Profile files go through the platform's profile functions: a value is read into a buffer of
+// a fixed size and cut to it, a missing file or key gives the default.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct InstallItem {
+  std::wstring path;
+  std::wstring param;
+  std::wstring type;
+  int wait = 0;
+  int show = 0;
+};
+
+struct DeepRecommendItem {
+  std::wstring dis, name, url, param, reg;
+};
+
+// What setup.xml holds.
+struct SetupConfig {
+  std::vector<InstallItem> items;
+  std::wstring iid, tid1, tid2, productId, versionTypes;
+  int silent = 0;
+};
+
+// What deeprecommend.xml holds: the number of offers to act on (at most 1 and at most the
+// items read) and the offers.
+struct DeepRecommendConfig {
+  int number = 0;
+  std::vector<DeepRecommendItem> items;
+};
+
+// oem.ini, section "setup", as the install list reads it.
+struct OemSettings {
+  bool exists = false;
+  std::wstring pipeNumber = L"000";
+  std::wstring versionNumber;
+  std::wstring launchLumen = L"2";
+  std::wstring launchCenter = L"2";
+  std::wstring startMenuDir;
+  std::wstring downloadServer, infoCollectServer, infoCollectDm;
+};
+
+namespace install_config {
+
+// Buffer sizes (characters, terminator included) of the profile values.
+constexpr DWORD kFlagChars = 4;
+constexpr DWORD kTextChars = 520;
+
+// The value of `key`, or `fallback` when the file, section or key is missing; cut to
+// chars - 1 characters as a buffer of `chars` would cut it.
+std::wstring ReadProfileString(const std::wstring& file, const wchar_t* section, const wchar_t* key,
+                               const wchar_t* fallback, DWORD chars);
+// Writes one value. A file that does not exist yet is started as UTF-16 text, so names in any
+// language survive whatever the system's code page is. Failures are ignored.
+void WriteProfileString(const std::wstring& file, const wchar_t* section, const wchar_t* key,
+                        const std::wstring& value);
+
+// Parses setup.xml. False (with the reason logged) when the file cannot be read or parsed, the
+// install list is empty or the info element is missing.
+bool ParseSetupXml(const std::wstring& file, SetupConfig& config);
+// Parses deeprecommend.xml. False when the file cannot be parsed or has no Config\DeepRecommend.
+bool ParseDeepRecommendXml(const std::wstring& file, DeepRecommendConfig& config);
+
+// oem.ini in `folder` (the source folder). versionNumber defaults to `productVersion`.
+OemSettings ReadOemSettings(const std::wstring& folder, const std::wstring& productVersion);
+
+// The option text profile files hold: "0" when the option is 0, else "1" (unset counts as on).
+const wchar_t* OptionText(int option);
+
+// The four numbers of a version string ("9.1.0.4720"); missing parts are 0.
+void ParseVersion(const std::wstring& version, int numbers[4]);
+
+// The version an old installation records in office6\cfgs\setup.cfg below `root`, as
+// "%u.%u.%u.%u"; empty when the file is missing.
+std::wstring ReadOldVersion(const std::wstring& root);
+
+// utility\install.ini, office6\cfgs\setup.cfg and office6\2052\setup.cfg of a new installation.
+void WriteSuiteConfig(const std::wstring& startMenu, const std::wstring& saveToMso, const std::wstring& assoWord,
+                      const std::wstring& assoPowerpoint, const std::wstring& assoExcel,
+                      const std::wstring& desktopShortcut, const std::wstring& version,
+                      const std::wstring& installFolder);
+
+// The values the "writeinifile" step writes into utility\install.ini.
+struct InstallIniValues {
+  int assoWord, assoExcel, assoPowerpoint, saveToMso, desktopShortcut;
+  std::wstring installFolder;
+  std::wstring localAppData;  // the user's local application data folder
+  std::wstring setupPath;     // the running setup program
+  std::wstring lowerVersion;  // written only when not empty
+};
+void WriteInstallIni(const InstallIniValues& values);
+
+}  // namespace install_config

@@ -1,0 +1,177 @@
+// Reading the payload's XML files and the OEM file, writing and reading the suite's profile
+// files.
+#include "install/install_config.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/test_support.h"
+
+using testing_support::TempFolder;
+
+namespace {
+
+std::wstring WriteText(const TempFolder& dir, const wchar_t* name, const std::string& text) {
+  const std::wstring path = dir / name;
+  testing_support::WriteBytes(path, text);
+  return path;
+}
+
+std::wstring Profile(const std::wstring& file, const wchar_t* section, const wchar_t* key) {
+  return install_config::ReadProfileString(file, section, key, L"<missing>", 1024);
+}
+
+const char kSetupHead[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><config><office>";
+
+TEST(SetupXml, ItemsInOrderWithDefaultsForMissingAttributes) {
+  TempFolder dir;
+  const std::wstring file = WriteText(dir, L"setup.xml",
+                                      std::string(kSetupHead) +
+                                          "<info iid=\"i\" tid1=\"t1\" productid=\"p\" silent=\"1\"/><install>"
+                                          "<item path=\"utility\\config.exe\" param=\"-setup /x=&quot;办公&quot;\" "
+                                          "wait=\"-1\" show=\"1\" type=\"install;silent\"/>"
+                                          "<other path=\"not an item\"/>"
+                                          "<item path=\"writeinifile\" wait=\"soon\"/>"
+                                          "</install></office></config>");
+  SetupConfig config;
+  ASSERT_TRUE(install_config::ParseSetupXml(file, config));
+  ASSERT_EQ(config.items.size(), 2u) << "only item elements, in document order";
+  EXPECT_EQ(config.items[0].path, L"utility\\config.exe");
+  EXPECT_EQ(config.items[0].param, L"-setup /x=\"办公\"");
+  EXPECT_EQ(config.items[0].wait, -1);
+  EXPECT_EQ(config.items[0].show, 1);
+  EXPECT_EQ(config.items[0].type, L"install;silent");
+  EXPECT_EQ(config.items[1].param, L"");
+  EXPECT_EQ(config.items[1].wait, 0) << "a number that is not one reads as 0";
+  EXPECT_EQ(config.items[1].type, L"");
+  EXPECT_EQ(config.iid, L"i");
+  EXPECT_EQ(config.tid1, L"t1");
+  EXPECT_EQ(config.tid2, L"");
+  EXPECT_EQ(config.productId, L"p");
+  EXPECT_EQ(config.silent, 1);
+}
+
+TEST(SetupXml, RefusesWhatCannotSteerAnInstall) {
+  TempFolder dir;
+  SetupConfig config;
+  EXPECT_FALSE(install_config::ParseSetupXml(dir / L"missing.xml", config));
+  const char* bad[] = {
+      "<config><office><info/><install><item path=\"a\"></install></office></config>",  // not well formed
+      "",                                                                                  // empty file
+      "<config><office><info/><install/></office></config>",                              // empty list
+      "<config><office><install><item path=\"a\"/></install></office></config>",         // no info
+      "<Config><office><info/><install><item path=\"a\"/></install></office></Config>",  // names keep case
+      "<config><install><item path=\"a\"/></install><info/></config>",                   // wrong nesting
+  };
+  for (const char* text : bad) {
+    const std::wstring file = WriteText(dir, L"setup.xml", text);
+    EXPECT_FALSE(install_config::ParseSetupXml(file, config)) << text;
+  }
+  // A long, deeply nested document is refused or read, never a crash.
+  std::string deep(kSetupHead);
+  for (int i = 0; i < 20000; ++i) deep += "<a>";
+  EXPECT_FALSE(install_config::ParseSetupXml(WriteText(dir, L"deep.xml", deep), config));
+}
+
+TEST(DeepRecommendXml, CountClampedAndLoweredToTheItemsRead) {
+  TempFolder dir;
+  DeepRecommendConfig config;
+  auto parse = [&](const std::string& text) {
+    return install_config::ParseDeepRecommendXml(WriteText(dir, L"deeprecommend.xml", text), config);
+  };
+  const std::string item =
+      "<item deeprecommenddis=\"装\" deeprecommendname=\"n\" deeprecommendurl=\"u\" deeprecommendparam=\"/S\" "
+      "deeprecommendreg=\"r\"/>";
+  ASSERT_TRUE(parse("<Config><DeepRecommend number=\"3\">" + item + item + "</DeepRecommend></Config>"));
+  EXPECT_EQ(config.number, 1);
+  ASSERT_EQ(config.items.size(), 2u);
+  EXPECT_EQ(config.items[0].dis, L"装");
+  EXPECT_EQ(config.items[0].param, L"/S");
+
+  ASSERT_TRUE(parse("<Config><DeepRecommend number=\"0\">" + item + "</DeepRecommend></Config>"));
+  EXPECT_EQ(config.number, 0);
+  EXPECT_TRUE(config.items.empty()) << "no offer is read when none is wanted";
+
+  ASSERT_TRUE(parse("<Config><DeepRecommend number=\"1\"/></Config>"));
+  EXPECT_EQ(config.number, 0) << "lowered to the items present";
+
+  EXPECT_FALSE(parse("<Config><Other/></Config>"));
+  EXPECT_FALSE(parse("<config><DeepRecommend number=\"1\"/></config>"));
+  EXPECT_FALSE(parse("<Config><DeepRecommend"));
+}
+
+TEST(OemIni, DefaultsAndBufferCuts) {
+  TempFolder dir;
+  OemSettings oem = install_config::ReadOemSettings(dir.Path(), L"9.1.0.4720");
+  EXPECT_FALSE(oem.exists);
+  EXPECT_EQ(oem.pipeNumber, L"000");
+  EXPECT_EQ(oem.versionNumber, L"9.1.0.4720");
+  EXPECT_EQ(oem.launchLumen, L"2");
+  EXPECT_EQ(oem.launchCenter, L"2");
+  EXPECT_EQ(oem.startMenuDir, L"");
+
+  const std::string longName(700, 'x');
+  WriteText(dir, L"oem.ini",
+            "[setup]\r\nPipeNumber=123\r\nLaunchLumen=1234\r\nLaunchCenter=0\r\nStartMenuDir=" + longName +
+                "\r\nDownloadServer=http://d\r\n");
+  oem = install_config::ReadOemSettings(dir.Path(), L"1.0.0.0");
+  EXPECT_TRUE(oem.exists);
+  EXPECT_EQ(oem.pipeNumber, L"123");
+  EXPECT_EQ(oem.launchLumen, L"123") << "a 4-character buffer keeps 3";
+  EXPECT_EQ(oem.launchCenter, L"0");
+  EXPECT_EQ(oem.startMenuDir.size(), 519u) << "a 520-character buffer keeps 519";
+  EXPECT_EQ(oem.downloadServer, L"http://d");
+  EXPECT_EQ(oem.versionNumber, L"1.0.0.0");
+}
+
+TEST(SuiteProfiles, WrittenForTheNewInstallationAndReadBackLater) {
+  TempFolder dir;
+  const std::wstring root = dir.Path() + L"Lumen\\9.1.0.4720\\";
+  install_config::WriteSuiteConfig(L"Lumen 办公", L"0", L"1", L"0", L"1", L"1", L"9.1.0.4720", root);
+  const std::wstring ini = root + L"utility\\install.ini";
+  EXPECT_EQ(Profile(ini, L"installinfo", L"startmenudir"), L"Lumen 办公") << "names survive in any code page";
+  EXPECT_EQ(Profile(ini, L"installinfo", L"savetomso"), L"0");
+  EXPECT_EQ(Profile(ini, L"installinfo", L"assopowerpnt"), L"0");
+  EXPECT_EQ(Profile(ini, L"installinfo", L"assoexcel"), L"1");
+  EXPECT_EQ(Profile(ini, L"installinfo", L"template"), L"1");
+  EXPECT_EQ(Profile(ini, L"installinfo", L"newinstall"), L"true");
+  EXPECT_EQ(Profile(ini, L"localInfo", L"uselocal"), L"156");
+  EXPECT_EQ(Profile(ini, L"setupexepath", L"pathname"), L"");
+  EXPECT_EQ(Profile(ini, L"update", L"needAdmin"), L"false");
+  const std::wstring cfg = root + L"office6\\cfgs\\setup.cfg";
+  EXPECT_EQ(Profile(cfg, L"version", L"MajorVersion"), L"9");
+  EXPECT_EQ(Profile(cfg, L"version", L"Version"), L"4720");
+  EXPECT_EQ(Profile(cfg, L"PlgpfVersion", L"SecondVersion"), L"1");
+  EXPECT_EQ(Profile(cfg, L"DownloadAddressDispalyName", L"Address0"), L"Tallis软件Lumen Office 2005自动更新服务器(1)");
+  EXPECT_NE(Profile(cfg, L"UpdateSvr", L"DefaultAddress").find(L"/updateserver/update"), std::wstring::npos);
+  EXPECT_EQ(Profile(root + L"office6\\2052\\setup.cfg", L"Local", L"UILanguage"), L"2052");
+  EXPECT_EQ(Profile(root + L"office6\\2052\\setup.cfg", L"version", L"FirstVersion"), L"1");
+
+  // A later run reads the version back from the old installation.
+  EXPECT_EQ(install_config::ReadOldVersion(root), L"9.1.0.4720");
+  EXPECT_EQ(install_config::ReadOldVersion(dir.Path() + L"nothing"), L"");
+  EXPECT_EQ(install_config::ReadOldVersion(L""), L"");
+  install_config::WriteSuiteConfig(L"", L"1", L"1", L"1", L"1", L"1", L"12.3", root);
+  EXPECT_EQ(install_config::ReadOldVersion(root), L"12.3.0.0") << "missing parts are 0";
+}
+
+TEST(SuiteProfiles, WriteInstallIniMarksPerUserInstallations) {
+  TempFolder dir;
+  install_config::InstallIniValues values{0, -1, 1, 0, 1, dir.Path() + L"Local\\Lumen\\", dir.Path() + L"local",
+                                          L"C:\\dl\\setup.exe", L""};
+  install_config::WriteInstallIni(values);
+  const std::wstring ini = dir.Path() + L"Local\\Lumen\\utility\\install.ini";
+  EXPECT_EQ(Profile(ini, L"update", L"needAdmin"), L"false") << "below local application data, any case";
+  EXPECT_EQ(Profile(ini, L"installinfo", L"assoword"), L"0");
+  EXPECT_EQ(Profile(ini, L"installinfo", L"assoexcel"), L"1") << "unset is written as on";
+  EXPECT_EQ(Profile(ini, L"installinfo", L"savetomso"), L"0");
+  EXPECT_EQ(Profile(ini, L"setupexepath", L"pathname"), L"C:\\dl\\setup.exe");
+  EXPECT_EQ(Profile(ini, L"update", L"lowerversion"), L"<missing>");
+
+  values.localAppData = dir.Path() + L"elsewhere";
+  values.lowerVersion = L"9.0.0.1";
+  install_config::WriteInstallIni(values);
+  EXPECT_EQ(Profile(ini, L"update", L"needAdmin"), L"true");
+  EXPECT_EQ(Profile(ini, L"update", L"lowerversion"), L"9.0.0.1");
+}
+
+}  // namespace

@@ -1,0 +1,378 @@
+// The install thread: prepare, remove an old installation, write the product files, work
+// through the install list, finish. Every decision goes to the log.
+#include <shlobj.h>
+
+#include "app/setup_log.h"
+#include "app/two_copies.h"
+#include "install/suite_registry.h"
+#include "install/zinstall.h"
+#include "sys/file_utils.h"
+#include "sys/process_utils.h"
+#include "sys/registry.h"
+#include "sys/suite_programs.h"
+
+namespace {
+
+// Sub-progress of the register step for the progress bar; none until a wizard sets it.
+void (*g_RegistrationProgress)(int index, int count) = nullptr;
+
+std::wstring SourceFolder() {
+  wchar_t folder[MAX_PATH + 1] = {};
+  GetCurrentDirectoryW(MAX_PATH, folder);
+  return ZFunction::WithSlash(folder);
+}
+
+bool KeyOpens(HKEY root, const wchar_t* subKey) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(root, subKey, 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+}  // namespace
+
+void SetRegistrationProgressHandler(void (*handler)(int index, int count)) { g_RegistrationProgress = handler; }
+
+bool ZInsall::StartInstall(int forceFlag, int silent, int update) {
+  ForceFlag = forceFlag;
+  Silent = silent;
+  Update = update;
+  if (InstallFolder.empty()) return false;
+  InstallFolder = ZFunction::WithSlash(InstallFolder + ProductVersion);
+  Result = 0;
+  if (!forceFlag && !silent && !update) WaitEvent = CreateEventW(nullptr, TRUE, FALSE, kInstallWaitEvent);
+  Thread = CreateThread(nullptr, 0, &ZInsall::ThreadEntry, this, 0, nullptr);
+  return Thread != nullptr;
+}
+
+DWORD WINAPI ZInsall::ThreadEntry(void* self) {
+  static_cast<ZInsall*>(self)->InstallThread();
+  return 0;
+}
+
+void ZInsall::Report(int step, int error, const wchar_t* text) {
+  if (ProgressCallback) ProgressCallback(kStepPercent[step], step, error, text, CallbackData);
+}
+
+ItemOptions ZInsall::Options() const {
+  ItemOptions o;
+  o.assoWord = AssoWord;
+  o.assoExcel = AssoExcel;
+  o.assoPowerpoint = AssoPowerpoint;
+  o.saveToMso = SaveToMso;
+  o.desktopShortcut = DesktopShortcut;
+  return o;
+}
+
+void ZInsall::InstallThread() {
+  Report(kStepPrepare, 0, L"正在准备安装");
+  ZFunction::EnableDebugPrivilege();
+  if (!UserWindow) UserWindow = FindWindowW(nullptr, kUserWindowTitle);
+  const bool interactiveUpdate = Update && !Silent;
+
+  // A per-user installation never needs elevation for its updates. Without a handed-over
+  // current installation there is no file to mark.
+  if (!interactiveUpdate && !NewCurInstallPath.empty())
+    install_config::WriteProfileString(ZFunction::WithSlash(NewCurInstallPath) + L"utility\\install.ini", L"update",
+                                       L"needAdmin", L"false");
+
+  const DWORD start = GetTickCount();
+  g_Log.Log("ZClear::Init root:%ws", InstallFolder.c_str());
+
+  if (!interactiveUpdate) {
+    const bool oldProduct = KeyOpens(HKEY_LOCAL_MACHINE, suite::kUninstallKey) ||
+                            KeyOpens(HKEY_CURRENT_USER, suite::kUninstallKey) || !OldInstallPath.empty();
+    if (oldProduct) {
+      g_Log.Log("Uninstall old product");
+      Report(kStepRemoveOld, 0, L"正在卸载旧版本");
+      RemoveOldProduct();
+      g_Log.Log("Uninstall old product end %ld", static_cast<long>(GetLastError()));
+    }
+  }
+
+  ClearRestartInfo();
+
+  Report(kStepExtract, 0, L"正在释放安装文件");
+  if (!ZFunction::CreateFolderTree(InstallFolder)) {
+    g_Log.Log("Create the %ws folder failed. %ld", InstallFolder.c_str(), static_cast<long>(GetLastError()));
+  } else {
+    g_Log.Log("install begin...");
+    ZFunction::EnableWow64Redirection(false);
+    const bool extracted = Packet.ExtractMemoryFiles(1, InstallFolder);
+    ZFunction::EnableWow64Redirection(true);
+    if (!extracted) {
+      Report(kStepExtract, kErrorExtract, L"释放安装文件失败");
+    } else {
+      Packet.Close();
+      Report(kStepRegister, 0, L"正在注册组件");
+      if (!Register()) Report(kStepRegister, kErrorRegister, L"注册组件失败");
+      else Result = 1;
+    }
+  }
+
+  ElapsedMs = GetTickCount() - start;
+  if (Result == 1) Report(kStepDone, 0, L"安装成功");
+  if (WaitEvent) {
+    g_Log.Log("wait zismain");
+    WaitForSingleObject(WaitEvent, 500);
+    g_Log.Log("wait zismain end");
+  }
+  g_Log.Log("install end, return:%d, install cost time:%dms", Result, static_cast<int>(ElapsedMs));
+}
+
+void ZInsall::ClearRestartInfo() {
+  if (UserProcessMode) SendUserRequest(kRequestRestartInfo, nullptr, 0);
+  else suite_registry::DeleteRestartAppInfo(HKEY_CURRENT_USER);
+}
+
+bool ZInsall::Register() {
+  g_Log.Log("RunApp Register ...");
+  const bool listed = RunInstallItems();
+  g_Log.Log("RunApp Register return:%d", listed);
+  if (!listed) {
+    g_Log.Log("ZInsall::Register return:%d", 0);
+    return false;
+  }
+  if (Update) {
+    const std::wstring source = SourceFolder();
+    if (ZFunction::FolderExists(source + L"oeminfo"))
+      ZFunction::CopyFolder(source + L"oeminfo", InstallFolder + L"office6\\cfgs\\oeminfo");
+    if (ZFunction::FolderExists(source + L"oem")) ZFunction::CopyFolder(source + L"oem", InstallFolder + L"oem");
+  }
+  if (ZFunction::IsOldWindows()) {
+    if (UserProcessMode) {
+      g_Log.Log(" the path is %ws", InstallFolder.c_str());
+      SendUserRequest(kRequestEnvironment, InstallFolder);
+    } else {
+      suite_registry::SetSuiteEnvironment(HKEY_CURRENT_USER, InstallFolder);
+    }
+  }
+  if (Update && !Silent) {
+    const std::wstring current = UserProcessMode ? NewCurInstallPath : InstallFolder;
+    g_Log.Log("cur install path is %ws.", current.c_str());
+    ClearReplacedVersions(current);
+  }
+  g_Log.Log("ZInsall::Register return:%d", 1);
+  return true;
+}
+
+bool ZInsall::RunItem(const InstallItem& item, const std::wstring& param) {
+  const DWORD start = GetTickCount();
+  g_Log.Log("Run App:%ws, params=%ws", item.path.c_str(), param.c_str());
+  const std::wstring program = InstallFolder + item.path;
+  const bool started = UserProcessMode ? SendRunRequest(program, param, item.wait, item.show)
+                                       : ZFunction::RunApp(program, param, static_cast<DWORD>(item.wait), item.show);
+  g_Log.Log("run %ws %ws need %ld", item.path.c_str(), param.c_str(), static_cast<long>(GetTickCount() - start));
+  return started;
+}
+
+void ZInsall::RunHere(const InstallItem& item, bool logElapsed) {
+  const DWORD start = GetTickCount();
+  g_Log.Log("Run App:%ws, params=%ws", item.path.c_str(), item.param.c_str());
+  ZFunction::RunApp(InstallFolder + item.path, item.param, static_cast<DWORD>(item.wait), item.show);
+  if (logElapsed) g_Log.Log("Run App:%ws need %ld", item.path.c_str(), static_cast<long>(GetTickCount() - start));
+}
+
+bool ZInsall::RunInstallItems() {
+  PostInstallRun run;
+  run.Oem = install_config::ReadOemSettings(SourceFolder(), ProductVersion);
+  if (run.Oem.exists) CopyOemFile();
+  const std::wstring typeName = InstallTypeName(Silent != 0, Update != 0);
+  g_Log.Log("current install type is %ws.", typeName.c_str());
+
+  int failures = 0;
+  const int count = static_cast<int>(InstallItems.size());
+  for (int index = 1; index <= count; ++index) {
+    const InstallItem& item = InstallItems[index - 1];
+    if (g_RegistrationProgress) g_RegistrationProgress(index, count);
+    if (!ItemRunsIn(item.type, typeName)) {
+      g_Log.Log("%ws %ws is not a %ws process,beacuse it is %ws process.", item.path.c_str(), item.param.c_str(),
+                typeName.c_str(), item.type.c_str());
+      continue;
+    }
+    const ItemOptions options = Options();
+    auto runAs = [&](const std::wstring& param) {
+      if (!RunItem(item, param)) ++failures;
+    };
+    switch (RecogniseItem(item, options)) {
+      case ItemKind::ConfigSetup: {
+        g_Log.Log("Set AssoToMso, SaveToMso, DesktopShortcut, BuildVersion, InstallPath Begin.");
+        const std::wstring param = RewriteConfigSetup(item.param, options, run.Oem.startMenuDir, InstallFolder);
+        using install_config::OptionText;
+        install_config::WriteSuiteConfig(StartMenuNameOf(param), OptionText(SaveToMso), OptionText(AssoWord),
+                                         OptionText(AssoPowerpoint), OptionText(AssoExcel),
+                                         OptionText(DesktopShortcut), ProductVersion, InstallFolder);
+        g_Log.Log("Seted AssoToWord=%d, AssoToPowerpoint=%d ,AssoToExcel=%d, SaveToMso=%d, DesktopShortcut=%d, "
+                  "InstallPath=%ws.",
+                  AssoWord, AssoPowerpoint, AssoExcel, SaveToMso, DesktopShortcut, InstallFolder.c_str());
+        runAs(param);
+        break;
+      }
+      case ItemKind::SkipAssoWord:
+        g_Log.Log("Not Set AssoToMSOWord.");
+        break;
+      case ItemKind::SkipAssoExcel:
+        g_Log.Log("Not Set AssoToMsoExcel.");
+        break;
+      case ItemKind::SkipAssoPowerpoint:
+        g_Log.Log("Not Set AssoToMsoPowerpoint.");
+        break;
+      case ItemKind::SaveAsLmo:
+        g_Log.Log("Not Set SaveToMso.");
+        runAs(L"-saveas_lmo");
+        break;
+      case ItemKind::StartMenuLink: {
+        if (run.Oem.startMenuDir.empty()) {
+          runAs(item.param);
+          break;
+        }
+        g_Log.Log("Modify Start Menu Directory Name.");
+        std::wstring param;
+        if (RewriteStartMenuLink(item.param, run.Oem.startMenuDir, &param))
+          g_Log.Log("Modified Start Menu Directory Name = %ws", run.Oem.startMenuDir.c_str());
+        else
+          g_Log.Log("Modifying Start Menu Directory Name Failed.");
+        runAs(param);
+        break;
+      }
+      case ItemKind::Channel:
+        g_Log.Log("Set Channel Number Begin.");
+        if (run.Oem.pipeNumber != L"000") {
+          const std::wstring param = L"-distsrc " + run.Oem.pipeNumber;
+          g_Log.Log("Seted Channel Number = %ws", run.Oem.pipeNumber.c_str());
+          runAs(param);
+        } else {
+          g_Log.Log("Not Set ChannelNo.");
+        }
+        break;
+      case ItemKind::SendReport:
+        g_Log.Log("Send Infocellect Begin.");
+        if (UserProcessMode) {
+          g_Log.Log(" the path is %ws", InstallFolder.c_str());
+          SendUserRequest(kRequestReport, InstallFolder);
+          g_Log.Log("Send Infocellect End by send message.");
+        } else {
+          SendInstallReport(item.param);
+        }
+        break;
+      case ItemKind::SkipDesktopLink:
+        g_Log.Log("Not Create Desktop Icons.");
+        break;
+      case ItemKind::ConfigLast:
+        g_Log.Log("Last Setup Before Finish.");
+        runAs(L"/SetupConfig=last /WebPage=0");
+        break;
+      case ItemKind::MoveTidalStartMenu:
+        g_Log.Log("Move Tidal Start Menu.");
+        MoveTidalStartMenu(run, item.param);
+        break;
+      case ItemKind::CopyNewFile:
+        CopyNewFiles();
+        break;
+      case ItemKind::WriteIniFile: {
+        install_config::InstallIniValues values{AssoWord, AssoExcel, AssoPowerpoint, SaveToMso, DesktopShortcut,
+                                                InstallFolder,
+                                                UserProcessMode ? LocalAppData
+                                                                : ZFunction::GetSpecialFolder(CSIDL_LOCAL_APPDATA),
+                                                ZFunction::GetModulePath(),
+                                                Update && !Silent ? OldVersion : std::wstring()};
+        install_config::WriteInstallIni(values);
+        break;
+      }
+      case ItemKind::MoveFile:
+        MoveItemFile(item.param);
+        break;
+      case ItemKind::DeleteTempFile:
+        DeleteItemFile(item.param);
+        break;
+      case ItemKind::DesktopTip:
+        g_Log.Log("Start desktoptip Begin.");
+        if (Silent && !Update && run.Oem.launchLumen != L"1") {
+          g_Log.Log("Start desktoptip End.");
+          runAs(item.param);
+        } else {
+          g_Log.Log("Not Start desktoptip.");
+        }
+        break;
+      case ItemKind::StartLumen:
+      case ItemKind::StartCirrus: {
+        const bool lumen = RecogniseItem(item, options) == ItemKind::StartLumen;
+        g_Log.Log(lumen ? "Start Lumen Begin." : "Start cirrus Begin.");
+        bool& flag = lumen ? run.StartLumen : run.StartCirrus;
+        if (LaunchRefused(lumen ? run.Oem.launchLumen : run.Oem.launchCenter, Silent != 0, Update != 0)) {
+          g_Log.Log(lumen ? "Not Start Lumen." : "Not Start cirrus.");
+          flag = false;
+          break;
+        }
+        flag = true;
+        if (run.RecommendStarted) break;  // the recommendation tool starts it
+        if (UserProcessMode) {
+          runAs(item.param);
+        } else {
+          ZFunction::RunAppAsShellUser(InstallFolder + item.path, item.param, static_cast<DWORD>(item.wait),
+                                       item.show);
+          g_Log.Log(lumen ? "Start Lumen End." : "Start cirrus End.");
+        }
+        break;
+      }
+      case ItemKind::DownloadRecommend:
+        g_Log.Log("Download deeprecommend by downloadtool Begin.");
+        if (Silent) break;
+        if (DeepRecommendCount > 0 && !DeepRecommendChosen.empty() && DeepRecommendChosen[0] != 0)
+          DownloadDeepRecommend(item.wait, item.show);
+        else
+          g_Log.Log("Not Download deeprecommend by downloadtool .");
+        break;
+      case ItemKind::RecommendFirst:
+        StartRecommendFirst(run, item);
+        break;
+      case ItemKind::RecommendSecond:
+        StartRecommendSecond(run, item);
+        break;
+      case ItemKind::RegisterFonts:
+        RunHere(item, false);
+        break;
+      case ItemKind::SetLanguage:
+        RunHere(item, true);
+        break;
+      case ItemKind::MoveRecommendFiles:
+        MoveRecommendFiles();
+        break;
+      case ItemKind::ShowCenter:
+        if (!ShowCenter(run, item)) ++failures;
+        break;
+      case ItemKind::CirrusSetup:
+        if (!RunCirrusSetup(run, item)) ++failures;
+        break;
+      case ItemKind::Run:
+        runAs(item.param);
+        break;
+    }
+  }
+  return failures == 0;
+}
+
+bool ZInsall::SendUserRequest(ULONG_PTR code, const void* data, DWORD bytes) {
+  if (!UserWindow) return false;
+  COPYDATASTRUCT copy{code, bytes, const_cast<void*>(data)};
+  SendMessageW(UserWindow, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy));
+  return true;
+}
+
+bool ZInsall::SendUserRequest(ULONG_PTR code, const std::wstring& text) {
+  return SendUserRequest(code, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+bool ZInsall::SendRunRequest(const std::wstring& path, const std::wstring& params, int wait, int show) {
+  RunRequest request{};
+  if (!ZFunction::PathExists(path)) return false;  // as a direct start would fail
+  if (path.size() >= ARRAYSIZE(request.Path) || params.size() >= ARRAYSIZE(request.Params)) {
+    g_Log.Log("ZInsall::SendRunRequest the path or parameters are too long for the request: %ws", path.c_str());
+    return false;
+  }
+  path.copy(request.Path, path.size());
+  params.copy(request.Params, params.size());
+  request.Wait = wait;
+  request.Show = show;
+  return SendUserRequest(kRequestRun, &request, sizeof(request));
+}

@@ -1,0 +1,147 @@
+// The install list's built-in steps: file moves inside the new installation, the OEM file,
+// the new-document templates, the live-update sibling's start menu, the cloud-document client.
+#include <shlobj.h>
+
+#include "app/setup_log.h"
+#include "install/zinstall.h"
+#include "sys/file_utils.h"
+#include "sys/process_utils.h"
+#include "sys/registry.h"
+
+namespace {
+
+// The recommendation tool and what it needs beside it, copied in this order.
+const wchar_t kRecommendTool[] = L"office6\\lumenrecommended.exe";
+const wchar_t* const kRecommendCompanions[] = {
+    L"QtCore4.dll",      L"QtGui4.dll", L"QtNetwork4.dll", L"QtXml4.dll",   L"phonon4.dll",
+    L"downloadtool.exe", L"qt.conf",    L"msvcp100.dll",   L"msvcr100.dll",
+};
+const wchar_t kCirrusUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\cirrus";
+const wchar_t kTidalUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\tidal";
+
+std::wstring SourceFolder() {
+  wchar_t folder[MAX_PATH + 1] = {};
+  GetCurrentDirectoryW(MAX_PATH, folder);
+  return ZFunction::WithSlash(folder);
+}
+
+}  // namespace
+
+void ZInsall::CopyOemFile() {
+  const std::wstring cfgs = InstallFolder + L"office6\\cfgs\\";
+  ZFunction::CreateFolderTree(cfgs);
+  const std::wstring copy = cfgs + L"oem.ini";
+  if (!CopyFileW((SourceFolder() + L"oem.ini").c_str(), copy.c_str(), FALSE)) return;
+  const std::wstring sourceDir =
+      install_config::ReadProfileString(copy, L"setup", L"SourceDir", L"", install_config::kTextChars);
+  if (sourceDir.empty()) install_config::WriteProfileString(copy, L"setup", L"SourceDir", L"oeminfo");
+  ZFunction::CreateFolderTree(cfgs + L"oeminfo");
+}
+
+void ZInsall::CopyNewFiles() {
+  g_Log.Log("Copy newfile Files Begin.");
+  const std::wstring source = InstallFolder + L"office6\\2052\\";
+  const std::wstring roaming = UserProcessMode ? AppDataPath : ZFunction::GetSpecialFolder(CSIDL_APPDATA);
+  const std::wstring target = ZFunction::WithSlash(roaming) + L"Tallis\\Office6\\templates\\2052\\";
+  if (ZFunction::FolderExists(target))  // the suite makes the folder; without it nothing is copied
+    for (const wchar_t* name : {L"newfile.lumen", L"newfile.grid", L"newfile.dps"})
+      CopyFileW((source + name).c_str(), (target + name).c_str(), FALSE);
+  g_Log.Log("Copy newfile Files End.");
+}
+
+void ZInsall::MoveItemFile(const std::wstring& name) {
+  g_Log.Log("Move File Begin.");
+  const std::wstring source = InstallFolder + L"utility\\" + name;
+  const std::wstring folder = InstallFolder + L"office6\\data";
+  const std::wstring target = folder + L"\\" + name;
+  ZFunction::CreateFolderTree(folder);
+  if (CopyFileW(source.c_str(), target.c_str(), FALSE)) DeleteFileW(source.c_str());
+  g_Log.Log("Moved File %ws to %ws", source.c_str(), target.c_str());
+}
+
+void ZInsall::DeleteItemFile(const std::wstring& name) {
+  g_Log.Log("Delete Temp File Begin.");
+  const std::wstring path = InstallFolder + name;
+  DeleteFileW(path.c_str());
+  g_Log.Log("Deleted File: %ws", path.c_str());
+}
+
+void ZInsall::MoveTidalStartMenu(const PostInstallRun& run, const std::wstring& param) {
+  const std::wstring name = run.Oem.startMenuDir.empty() ? param : run.Oem.startMenuDir;
+  if (OldStartMenuDir.empty()) return;
+  const std::wstring programs = ZFunction::WithSlash(ZFunction::GetSpecialFolder(CSIDL_PROGRAMS));
+  MoveFileW((programs + OldStartMenuDir).c_str(), (programs + name).c_str());
+  MoveFileW((programs + L"Lumen Office 个人版 抢鲜版").c_str(), (programs + name).c_str());
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kTidalUninstallKey, 0, KEY_READ | KEY_WRITE, &key) == ERROR_SUCCESS) {
+    RegSetValueExW(key, L"StartMenuDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
+                   static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+  }
+}
+
+void ZInsall::MoveRecommendFiles() {
+  const std::wstring office = InstallFolder + L"office6\\";
+  const std::wstring target = InstallFolder + L"wtoolex\\";
+  if (CopyFileW((InstallFolder + kRecommendTool).c_str(), (target + L"lumenrecommended.exe").c_str(), FALSE))
+    for (const wchar_t* name : kRecommendCompanions)
+      if (!CopyFileW((office + name).c_str(), (target + name).c_str(), FALSE)) break;
+  g_Log.Log("move recommend files to wtoolex folder");
+  DeleteFileW((InstallFolder + kRecommendTool).c_str());
+  DeleteFileW((office + L"downloadtool.exe").c_str());
+}
+
+bool ZInsall::ShowCenter(PostInstallRun& run, const InstallItem& item) {
+  g_Log.Log("Start cirrus Begin.");
+  if (LaunchRefused(run.Oem.launchCenter, Silent != 0, Update != 0)) {
+    g_Log.Log("Not Start cirrus.");
+    run.StartCirrus = false;
+    return true;
+  }
+  run.StartCirrus = true;
+  if (run.RecommendStarted) return true;  // the recommendation tool shows it
+  const DWORD start = GetTickCount();
+  g_Log.Log("Run App:%ws, params=showui", item.path.c_str());
+  bool ok = true;
+  if (UserProcessMode) {
+    g_Log.Log("Run Cirrus by Send Msg.");
+    SendUserRequest(kRequestShowCirrus, std::wstring(L"showui"));
+  } else {
+    const std::wstring cirrus = ZFunction::ReadRegString(HKEY_CURRENT_USER, kCirrusUninstallKey, L"DisplayIcon");
+    ok = ZFunction::RunApp(cirrus, L"showui", static_cast<DWORD>(item.wait), item.show);
+  }
+  g_Log.Log("run Cirrus %ws need %ld", L"showui", static_cast<long>(GetTickCount() - start));
+  return ok;
+}
+
+bool ZInsall::RunCirrusSetup(const PostInstallRun& run, const InstallItem& item) {
+  const DWORD start = GetTickCount();
+  g_Log.Log("Run App:%ws, params=%ws", item.path.c_str(), item.param.c_str());
+  const bool update = Update != 0;
+  const std::wstring param =
+      ApplyOemStartMenu(item.param, run.Oem.startMenuDir) + (update ? L" /InstallType=update" : L" /InstallType=setup");
+  const std::wstring program = InstallFolder + item.path;
+  const bool ok = UserProcessMode ? SendRunRequest(program, param, item.wait, item.show)
+                                  : ZFunction::RunApp(program, param, static_cast<DWORD>(item.wait), item.show);
+  DeleteFileW(program.c_str());
+  g_Log.Log("run %ws %ws need %ld", item.path.c_str(), param.c_str(), static_cast<long>(GetTickCount() - start));
+  return ok;
+}
+
+// --- steps whose suite side comes with the report and recommendation work ---
+
+void ZInsall::SendInstallReport(const std::wstring& param) { g_Log.Log("Send Infocellect End."); }
+
+void ZInsall::DownloadDeepRecommend(int wait, int show) {}
+
+void ZInsall::StartRecommendFirst(PostInstallRun& run, const InstallItem& item) {
+  g_Log.Log("Start LumenRecommended.exe First Begin.");
+}
+
+void ZInsall::StartRecommendSecond(PostInstallRun& run, const InstallItem& item) {
+  g_Log.Log("Start LumenRecommended.exe Second Begin.");
+}
+
+void ZInsall::RemoveOldProduct() {}
+
+void ZInsall::ClearReplacedVersions(const std::wstring& currentRoot) {}

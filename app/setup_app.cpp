@@ -223,12 +223,11 @@ bool ZSetupApp::UpdateInstall() {
   // install sequence looks for it.
   const std::wstring root = g_Install.GetOldInstallRoot();
   if (!root.empty()) {
-    const std::wstring cfgs = ZFunction::WithSlash(root) + L"office6\\cfgs\\";
+    const std::wstring old = ZFunction::WithSlash(root);
+    const std::wstring cfgs = old + L"office6\\cfgs\\";
     if (ZFunction::PathExists(cfgs + L"oem.ini")) MoveFileExW((cfgs + L"oem.ini").c_str(), L"oem.ini", 0);
-    if (ZFunction::FolderExists(cfgs + L"oeminfo")) {
-      ZFunction::CopyFolder(cfgs + L"oeminfo", L"oeminfo");
-      ZFunction::CopyFolder(cfgs + L"oem", L"oem");
-    }
+    if (ZFunction::FolderExists(cfgs + L"oeminfo")) ZFunction::CopyFolder(cfgs + L"oeminfo", L"oeminfo");
+    if (ZFunction::FolderExists(old + L"oem")) ZFunction::CopyFolder(old + L"oem", L"oem");
   }
   return InstallWithoutWizard(true);
 }

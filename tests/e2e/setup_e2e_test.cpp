@@ -138,17 +138,18 @@ TEST_F(SetupProgram, AdministratorRunStartsUserCopyHandsOverAndEndsItWithTheExit
   HANDLE userCopy = WaitForUserCopy(first);
   ASSERT_NE(userCopy, nullptr) << "the administrator's run starts a user-level copy";
   const int code = first.Wait();
-  // The install sequence does not exist in this build yet, so the run ends as failed.
-  EXPECT_EQ(code, 2);
+  EXPECT_EQ(code, 0);
   EXPECT_EQ(ExitCodeOf(userCopy), code) << "the user-level copy ends with the code it was sent";
   EXPECT_FALSE(testing_support::Exists(HandOverPath())) << "read and deleted by the elevated copy";
-  EXPECT_EQ(ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUserSettingKey, L"InstallState"), L"1");
+  EXPECT_EQ(ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUserSettingKey, L"InstallState"), L"0");
+  EXPECT_TRUE(testing_support::Exists(L"C:\\OldLumen\\" LUMEN_TEST_PRODUCT_VERSION L"\\readme.txt"));
+  ZFunction::DeleteFolder(L"C:\\OldLumen\\", false, false);
 
   const std::string log = LogText();
   EXPECT_NE(log.find("user process mode:1"), std::string::npos) << log;
   EXPECT_NE(log.find("  update Install\r\n"), std::string::npos) << log;
   EXPECT_NE(log.find("  update install path:C:\\OldLumen\\\r\n"), std::string::npos) << log;
-  EXPECT_NE(log.find("  g_App.Run return:0\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("  g_App.Run return:1\r\n"), std::string::npos) << log;
 }
 
 // Runs `setup.exe -e` on a copy of `installer` in a fresh folder; checks that the user-level
@@ -275,8 +276,8 @@ TEST_F(SetupProgram, RunningSuiteProgramAndSecondSetup) {
   running.Kill();
   running.Wait();
   Press(again, IDRETRY);
-  EXPECT_EQ(first.Wait(), 2);  // past the checks; the install sequence is not in this build
-  EXPECT_EQ(ExitCodeOf(firstUser), 2);
+  EXPECT_EQ(first.Wait(), 0);  // past the checks, installed
+  EXPECT_EQ(ExitCodeOf(firstUser), 0);
   const std::string log = LogText();
   EXPECT_NE(log.find("  Exist Lumen Process:lumen.exe\r\n"), std::string::npos) << log;
   EXPECT_NE(log.find("  One instance is running\r\n"), std::string::npos) << log;

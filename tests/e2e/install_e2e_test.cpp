@@ -1,0 +1,293 @@
+// Silent and update installations of the demo suite under Wine: the packed setup program is
+// started as a user would start it, and what it leaves is read back: the files, the profile
+// files, the registry values, the log, and the journal in which the suite's stand-in programs
+// record every start.
+#include <windows.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "install/install_config.h"
+#include "sys/file_utils.h"
+#include "sys/registry.h"
+#include "sys/suite_programs.h"
+#include "tests/support/test_support.h"
+
+using testing_support::TempFolder;
+
+namespace {
+
+const wchar_t kVersion[] = LUMEN_TEST_PRODUCT_VERSION;
+
+std::wstring SpecialFolder(int csidl) {
+  wchar_t path[MAX_PATH] = {};
+  SHGetFolderPathW(nullptr, csidl, nullptr, 0, path);
+  return path;
+}
+
+std::wstring LogPath() { return SpecialFolder(CSIDL_APPDATA) + L"\\tallis\\office6\\log\\setup\\lumensetup.log"; }
+std::wstring DefaultRoot() { return SpecialFolder(CSIDL_LOCAL_APPDATA) + L"\\Tallis\\Lumen Office\\"; }
+std::wstring DemoData() { return testing_support::BinFolder() + L"..\\demodata\\"; }
+
+std::wstring Profile(const std::wstring& file, const wchar_t* section, const wchar_t* key) {
+  return install_config::ReadProfileString(file, section, key, L"<missing>", 1024);
+}
+
+// One start recorded by a stand-in program, its path relative to the install folder when it
+// lies below it.
+struct Start {
+  std::wstring program;
+  std::wstring args;
+  bool operator==(const Start& o) const { return program == o.program && args == o.args; }
+};
+
+std::ostream& operator<<(std::ostream& out, const Start& s) {
+  return out << testing_support::Narrow(s.program) << " [" << testing_support::Narrow(s.args) << "]";
+}
+
+// The demo installer in a folder of its own, as a user's downloads folder, and a journal.
+class DemoInstall : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    exe_ = dir_ / L"setup.exe";
+    ASSERT_TRUE(CopyFileW((DemoData() + L"setup-demo.exe").c_str(), exe_.c_str(), FALSE));
+    journal_ = dir_ / L"journal.txt";
+    SetEnvironmentVariableW(L"LUMEN_DEMO_JOURNAL", journal_.c_str());
+    ForgetInstallations();
+  }
+
+  void TearDown() override {
+    ForgetInstallations();
+    SetEnvironmentVariableW(L"LUMEN_DEMO_JOURNAL", nullptr);
+  }
+
+  // No installation, no log, no shortcuts: every test starts on a clean machine.
+  static void ForgetInstallations() {
+    DeleteFileW(LogPath().c_str());
+    RegDeleteTreeW(HKEY_CURRENT_USER, suite::kUninstallKey);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, suite::kUninstallKey);
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Tallis");
+    ZFunction::DeleteFolder(DefaultRoot(), false, false);
+    for (int csidl : {CSIDL_PROGRAMS, CSIDL_DESKTOPDIRECTORY})
+      for (const wchar_t* name : {L"\\Lumen Office", L"\\Lumen Office OEM"})
+        ZFunction::DeleteFolder(SpecialFolder(csidl) + name, false, false);
+    for (const wchar_t* name : {L"Lumen文字.lnk", L"Lumen表格.lnk", L"Lumen演示.lnk"})
+      DeleteFileW((SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\" + name).c_str());
+  }
+
+  // An OEM file beside the setup program: channel 123, its own start-menu folder, the word
+  // processor started after a silent install.
+  void PlaceOemFile() {
+    testing_support::WriteBytes(dir_ / L"oem.ini",
+                                "[setup]\r\nPipeNumber=123\r\nStartMenuDir=Lumen Office OEM\r\nLaunchLumen=1\r\n"
+                                "LaunchCenter=0\r\nSourceDir=\r\n");
+  }
+
+  int Install(const std::wstring& params) {
+    DeleteFileW(journal_.c_str());
+    const int code = testing_support::Run(exe_, params, 120000);
+    WaitForStandIns();
+    log_ = testing_support::ReadBytes(LogPath());
+    return code;
+  }
+
+  // Programs the install list started without waiting may still be writing their journal line.
+  static void WaitForStandIns() {
+    for (DWORD begin = GetTickCount(); GetTickCount() - begin < 10000; Sleep(50)) {
+      bool running = false;
+      HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+      PROCESSENTRY32W e{};
+      e.dwSize = sizeof(e);
+      for (BOOL more = Process32FirstW(snap, &e); more && !running; more = Process32NextW(snap, &e))
+        for (const wchar_t* name : {L"desktoptip.exe", L"lumen.exe", L"cirrus.exe", L"config.exe", L"lmomisc.exe"})
+          running = running || _wcsicmp(e.szExeFile, name) == 0;
+      CloseHandle(snap);
+      if (!running) return;
+    }
+  }
+
+  bool Logged(const std::string& line) const { return log_.find(line) != std::string::npos; }
+
+  // The starts the stand-ins recorded; the arguments as the programs saw them (the blanks
+  // between program and arguments are not theirs).
+  std::vector<Start> Journal(const std::wstring& installFolder) const {
+    std::vector<Start> starts;
+    {
+      const std::wstring text = testing_support::Widen(testing_support::ReadBytes(journal_));
+      for (size_t at = 0; at < text.size();) {
+        size_t end = text.find(L'\n', at);
+        if (end == std::wstring::npos) end = text.size();
+        const std::wstring line = text.substr(at, end - at);
+        at = end + 1;
+        const size_t tab1 = line.find(L'\t'), tab2 = line.find(L'\t', tab1 + 1);
+        if (tab1 == std::wstring::npos || tab2 == std::wstring::npos) continue;
+        std::wstring program = line.substr(tab1 + 1, tab2 - tab1 - 1);
+        if (_wcsnicmp(program.c_str(), installFolder.c_str(), installFolder.size()) == 0)
+          program = program.substr(installFolder.size());
+        starts.push_back(Start{program, line.substr(tab2 + 1)});
+      }
+    }
+    return starts;
+  }
+
+  TempFolder dir_;
+  std::wstring exe_, journal_;
+  std::string log_;
+};
+
+TEST_F(DemoInstall, SilentInstallIntoTheDefaultFolderRunsTheListForSilentInstalls) {
+  ASSERT_EQ(Install(L"-s"), 0) << log_;
+  const std::wstring folder = DefaultRoot() + kVersion + L"\\";
+  EXPECT_TRUE(Logged("install end, return:1")) << log_;
+  EXPECT_TRUE(Logged("current install type is silent."));
+  EXPECT_TRUE(ZFunction::PathExists(folder + L"office6\\lumen.exe"));
+  EXPECT_TRUE(ZFunction::PathExists(folder + L"office6\\lmo.dll"));
+
+  const std::wstring options = L" /AssoToWord=1 /AssoToPowerpoint=1 /AssoToExcel=1 /SaveToMso=1 /DesktopShortcut=1";
+  const std::vector<Start> expected = {
+      {L"utility\\config.exe", options.substr(1) + L" /StartMenuDirectory=\"Lumen Office\" /Lang=2052 /D=" + folder},
+      {L"office6\\lmomisc.exe", L"-regmtfont"},
+      {L"office6\\setlang.exe", L"-setlngdef 2052"},
+      {L"office6\\lmomisc.exe", L"-assoword"},
+      {L"office6\\lmomisc.exe", L"-assoexcel"},
+      {L"office6\\lmomisc.exe", L"-assopowerpnt"},
+      {L"office6\\lmomisc.exe", L"-saveas_mso"},
+      {L"office6\\lmomisc.exe", L"-createlink startmenu \"Lumen Office\""},
+      {L"office6\\lmomisc.exe", L"-createlink desktop 2052"},
+      {L"office6\\lumenupdate.exe", L"-createtasks"},
+      {L"office6\\zlumenlive.exe", L"/RegServer"},
+      {L"office6\\cirrussetup.exe", L"/S /InstallType=setup"},
+      {L"utility\\config.exe", L"/SetupConfig=last /WebPage=0"},
+      {L"wtoolex\\desktoptip.exe", L"-setup"},  // a plain silent install shows the tip, not the programs
+  };
+  EXPECT_EQ(Journal(folder), expected);
+  EXPECT_TRUE(Logged("Not Set ChannelNo."));
+  EXPECT_TRUE(Logged("Not Start Lumen."));
+  EXPECT_TRUE(Logged("Not Start cirrus."));
+  EXPECT_TRUE(Logged("DownloadRecommend  is not a silent process,beacuse it is install process."));
+
+  // The built-in file steps.
+  EXPECT_TRUE(ZFunction::PathExists(folder + L"office6\\data\\lmoinfo.dat"));
+  EXPECT_FALSE(ZFunction::PathExists(folder + L"utility\\lmoinfo.dat"));
+  EXPECT_FALSE(ZFunction::PathExists(folder + L"utility\\setuptemp.dat"));
+  EXPECT_FALSE(ZFunction::PathExists(folder + L"office6\\cirrussetup.exe"));
+  EXPECT_TRUE(ZFunction::PathExists(folder + L"wtoolex\\lumenrecommended.exe"));
+  EXPECT_TRUE(ZFunction::PathExists(folder + L"wtoolex\\qt.conf"));
+  EXPECT_FALSE(ZFunction::PathExists(folder + L"office6\\lumenrecommended.exe"));
+  EXPECT_FALSE(ZFunction::PathExists(folder + L"office6\\downloadtool.exe"));
+
+  // The profile files of the new installation.
+  const std::wstring ini = folder + L"utility\\install.ini";
+  EXPECT_EQ(Profile(ini, L"installinfo", L"startmenudir"), L"Lumen Office");
+  EXPECT_EQ(Profile(ini, L"installinfo", L"savetomso"), L"1");
+  EXPECT_EQ(Profile(ini, L"installinfo", L"newinstall"), L"true");
+  EXPECT_EQ(Profile(ini, L"update", L"needAdmin"), L"false") << "below the local application data folder";
+  EXPECT_EQ(Profile(ini, L"setupexepath", L"pathname"), exe_);
+  EXPECT_EQ(Profile(ini, L"update", L"lowerversion"), L"<missing>");
+  EXPECT_EQ(Profile(folder + L"office6\\cfgs\\setup.cfg", L"version", L"Version"), L"4720");
+  EXPECT_EQ(Profile(folder + L"office6\\2052\\setup.cfg", L"Local", L"UILanguage"), L"2052");
+
+  // The configuration tool registered the installation for this user; its shortcuts exist.
+  EXPECT_EQ(ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"StartMenuDir"), L"Lumen Office");
+  EXPECT_FALSE(ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"LocationRoot").empty());
+  EXPECT_TRUE(ZFunction::PathExists(SpecialFolder(CSIDL_PROGRAMS) + L"\\Lumen Office\\Lumen文字.lnk"));
+  EXPECT_TRUE(ZFunction::PathExists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Lumen文字.lnk"));
+}
+
+TEST_F(DemoInstall, OptionsFolderAndOemFileRewriteTheToolsCommandLines) {
+  PlaceOemFile();  // channel 123, start-menu folder "Lumen Office OEM", LaunchLumen 1
+  TempFolder target;
+  ASSERT_EQ(Install(L"-s -notDefaultOpen -notDefaultSave -notCreateIcons -p " + target.Path()), 0) << log_;
+  const std::wstring folder = target.Path() + kVersion + L"\\";
+  EXPECT_TRUE(ZFunction::PathExists(folder + L"office6\\lumen.exe")) << log_;
+
+  const std::vector<Start> expected = {
+      {L"utility\\config.exe",
+       L"/AssoToWord=0 /AssoToPowerpoint=0 /AssoToExcel=0 /SaveToMso=0 /DesktopShortcut=0"
+       L" /StartMenuDirectory=\"Lumen Office OEM\" /Lang=2052 /D=" + folder},
+      {L"office6\\lmomisc.exe", L"-regmtfont"},
+      {L"office6\\setlang.exe", L"-setlngdef 2052"},
+      {L"office6\\lmomisc.exe", L"-saveas_lmo"},
+      {L"office6\\lmomisc.exe", L"-createlink startmenu \"Lumen Office OEM\""},
+      {L"office6\\lmomisc.exe", L"-distsrc 123"},
+      {L"office6\\lumenupdate.exe", L"-createtasks"},
+      {L"office6\\zlumenlive.exe", L"/RegServer"},
+      {L"office6\\cirrussetup.exe", L"/S /StartMenuDirectory=\"Lumen Office OEM\" /InstallType=setup"},
+      {L"utility\\config.exe", L"/SetupConfig=last /WebPage=0"},
+      {L"office6\\lumen.exe", L""},  // LaunchLumen 1: the word processor instead of the tip
+  };
+  EXPECT_EQ(Journal(folder), expected);
+  EXPECT_TRUE(Logged("Not Set AssoToMSOWord."));
+  EXPECT_TRUE(Logged("Not Create Desktop Icons."));
+  EXPECT_TRUE(Logged("Not Start desktoptip."));
+  EXPECT_TRUE(Logged("Modified Start Menu Directory Name = Lumen Office OEM"));
+
+  const std::wstring ini = folder + L"utility\\install.ini";
+  EXPECT_EQ(Profile(ini, L"installinfo", L"assoword"), L"0");
+  EXPECT_EQ(Profile(ini, L"installinfo", L"desktopshortcuts"), L"0");
+  EXPECT_EQ(Profile(ini, L"installinfo", L"startmenudir"), L"Lumen Office OEM");
+  EXPECT_EQ(Profile(ini, L"update", L"needAdmin"), L"true") << "outside the local application data folder";
+  // The OEM file travels into the installation with its source folder.
+  EXPECT_EQ(Profile(folder + L"office6\\cfgs\\oem.ini", L"setup", L"SourceDir"), L"oeminfo");
+  EXPECT_TRUE(ZFunction::FolderExists(folder + L"office6\\cfgs\\oeminfo"));
+  // A machine-wide folder: the tool registered it for the machine.
+  EXPECT_EQ(ZFunction::ReadRegString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"StartMenuDir"), L"Lumen Office OEM");
+}
+
+TEST_F(DemoInstall, FolderSwitchD) {
+  TempFolder target;
+  ASSERT_EQ(Install(L"-s -D " + target.Path() + L"Suite"), 0) << log_;
+  EXPECT_TRUE(ZFunction::PathExists(target.Path() + L"Suite\\Lumen Office\\" + kVersion + L"\\office6\\lumen.exe"))
+      << log_;
+}
+
+TEST_F(DemoInstall, UpdateFindsTheInstallationCarriesItsOemFilesOverAndRecordsTheState) {
+  PlaceOemFile();
+  ASSERT_EQ(Install(L"-s"), 0) << log_;
+  // The OEM customisation of the installed copy, as a channel partner leaves it.
+  const std::wstring root =
+      ZFunction::WithSlash(ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"LocationRoot"));
+  ASSERT_TRUE(ZFunction::PathExists(root + L"office6\\cfgs\\oem.ini")) << testing_support::Narrow(root);
+  ZFunction::CreateFolderTree(root + L"office6\\cfgs\\oeminfo");
+  ZFunction::CreateFolderTree(root + L"oem");
+  testing_support::WriteBytes(root + L"office6\\cfgs\\oeminfo\\partner.txt", "partner");
+  testing_support::WriteBytes(root + L"oem\\logo.txt", "logo");
+
+  // The update is a new download without an OEM file of its own.
+  DeleteFileW((dir_ / L"oem.ini").c_str());
+  ASSERT_EQ(Install(L"-update"), 0) << log_;
+  EXPECT_TRUE(Logged("update Install"));
+  EXPECT_TRUE(Logged("current install type is update.")) << "the installation needs no elevation for updates";
+  EXPECT_EQ(ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUserSettingKey, L"InstallState"), L"0");
+
+  // The old installation's OEM file moved beside the setup program, its folders copied ...
+  EXPECT_EQ(Profile(dir_ / L"oem.ini", L"setup", L"PipeNumber"), L"123");
+  EXPECT_EQ(testing_support::ReadBytes(dir_ / L"oeminfo\\partner.txt"), "partner");
+  EXPECT_EQ(testing_support::ReadBytes(dir_ / L"oem\\logo.txt"), "logo");
+  // ... and from there into the new installation, whose tools get the OEM values again.
+  const size_t at = log_.find("update install path:");
+  ASSERT_NE(at, std::string::npos);
+  const std::wstring folder = testing_support::Widen(log_.substr(at + 20, log_.find('\r', at) - at - 20));
+  const std::wstring installed = ZFunction::WithSlash(folder) + kVersion + L"\\";
+  EXPECT_EQ(testing_support::ReadBytes(installed + L"office6\\cfgs\\oeminfo\\partner.txt"), "partner");
+  EXPECT_EQ(testing_support::ReadBytes(installed + L"oem\\logo.txt"), "logo");
+  const std::vector<Start> journal = Journal(installed);
+  ASSERT_FALSE(journal.empty());
+  EXPECT_NE(journal[0].args.find(L" /StartMenuDirectory=\"Lumen Office OEM\""), std::wstring::npos) << journal[0];
+  EXPECT_EQ(Profile(installed + L"utility\\install.ini", L"update", L"lowerversion"), kVersion)
+      << "an update records the version it replaced";
+}
+
+TEST_F(DemoInstall, FailedUpdateRecordsTheState) {
+  // Nothing to update and a folder that cannot be made: the run fails without an error report.
+  ASSERT_EQ(Install(L"-update -p \"Q:\\no drive\\here\""), 2) << log_;
+  EXPECT_TRUE(Logged("Create the Q:\\no drive\\here\\"));
+  EXPECT_TRUE(Logged("install end, return:0"));
+  EXPECT_EQ(ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUserSettingKey, L"InstallState"), L"1");
+}
+
+}  // namespace

@@ -3,7 +3,7 @@ BUILD      := build
 THIRD      := $(BUILD)/third_party
 JOBS       ?= $(shell nproc)
 
-.PHONY: all setup third_party build build-native build-x64 build-x86 test demo bench clean
+.PHONY: all setup third_party build build-native build-x64 build-x86 test demo bench bench-install clean
 
 all: build
 
@@ -43,6 +43,11 @@ demo: build-native build-x64
 # Extraction benchmark (figures, not a test): about 3 minutes once its payload is cached.
 bench: third_party build-native
 	@bash bench/run_bench.sh
+
+# Install benchmark (figures, not a test): setup.exe -s against an NSIS installer of the same
+# payload; about 2 minutes once both installers are cached, 6 more to build them.
+bench-install: third_party build-native build-x64
+	@bash bench/install_bench.sh
 
 clean:
 	rm -rf $(BUILD)/x64 $(BUILD)/x86 $(BUILD)/native

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "app/command_line.h"
+#include "install/zinstall.h"
+#include "tests/support/test_support.h"
 #include "sys/registry.h"
 #include "sys/suite_programs.h"
 
@@ -49,6 +51,60 @@ TEST(UserCopyMessages, ExitCodeRequestIsCheckedBeforeUse) {
   EXPECT_FALSE(ParseExitCodeRequest(COPYDATASTRUCT{8, 1, text}, &code));  // not even one character
   EXPECT_FALSE(ParseExitCodeRequest(COPYDATASTRUCT{8, sizeof(text), nullptr}, &code));
   EXPECT_FALSE(ParseExitCodeRequest(COPYDATASTRUCT{7, sizeof(text), text}, &code));
+}
+
+// The user-level copy's window acting on requests, and ignoring malformed ones.
+TEST(UserCopyMessages, RequestsAreActedOnAndMalformedOnesIgnored) {
+  ASSERT_TRUE(InitWindowModule(GetModuleHandleW(nullptr)));
+  {
+    ZInnerWinCallback window;
+    ASSERT_NE(window.Handle(), nullptr);
+    auto send = [&](ULONG_PTR code, DWORD bytes, const void* data) {
+      COPYDATASTRUCT copy{code, bytes, const_cast<void*>(data)};
+      return SendMessageW(window.Handle(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy));
+    };
+    auto waitList = [] {
+      return ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUpdateInfoKey, L"waitclearversions");
+    };
+
+    // Code 0: the program is started with the request's wait; it signals an event we watch.
+    const wchar_t* eventName = L"LumenTestRunRequest";
+    HANDLE started = CreateEventW(nullptr, TRUE, FALSE, eventName);
+    RunRequest run{};
+    const std::wstring tool = testing_support::BinFolder() + L"testtool.exe";
+    wcscpy(run.Path, tool.c_str());
+    wcscpy(run.Params, L"set-event LumenTestRunRequest");
+    run.Wait = 10000;
+    run.Show = 0;
+    send(0, sizeof(run) - 1, &run);  // one byte short: not a request
+    EXPECT_EQ(WaitForSingleObject(started, 300), static_cast<DWORD>(WAIT_TIMEOUT));
+    RunRequest unterminated = run;
+    std::fill(std::begin(unterminated.Path), std::end(unterminated.Path), L'x');
+    send(0, sizeof(unterminated), &unterminated);
+    EXPECT_EQ(WaitForSingleObject(started, 300), static_cast<DWORD>(WAIT_TIMEOUT));
+    send(0, sizeof(run), &run);
+    EXPECT_EQ(WaitForSingleObject(started, 0), WAIT_OBJECT_0) << "started and waited for";
+    CloseHandle(started);
+
+    // Code 5: the wait list replaces the stored one; an empty list only deletes it.
+    const wchar_t list[] = L"9.0.0.1;;9.0.0.2";
+    send(5, sizeof(list), list);
+    EXPECT_EQ(waitList(), L"9.0.0.1;;9.0.0.2");
+    const wchar_t noEnd[3] = {L'9', L'.', L'1'};
+    send(5, sizeof(noEnd), noEnd);  // no terminator inside the data
+    send(5, 0, nullptr);
+    send(5, sizeof(list), nullptr);
+    EXPECT_EQ(waitList(), L"9.0.0.1;;9.0.0.2") << "malformed lists change nothing";
+    send(5, sizeof(wchar_t), L"");
+    EXPECT_EQ(waitList(), L"");
+
+    // Unknown codes and other junk are ignored without harm.
+    send(12, sizeof(list), list);
+    send(~ULONG_PTR(0), sizeof(list), list);
+    SendMessageW(window.Handle(), WM_COPYDATA, 0, 0);
+    EXPECT_TRUE(IsWindow(window.Handle()));
+  }
+  TermWindowModule();
 }
 
 TEST(UpdateRun, InstallStateAndSingleInstance) {

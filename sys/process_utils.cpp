@@ -231,6 +231,10 @@ bool EnableDebugPrivilege() {
 }
 
 bool EnableWow64Redirection(bool on) {
+#ifdef _WIN64
+  (void)on;
+  return true;  // a 64-bit program is never redirected
+#else
   using Switch = BOOLEAN(WINAPI*)(BOOLEAN);
   static Switch toggle = nullptr;  // looked up again until found: 32-bit Windows has none
   if (!toggle) {
@@ -239,6 +243,7 @@ bool EnableWow64Redirection(bool on) {
     if (!toggle) return true;
   }
   return toggle(on ? TRUE : FALSE) != FALSE;
+#endif
 }
 
 BOOL SetDllFolder(const std::wstring& folder) {

@@ -43,7 +43,7 @@ bool FindProcessPathsByName(const std::vector<const wchar_t*>& names, std::vecto
 bool EnableDebugPrivilege();
 
 // Turns the file-system redirection of a 32-bit program on 64-bit Windows on or off. True
-// where there is no redirection to switch (32-bit Windows, 64-bit programs' own switch).
+// where there is no redirection to switch (32-bit Windows, a 64-bit program).
 bool EnableWow64Redirection(bool on);
 
 // Points the DLL search at `folder` (SetDllDirectoryW, else the current folder). Non-zero on

@@ -4,6 +4,8 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "sys/file_utils.h"
@@ -56,6 +58,41 @@ TEST(FindBlockingProcess, EndsHelpersNamesBlockersAndPassesOverItself) {
   self.Kill();
   blocker.Wait();
   self.Wait();
+}
+
+TEST(FindProcessPathsByName, PathsOfRunningSuitePrograms) {
+  TempFolder dir;
+  std::vector<std::wstring> paths;
+  EXPECT_FALSE(ZFunction::FindProcessPathsByName({}, paths));
+  EXPECT_FALSE(ZFunction::FindProcessPathsByName({L"lumentestnotrunning.exe"}, paths));
+  Process a, b;
+  ASSERT_TRUE(a.Start(CopyTool(dir, L"LumenTestGrid.exe"), L"sleep 60000"));
+  CreateDirectoryW((dir / L"v2").c_str(), nullptr);
+  ASSERT_TRUE(b.Start(CopyTool(dir, L"v2\\lumentestgrid.exe"), L"sleep 60000"));
+  Sleep(200);
+  EXPECT_TRUE(ZFunction::FindProcessPathsByName({L"other.exe", L"LUMENTESTGRID.EXE"}, paths));
+  std::sort(paths.begin(), paths.end());
+  ASSERT_EQ(paths.size(), 2u);
+  EXPECT_EQ(_wcsicmp(paths[0].c_str(), (dir / L"LumenTestGrid.exe").c_str()), 0) << testing_support::Narrow(paths[0]);
+  EXPECT_EQ(_wcsicmp(paths[1].c_str(), (dir / L"v2\\lumentestgrid.exe").c_str()), 0);
+  a.Kill();
+  b.Kill();
+  a.Wait();
+  b.Wait();
+}
+
+TEST(PlatformSwitches, DebugPrivilegeRedirectionAndDllFolder) {
+  EXPECT_TRUE(ZFunction::EnableDebugPrivilege());
+  EXPECT_TRUE(ZFunction::EnableWow64Redirection(false));  // a 64-bit program has nothing to switch
+  EXPECT_TRUE(ZFunction::EnableWow64Redirection(true));
+  TempFolder dir;
+  wchar_t before[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, before);
+  EXPECT_NE(ZFunction::SetDllFolder(dir.Path()), FALSE);
+  wchar_t dllFolder[MAX_PATH] = {};
+  GetDllDirectoryW(MAX_PATH, dllFolder);
+  EXPECT_EQ(ZFunction::WithSlash(dllFolder), dir.Path());
+  EXPECT_NE(ZFunction::SetDllFolder(before), FALSE);
 }
 
 TEST(RunApp, MissingFileWaitAndNoWait) {

@@ -8,6 +8,9 @@
 #   install.7z, product.7z      the entries as the packer makes them (extracted from the installer)
 #   ref/install, ref/product    what `7zz x` gives for them
 #   setup-packed.exe            stub + packet
+#   setup-no-setup-xml.exe, setup-broken-setup-xml.exe, setup-empty-list.exe
+#                               the same product with an install entry that cannot steer an
+#                               installation
 #   setup-signed.exe            the same, signed with a throw-away certificate (table after the packet)
 #   setup-large.exe             the same with a product entry that makes the file exceed 30 MiB
 set -euo pipefail
@@ -48,6 +51,17 @@ done
 mkdir -p ref/install ref/product
 7zz x -y -oref/install install.7z >/dev/null
 7zz x -y -oref/product product.7z >/dev/null
+
+# Payloads whose configuration cannot steer an installation.
+variant() {  # <name> <setup.xml text, or "-" for none>
+  rm -rf "install-$1" && cp -r install "install-$1"
+  if [ "$2" = - ]; then rm "install-$1/setup.xml"; else printf '%s' "$2" >"install-$1/setup.xml"; fi
+  "$lumenpack" --stub "$stub" --install "install-$1" --product product --out "setup-$1.exe" >/dev/null
+  rm -rf "install-$1"
+}
+variant no-setup-xml -
+variant broken-setup-xml '<config><office><info/><install><item path="writeinifile"></install></office>'
+variant empty-list '<config><office><info silent="0"/><install></install></office></config>'
 
 # Signing comes after packing: the certificate table lands behind the packet.
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Lumen test signing" \

@@ -290,4 +290,40 @@ TEST_F(DemoInstall, FailedUpdateRecordsTheState) {
   EXPECT_EQ(ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUserSettingKey, L"InstallState"), L"1");
 }
 
+TEST_F(DemoInstall, AbsurdCommandLinesEndCleanly) {
+  // A folder far beyond any path limit cannot be made: the run fails, nothing crashes.
+  EXPECT_EQ(Install(L"-s -p C:\\" + std::wstring(3000, L'x')), 2) << log_;
+  EXPECT_TRUE(Logged("install end, return:0"));
+  // Switches without values, unknown and repeated switches, huge values: still an install.
+  const std::wstring junk = L" -p -D -tod=" + std::wstring(5000, L'.') + L" -iid= -what -s -s -S \"\" - --";
+  EXPECT_EQ(Install(L"-s" + junk), 0) << log_;
+  EXPECT_TRUE(ZFunction::PathExists(DefaultRoot() + kVersion + L"\\office6\\lumen.exe"));
+}
+
+// Payloads whose setup.xml is missing, broken or lists nothing: the run ends before anything
+// is installed, with exit code 2 and the reason in the log.
+TEST(BadPayload, EndsWithTwoAndTheReasonInTheLog) {
+  const struct {
+    const wchar_t* installer;
+    const char* reason;
+  } cases[] = {
+      {L"setup-no-setup-xml.exe", "ZInsall::ParseConfig cannot read"},
+      {L"setup-broken-setup-xml.exe", "ZInsall::ParseConfig cannot read"},
+      {L"setup-empty-list.exe", "ZInsall::ParseConfig the install list is empty"},
+  };
+  for (const auto& c : cases) {
+    TempFolder dir;
+    const std::wstring exe = dir / L"setup.exe";
+    ASSERT_TRUE(CopyFileW((testing_support::TestData() + c.installer).c_str(), exe.c_str(), FALSE));
+    DeleteFileW(LogPath().c_str());
+    ZFunction::DeleteFolder(DefaultRoot(), false, false);
+    EXPECT_EQ(testing_support::Run(exe, L"-s", 60000), 2) << testing_support::Narrow(c.installer);
+    const std::string log = testing_support::ReadBytes(LogPath());
+    EXPECT_NE(log.find(c.reason), std::string::npos) << log;
+    EXPECT_NE(log.find("ZInsall::ParseConfig return:0"), std::string::npos) << log;
+    EXPECT_NE(log.find("g_Install.Init return:0"), std::string::npos) << log;
+    EXPECT_FALSE(ZFunction::FolderExists(DefaultRoot())) << "nothing installed";
+  }
+}
+
 }  // namespace

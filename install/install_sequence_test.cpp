@@ -1,0 +1,218 @@
+// The install thread on a fresh engine: its progress reports and result for success and for
+// each way it can fail, and the requests it sends to the user-level copy's window.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/two_copies.h"
+#include "install/zinstall.h"
+#include "sys/file_utils.h"
+#include "sys/registry.h"
+#include "sys/suite_programs.h"
+#include "tests/support/test_support.h"
+
+using testing_support::TempFolder;
+
+namespace {
+
+struct Report {
+  int percent, step, error;
+  std::wstring text;
+  bool operator==(const Report& o) const {
+    return percent == o.percent && step == o.step && error == o.error && text == o.text;
+  }
+};
+
+std::ostream& operator<<(std::ostream& out, const Report& r) {
+  return out << r.percent << "/" << r.step << "/" << r.error;
+}
+
+int Record(int percent, int step, int error, const wchar_t* text, INT_PTR data) {
+  reinterpret_cast<std::vector<Report>*>(data)->push_back(Report{percent, step, error, text});
+  return 0;
+}
+
+const Report kPrepare{2, 0, 0, L"正在准备安装"};
+const Report kRemoveOld{10, 1, 0, L"正在卸载旧版本"};
+const Report kExtract{80, 2, 0, L"正在释放安装文件"};
+const Report kExtractFailed{80, 2, 2, L"释放安装文件失败"};
+const Report kRegister{99, 3, 0, L"正在注册组件"};
+const Report kRegisterFailed{99, 3, 3, L"注册组件失败"};
+const Report kDone{100, 4, 0, L"安装成功"};
+
+InstallItem Item(const wchar_t* path, const wchar_t* param, const wchar_t* type, int wait = -1, int show = 0) {
+  return InstallItem{path, param, type, wait, show};
+}
+
+class InstallThread : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegDeleteTreeW(HKEY_CURRENT_USER, suite::kUninstallKey);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, suite::kUninstallKey);
+    engine_.ProductVersion = L"1.2.3.4";
+    engine_.InstallFolder = dir_.Path();
+    engine_.SetProgressCallback(&Record, reinterpret_cast<INT_PTR>(&reports_));
+  }
+  void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, suite::kUninstallKey); }
+
+  // The test payload: a small product with the test tool as Upper\upper.exe.
+  void OpenPayload() { ASSERT_TRUE(engine_.Packet.OpenPacket(testing_support::TestData() + L"setup-packed.exe")); }
+
+  // Runs the install thread to its end, pumping this thread's messages meanwhile (the thread
+  // sends its requests to windows of this thread).
+  void RunToEnd(int silent, int update) {
+    ASSERT_TRUE(engine_.StartInstall(0, silent, update));
+    for (DWORD start = GetTickCount(); !engine_.WaitInstall(10);) {
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+      ASSERT_LT(GetTickCount() - start, 60000u) << "the install thread does not end";
+    }
+  }
+
+  std::wstring Installed() const { return dir_.Path() + L"1.2.3.4\\"; }
+
+  TempFolder dir_;
+  ZInsall engine_;
+  std::vector<Report> reports_;
+};
+
+TEST_F(InstallThread, SuccessRunsTheListForItsInstallType) {
+  OpenPayload();
+  engine_.InstallItems = {Item(L"Upper\\upper.exe", L"sleep 10", L"silent;install"),
+                          Item(L"Upper\\upper.exe", L"sleep 10", L"Install"),  // never: the type keeps case
+                          Item(L"writeinifile", L"", L"silent")};
+  RunToEnd(1, 0);
+  EXPECT_EQ(reports_, (std::vector<Report>{kPrepare, kExtract, kRegister, kDone}));
+  EXPECT_EQ(engine_.GetResult(), 1);
+  EXPECT_EQ(engine_.InstallFolder, Installed()) << "the version folder is appended";
+  EXPECT_TRUE(ZFunction::PathExists(Installed() + L"readme.txt"));
+  EXPECT_TRUE(ZFunction::PathExists(Installed() + L"utility\\install.ini"));
+}
+
+TEST_F(InstallThread, OldProductIsRemovedFirstExceptInAnInteractiveUpdate) {
+  OpenPayload();
+  ZFunction::WriteRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"LocationRoot", L"C:\\Old\\");
+  engine_.InstallItems = {Item(L"writeinifile", L"", L"updatesilent")};
+  RunToEnd(1, 1);
+  EXPECT_EQ(reports_, (std::vector<Report>{kPrepare, kRemoveOld, kExtract, kRegister, kDone}));
+
+  ZInsall update;  // an update that is not silent leaves the old product alone
+  reports_.clear();
+  update.ProductVersion = L"1.2.3.4";
+  update.InstallFolder = dir_.Path();
+  update.SetProgressCallback(&Record, reinterpret_cast<INT_PTR>(&reports_));
+  ASSERT_TRUE(update.Packet.OpenPacket(testing_support::TestData() + L"setup-packed.exe"));
+  update.InstallItems = {Item(L"writeinifile", L"", L"updatesilent")};  // not an "update" item
+  ASSERT_TRUE(update.StartInstall(0, 0, 1));
+  ASSERT_TRUE(update.WaitInstall(60000));
+  EXPECT_EQ(reports_, (std::vector<Report>{kPrepare, kExtract, kRegister, kDone}));
+  EXPECT_EQ(update.GetResult(), 1) << "a list with nothing of this type succeeds";
+}
+
+TEST_F(InstallThread, FailedStartFailsRegistrationAfterTheWholeList) {
+  OpenPayload();
+  engine_.InstallItems = {Item(L"office6\\missing.exe", L"", L"silent"),
+                          Item(L"writeinifile", L"", L"silent")};
+  RunToEnd(1, 0);
+  EXPECT_EQ(reports_, (std::vector<Report>{kPrepare, kExtract, kRegister, kRegisterFailed}));
+  EXPECT_EQ(engine_.GetResult(), 0);
+  EXPECT_TRUE(ZFunction::PathExists(Installed() + L"utility\\install.ini")) << "later items still ran";
+}
+
+TEST_F(InstallThread, ExtractionAndFolderFailures) {
+  // No payload to extract: the extraction error is reported and the list never runs.
+  engine_.InstallItems = {Item(L"writeinifile", L"", L"silent")};
+  RunToEnd(1, 0);
+  EXPECT_EQ(reports_, (std::vector<Report>{kPrepare, kExtract, kExtractFailed}));
+  EXPECT_EQ(engine_.GetResult(), 0);
+  EXPECT_FALSE(ZFunction::PathExists(Installed() + L"utility\\install.ini"));
+
+  // A folder that cannot be made ends without an error report.
+  ZInsall nowhere;
+  reports_.clear();
+  nowhere.InstallFolder = L"Q:\\no drive\\";
+  nowhere.SetProgressCallback(&Record, reinterpret_cast<INT_PTR>(&reports_));
+  ASSERT_TRUE(nowhere.StartInstall(0, 1, 0));
+  ASSERT_TRUE(nowhere.WaitInstall(60000));
+  EXPECT_EQ(reports_, (std::vector<Report>{kPrepare, kExtract}));
+  EXPECT_EQ(nowhere.GetResult(), 0);
+
+  ZInsall noFolder;
+  EXPECT_FALSE(noFolder.StartInstall(0, 1, 0)) << "no install folder, no thread";
+}
+
+// A stand-in for the user-level copy's window that records the requests it is sent.
+struct RequestLog {
+  struct Request {
+    ULONG_PTR code;
+    std::vector<BYTE> data;
+  };
+  std::vector<Request> requests;
+  HWND window = nullptr;
+
+  RequestLog() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+      if (message == WM_COPYDATA) {
+        auto* self = reinterpret_cast<RequestLog*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        const auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        const BYTE* bytes = static_cast<const BYTE*>(copy->lpData);
+        self->requests.push_back(Request{copy->dwData, std::vector<BYTE>(bytes, bytes + copy->cbData)});
+        return 0;
+      }
+      return DefWindowProcW(hwnd, message, wParam, lParam);
+    };
+    wc.lpszClassName = L"LumenTestRequestLog";
+    RegisterClassW(&wc);
+    window = CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  }
+  ~RequestLog() { DestroyWindow(window); }
+};
+
+std::wstring Text(const std::vector<BYTE>& data) {
+  return std::wstring(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
+}
+
+TEST_F(InstallThread, UserProcessModeSendsTheUsersStepsToTheUserLevelCopy) {
+  OpenPayload();
+  RequestLog user;
+  engine_.UserWindow = user.window;
+  engine_.SetUserProcessMode(1);
+  engine_.InstallItems = {Item(L"Upper\\upper.exe", L"sleep 10", L"install", 5000, 1),
+                          Item(L"lmo::_lmo_sendinfocellect", L"3", L"install"),
+                          Item(L"office6\\missing.exe", L"", L"install")};
+  RunToEnd(0, 0);
+  EXPECT_EQ(reports_, (std::vector<Report>{kPrepare, kExtract, kRegister, kRegisterFailed}))
+      << "a program that is not there is not sent and fails its item";
+
+  ASSERT_EQ(user.requests.size(), 3u);
+  EXPECT_EQ(user.requests[0].code, 9u) << "restart information first";
+  EXPECT_EQ(user.requests[0].data.size(), 0u);
+
+  ASSERT_EQ(user.requests[1].code, 0u);
+  ASSERT_EQ(user.requests[1].data.size(), sizeof(RunRequest));
+  const auto* run = reinterpret_cast<const RunRequest*>(user.requests[1].data.data());
+  EXPECT_EQ(std::wstring(run->Path), Installed() + L"Upper\\upper.exe");
+  EXPECT_EQ(std::wstring(run->Params), L"sleep 10");
+  EXPECT_EQ(run->Wait, 5000);
+  EXPECT_EQ(run->Show, 1);
+
+  EXPECT_EQ(user.requests[2].code, 1u);
+  EXPECT_EQ(Text(user.requests[2].data), Installed() + std::wstring(1, L'\0')) << "with its terminating zero";
+}
+
+TEST(RunRequests, TooLongForTheRequestIsRefused) {
+  TempFolder dir;
+  ZInsall engine;
+  RequestLog user;
+  engine.UserWindow = user.window;
+  const std::wstring tool = testing_support::BinFolder() + L"testtool.exe";
+  EXPECT_FALSE(engine.SendRunRequest(tool, std::wstring(1024, L'x'), 0, 0));
+  EXPECT_TRUE(engine.SendRunRequest(tool, std::wstring(1023, L'x'), 0, 0));
+  EXPECT_FALSE(engine.SendRunRequest(dir / L"missing.exe", L"", 0, 0));
+  EXPECT_EQ(user.requests.size(), 1u);
+}
+
+}  // namespace

@@ -261,4 +261,22 @@ void WriteInstallIni(const InstallIniValues& v) {
   g_Log.Log("Write \"install.ini\" File End.");
 }
 
+std::wstring TakeVersionLists(const std::wstring& root) {
+  const std::wstring ini = ZFunction::WithSlash(root) + L"utility\\install.ini";
+  std::wstring list;
+  for (const wchar_t* key : {L"lowerversion", L"higherversion"}) {
+    const std::wstring versions = ReadProfileString(ini, L"update", key, L"", kTextChars);
+    if (!versions.empty()) list += versions + L";";
+  }
+  if (ZFunction::PathExists(ini))
+    for (const wchar_t* key : {L"lowerversion", L"higherversion"}) WriteProfileString(ini, L"update", key, L"");
+  return list;
+}
+
+std::wstring TakeHandOverValue(const std::wstring& file, const wchar_t* key, const wchar_t* fallback, DWORD chars) {
+  const std::wstring value = ReadProfileString(file, L"installinfo", key, fallback, chars);
+  DeleteFileW(file.c_str());
+  return value;
+}
+
 }  // namespace install_config

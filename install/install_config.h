@@ -97,4 +97,13 @@ struct InstallIniValues {
 };
 void WriteInstallIni(const InstallIniValues& values);
 
+// The versions an installation below `root` replaced or was replaced by: "lowerversion" and
+// "higherversion" of its utility\install.ini, each followed by ";" when not empty, joined.
+// Both keys are emptied: the caller now owns the names.
+std::wstring TakeVersionLists(const std::wstring& root);
+
+// A value of the hand-over file's "installinfo" section, which the user-level copy writes on
+// request; the file is deleted after the read.
+std::wstring TakeHandOverValue(const std::wstring& file, const wchar_t* key, const wchar_t* fallback, DWORD chars);
+
 }  // namespace install_config

@@ -174,4 +174,28 @@ TEST(SuiteProfiles, WriteInstallIniMarksPerUserInstallations) {
   EXPECT_EQ(Profile(ini, L"update", L"lowerversion"), L"9.0.0.1");
 }
 
+TEST(SuiteProfiles, VersionListsAreTakenOnce) {
+  TempFolder dir;
+  EXPECT_EQ(install_config::TakeVersionLists(dir.Path()), L"") << "no file, no list, no file made";
+  EXPECT_FALSE(testing_support::Exists(dir / L"utility\\install.ini"));
+  CreateDirectoryW((dir / L"utility").c_str(), nullptr);
+  const std::wstring ini = WriteText(dir, L"utility\\install.ini",
+                                     "[update]\r\nlowerversion=9.0.0.1;9.0.0.2\r\nhigherversion=\r\nneedAdmin=false\r\n");
+  EXPECT_EQ(install_config::TakeVersionLists(dir.Path()), L"9.0.0.1;9.0.0.2;");
+  EXPECT_EQ(Profile(ini, L"update", L"lowerversion"), L"");
+  EXPECT_EQ(Profile(ini, L"update", L"needAdmin"), L"false") << "other keys stay";
+  install_config::WriteProfileString(ini, L"update", L"higherversion", L"10.0.0.1");
+  install_config::WriteProfileString(ini, L"update", L"lowerversion", L"8.0.0.1");
+  EXPECT_EQ(install_config::TakeVersionLists(dir.Path()), L"8.0.0.1;10.0.0.1;");
+  EXPECT_EQ(install_config::TakeVersionLists(dir.Path()), L"");
+}
+
+TEST(HandOver, ValueReadOnceAndTheFileDeleted) {
+  TempFolder dir;
+  const std::wstring file = WriteText(dir, L"tempinstall.ini", "[installinfo]\r\ncirruspath=C:\\c\\cirrus.exe\r\n");
+  EXPECT_EQ(install_config::TakeHandOverValue(file, L"cirruspath", L"", 520), L"C:\\c\\cirrus.exe");
+  EXPECT_FALSE(testing_support::Exists(file));
+  EXPECT_EQ(install_config::TakeHandOverValue(file, L"infoguid", L"{fallback}", 80), L"{fallback}");
+}
+
 }  // namespace

@@ -11,6 +11,7 @@
 #   setup-no-setup-xml.exe, setup-broken-setup-xml.exe, setup-empty-list.exe
 #                               the same product with an install entry that cannot steer an
 #                               installation
+#   setup-failing-item.exe      an install list whose first program is not in the product
 #   setup-signed.exe            the same, signed with a throw-away certificate (table after the packet)
 #   setup-large.exe             the same with a product entry that makes the file exceed 30 MiB
 set -euo pipefail
@@ -62,6 +63,9 @@ variant() {  # <name> <setup.xml text, or "-" for none>
 variant no-setup-xml -
 variant broken-setup-xml '<config><office><info/><install><item path="writeinifile"></install></office>'
 variant empty-list '<config><office><info silent="0"/><install></install></office></config>'
+variant failing-item '<config><office><info/><install>
+<item path="office6\missing.exe" param="-x" wait="-1" show="0" type="silent"/>
+<item path="writeinifile" type="silent"/></install></office></config>'
 
 # Signing comes after packing: the certificate table lands behind the packet.
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Lumen test signing" \

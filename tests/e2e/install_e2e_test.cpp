@@ -326,4 +326,21 @@ TEST(BadPayload, EndsWithTwoAndTheReasonInTheLog) {
   }
 }
 
+TEST(BadPayload, ProgramThatCannotStartFailsTheInstallAfterTheWholeList) {
+  TempFolder dir;
+  const std::wstring exe = dir / L"setup.exe";
+  ASSERT_TRUE(CopyFileW((testing_support::TestData() + L"setup-failing-item.exe").c_str(), exe.c_str(), FALSE));
+  DeleteFileW(LogPath().c_str());
+  EXPECT_EQ(testing_support::Run(exe, L"-s", 60000), 2);
+  const std::string log = testing_support::ReadBytes(LogPath());
+  const size_t failed = log.find("run office6\\missing.exe -x need");
+  const size_t later = log.find("Write \"install.ini\" File End.");
+  const size_t end = log.find("RunApp Register return:0");
+  ASSERT_NE(failed, std::string::npos) << log;
+  EXPECT_LT(failed, later) << "the next item still ran";
+  EXPECT_LT(later, end);
+  EXPECT_NE(log.find("install end, return:0"), std::string::npos);
+  ZFunction::DeleteFolder(DefaultRoot(), false, false);
+}
+
 }  // namespace

@@ -153,6 +153,12 @@ bool ParseDeepRecommendXml(const std::wstring& file, DeepRecommendConfig& config
   return true;
 }
 
+std::wstring SourceFolder() {
+  wchar_t folder[MAX_PATH + 1] = {};
+  GetCurrentDirectoryW(MAX_PATH, folder);
+  return ZFunction::WithSlash(folder);
+}
+
 OemSettings ReadOemSettings(const std::wstring& folder, const std::wstring& productVersion) {
   const std::wstring file = ZFunction::WithSlash(folder) + L"oem.ini";
   OemSettings oem;

@@ -68,6 +68,10 @@ bool ParseSetupXml(const std::wstring& file, SetupConfig& config);
 // Parses deeprecommend.xml. False when the file cannot be parsed or has no Config\DeepRecommend.
 bool ParseDeepRecommendXml(const std::wstring& file, DeepRecommendConfig& config);
 
+// The folder the setup program runs in (its current folder), with a trailing backslash: where
+// oem.ini and the OEM folders are looked for.
+std::wstring SourceFolder();
+
 // oem.ini in `folder` (the source folder). versionNumber defaults to `productVersion`.
 OemSettings ReadOemSettings(const std::wstring& folder, const std::wstring& productVersion);
 

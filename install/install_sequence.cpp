@@ -16,12 +16,6 @@ namespace {
 // Sub-progress of the register step for the progress bar; none until a wizard sets it.
 void (*g_RegistrationProgress)(int index, int count) = nullptr;
 
-std::wstring SourceFolder() {
-  wchar_t folder[MAX_PATH + 1] = {};
-  GetCurrentDirectoryW(MAX_PATH, folder);
-  return ZFunction::WithSlash(folder);
-}
-
 bool KeyOpens(HKEY root, const wchar_t* subKey) {
   HKEY key = nullptr;
   if (RegOpenKeyExW(root, subKey, 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS) return false;
@@ -134,7 +128,7 @@ bool ZInsall::Register() {
     return false;
   }
   if (Update) {
-    const std::wstring source = SourceFolder();
+    const std::wstring source = install_config::SourceFolder();
     if (ZFunction::FolderExists(source + L"oeminfo"))
       ZFunction::CopyFolder(source + L"oeminfo", InstallFolder + L"office6\\cfgs\\oeminfo");
     if (ZFunction::FolderExists(source + L"oem")) ZFunction::CopyFolder(source + L"oem", InstallFolder + L"oem");
@@ -175,7 +169,7 @@ void ZInsall::RunHere(const InstallItem& item, bool logElapsed) {
 
 bool ZInsall::RunInstallItems() {
   PostInstallRun run;
-  run.Oem = install_config::ReadOemSettings(SourceFolder(), ProductVersion);
+  run.Oem = install_config::ReadOemSettings(install_config::SourceFolder(), ProductVersion);
   if (run.Oem.exists) CopyOemFile();
   const std::wstring typeName = InstallTypeName(Silent != 0, Update != 0);
   g_Log.Log("current install type is %ws.", typeName.c_str());

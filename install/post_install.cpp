@@ -19,19 +19,13 @@ const wchar_t* const kRecommendCompanions[] = {
 const wchar_t kCirrusUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\cirrus";
 const wchar_t kTidalUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\tidal";
 
-std::wstring SourceFolder() {
-  wchar_t folder[MAX_PATH + 1] = {};
-  GetCurrentDirectoryW(MAX_PATH, folder);
-  return ZFunction::WithSlash(folder);
-}
-
 }  // namespace
 
 void ZInsall::CopyOemFile() {
   const std::wstring cfgs = InstallFolder + L"office6\\cfgs\\";
   ZFunction::CreateFolderTree(cfgs);
   const std::wstring copy = cfgs + L"oem.ini";
-  if (!CopyFileW((SourceFolder() + L"oem.ini").c_str(), copy.c_str(), FALSE)) return;
+  if (!CopyFileW((install_config::SourceFolder() + L"oem.ini").c_str(), copy.c_str(), FALSE)) return;
   const std::wstring sourceDir =
       install_config::ReadProfileString(copy, L"setup", L"SourceDir", L"", install_config::kTextChars);
   if (sourceDir.empty()) install_config::WriteProfileString(copy, L"setup", L"SourceDir", L"oeminfo");

@@ -24,11 +24,7 @@ std::wstring NewPayloadFolder() {
 
 using install_config::ReadProfileString;
 
-std::wstring OemIniPath() {
-  wchar_t folder[MAX_PATH + 1] = {};
-  GetCurrentDirectoryW(MAX_PATH, folder);
-  return ZFunction::WithSlash(folder) + L"oem.ini";
-}
+std::wstring OemIniPath() { return install_config::SourceFolder() + L"oem.ini"; }
 
 }  // namespace
 

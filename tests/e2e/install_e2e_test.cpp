@@ -13,6 +13,7 @@
 
 #include "install/install_config.h"
 #include "sys/file_utils.h"
+#include "sys/process_utils.h"
 #include "sys/registry.h"
 #include "sys/suite_programs.h"
 #include "tests/support/test_support.h"
@@ -23,14 +24,9 @@ namespace {
 
 const wchar_t kVersion[] = LUMEN_TEST_PRODUCT_VERSION;
 
-std::wstring SpecialFolder(int csidl) {
-  wchar_t path[MAX_PATH] = {};
-  SHGetFolderPathW(nullptr, csidl, nullptr, 0, path);
-  return path;
-}
-
-std::wstring LogPath() { return SpecialFolder(CSIDL_APPDATA) + L"\\tallis\\office6\\log\\setup\\lumensetup.log"; }
-std::wstring DefaultRoot() { return SpecialFolder(CSIDL_LOCAL_APPDATA) + L"\\Tallis\\Lumen Office\\"; }
+using testing_support::LogPath;
+using ZFunction::GetSpecialFolder;
+std::wstring DefaultRoot() { return GetSpecialFolder(CSIDL_LOCAL_APPDATA) + L"\\Tallis\\Lumen Office\\"; }
 std::wstring DemoData() { return testing_support::BinFolder() + L"..\\demodata\\"; }
 
 std::wstring Profile(const std::wstring& file, const wchar_t* section, const wchar_t* key) {
@@ -74,9 +70,9 @@ class DemoInstall : public ::testing::Test {
     ZFunction::DeleteFolder(DefaultRoot(), false, false);
     for (int csidl : {CSIDL_PROGRAMS, CSIDL_DESKTOPDIRECTORY})
       for (const wchar_t* name : {L"\\Lumen Office", L"\\Lumen Office OEM"})
-        ZFunction::DeleteFolder(SpecialFolder(csidl) + name, false, false);
+        ZFunction::DeleteFolder(GetSpecialFolder(csidl) + name, false, false);
     for (const wchar_t* name : {L"Lumen文字.lnk", L"Lumen表格.lnk", L"Lumen演示.lnk"})
-      DeleteFileW((SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\" + name).c_str());
+      DeleteFileW((GetSpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\" + name).c_str());
   }
 
   // An OEM file beside the setup program: channel 123, its own start-menu folder, the word
@@ -194,8 +190,8 @@ TEST_F(DemoInstall, SilentInstallIntoTheDefaultFolderRunsTheListForSilentInstall
   // The configuration tool registered the installation for this user; its shortcuts exist.
   EXPECT_EQ(ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"StartMenuDir"), L"Lumen Office");
   EXPECT_FALSE(ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"LocationRoot").empty());
-  EXPECT_TRUE(ZFunction::PathExists(SpecialFolder(CSIDL_PROGRAMS) + L"\\Lumen Office\\Lumen文字.lnk"));
-  EXPECT_TRUE(ZFunction::PathExists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Lumen文字.lnk"));
+  EXPECT_TRUE(ZFunction::PathExists(GetSpecialFolder(CSIDL_PROGRAMS) + L"\\Lumen Office\\Lumen文字.lnk"));
+  EXPECT_TRUE(ZFunction::PathExists(GetSpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Lumen文字.lnk"));
 }
 
 TEST_F(DemoInstall, OptionsFolderAndOemFileRewriteTheToolsCommandLines) {

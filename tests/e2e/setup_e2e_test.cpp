@@ -11,6 +11,7 @@
 #include <string>
 
 #include "sys/file_utils.h"
+#include "sys/process_utils.h"
 #include "sys/registry.h"
 #include "sys/suite_programs.h"
 #include "tests/support/test_support.h"
@@ -20,14 +21,9 @@ using testing_support::TempFolder;
 
 namespace {
 
-std::wstring SpecialFolder(int csidl) {
-  wchar_t path[MAX_PATH] = {};
-  SHGetFolderPathW(nullptr, csidl, nullptr, 0, path);
-  return path;
-}
-
-std::wstring LogPath() { return SpecialFolder(CSIDL_APPDATA) + L"\\tallis\\office6\\log\\setup\\lumensetup.log"; }
-std::wstring HandOverPath() { return SpecialFolder(CSIDL_LOCAL_APPDATA) + L"\\tempinstall.ini"; }
+using testing_support::LogPath;
+using ZFunction::GetSpecialFolder;
+std::wstring HandOverPath() { return GetSpecialFolder(CSIDL_LOCAL_APPDATA) + L"\\tempinstall.ini"; }
 
 // A copy of the packed setup program in a folder of its own, as a user's downloads folder.
 struct Installer {
@@ -206,8 +202,8 @@ TEST_F(SetupProgram, UserCopyAloneWritesHandOverAndObeysItsMessages) {
     GetPrivateProfileStringW(L"install", name, L"<missing>", v, 520, file.c_str());
     return std::wstring(v);
   };
-  EXPECT_EQ(key(L"localappdata"), SpecialFolder(CSIDL_LOCAL_APPDATA));
-  EXPECT_EQ(key(L"appdatapath"), SpecialFolder(CSIDL_APPDATA));
+  EXPECT_EQ(key(L"localappdata"), GetSpecialFolder(CSIDL_LOCAL_APPDATA));
+  EXPECT_EQ(key(L"appdatapath"), GetSpecialFolder(CSIDL_APPDATA));
   EXPECT_EQ(key(L"newcurinstallpath"), L"");  // the user's own hive has none
   EXPECT_EQ(key(L"oldinstallpath"), L"D:\\Machine\\");
   EXPECT_EQ(key(L"waitclearlist"), L"9.0.0.1;9.0.0.2");

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
 #include "sys/file_utils.h"
+#include "sys/process_utils.h"
 
 namespace testing_support {
 
@@ -16,6 +19,10 @@ TempFolder::TempFolder() {
   swprintf(name, 64, L"lumentest-%lu-%lu-%ld\\", GetCurrentProcessId(), GetTickCount(), InterlockedIncrement(&counter));
   path_ = ZFunction::WithSlash(temp) + name;
   ZFunction::CreateFolderTree(path_);
+}
+
+std::wstring LogPath() {
+  return ZFunction::GetSpecialFolder(CSIDL_APPDATA) + L"\\tallis\\office6\\log\\setup\\lumensetup.log";
 }
 
 TempFolder::~TempFolder() { ZFunction::DeleteFolder(path_, false, false); }

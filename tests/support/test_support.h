@@ -28,6 +28,9 @@ void WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
 bool Exists(const std::wstring& path);
 
+// The setup program's log file for the current user.
+std::wstring LogPath();
+
 // The folder of the running test program (ends in a backslash); helper programs live there.
 std::wstring BinFolder();
 // The packed installers, archives and reference trees made by tests/data/make_test_data.sh.

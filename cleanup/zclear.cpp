@@ -1,0 +1,1 @@
+#include "cleanup/zclear.h"

@@ -1,0 +1,1 @@
+#include "report/deep_recommend.h"

@@ -1,0 +1,1 @@
+#include "report/install_report.h"

@@ -153,6 +153,14 @@ bool ParseDeepRecommendXml(const std::wstring& file, DeepRecommendConfig& config
   return true;
 }
 
+std::wstring NewTempFolder() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  if (GetTempPathW(MAX_PATH, temp) == 0) return std::wstring();
+  wchar_t name[32];
+  swprintf(name, 32, L"lumen\\~%x\\", static_cast<unsigned>(GetTickCount()));
+  return ZFunction::WithSlash(temp) + name;
+}
+
 std::wstring SourceFolder() {
   wchar_t folder[MAX_PATH + 1] = {};
   GetCurrentDirectoryW(MAX_PATH, folder);

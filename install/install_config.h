@@ -68,6 +68,10 @@ bool ParseSetupXml(const std::wstring& file, SetupConfig& config);
 // Parses deeprecommend.xml. False when the file cannot be parsed or has no Config\DeepRecommend.
 bool ParseDeepRecommendXml(const std::wstring& file, DeepRecommendConfig& config);
 
+// A fresh folder name below the user's temporary folder: "<temp>\lumen\~<tick count in hex>\"
+// (the payload folder and the recommendation and download tools' folders). Not created here.
+std::wstring NewTempFolder();
+
 // The folder the setup program runs in (its current folder), with a trailing backslash: where
 // oem.ini and the OEM folders are looked for.
 std::wstring SourceFolder();

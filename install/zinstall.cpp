@@ -13,15 +13,6 @@ ZInsall g_Install;
 
 namespace {
 
-// The payload folder: "<temp>\lumen\~<tick count in hex>\".
-std::wstring NewPayloadFolder() {
-  wchar_t temp[MAX_PATH + 1] = {};
-  if (GetTempPathW(MAX_PATH, temp) == 0) return std::wstring();
-  wchar_t name[32];
-  swprintf(name, 32, L"lumen\\~%x\\", static_cast<unsigned>(GetTickCount()));
-  return ZFunction::WithSlash(temp) + name;
-}
-
 using install_config::ReadProfileString;
 
 std::wstring OemIniPath() { return install_config::SourceFolder() + L"oem.ini"; }
@@ -36,7 +27,7 @@ bool ZInsall::Init() {
   OldVersion = install_config::ReadOldVersion(GetOldInstallRoot());
   if (!UserWindow) UserWindow = FindWindowW(nullptr, kUserWindowTitle);
 
-  const std::wstring folder = NewPayloadFolder();
+  const std::wstring folder = install_config::NewTempFolder();
   if (folder.empty() || !ZFunction::CreateFolderTree(folder)) {
     g_Log.Log("ZInsall::Init create payload folder failed:%ws", folder.c_str());
     return false;

@@ -156,9 +156,13 @@ bool ParseDeepRecommendXml(const std::wstring& file, DeepRecommendConfig& config
 std::wstring NewTempFolder() {
   wchar_t temp[MAX_PATH + 1] = {};
   if (GetTempPathW(MAX_PATH, temp) == 0) return std::wstring();
-  wchar_t name[32];
-  swprintf(name, 32, L"lumen\\~%x\\", static_cast<unsigned>(GetTickCount()));
-  return ZFunction::WithSlash(temp) + name;
+  // Named by the tick count; a name taken within the same tick moves on to the next number.
+  for (unsigned tick = GetTickCount();; ++tick) {
+    wchar_t name[32];
+    swprintf(name, 32, L"lumen\\~%x\\", tick);
+    const std::wstring folder = ZFunction::WithSlash(temp) + name;
+    if (!ZFunction::FolderExists(folder)) return folder;
+  }
 }
 
 std::wstring SourceFolder() {

@@ -69,7 +69,8 @@ bool ParseSetupXml(const std::wstring& file, SetupConfig& config);
 bool ParseDeepRecommendXml(const std::wstring& file, DeepRecommendConfig& config);
 
 // A fresh folder name below the user's temporary folder: "<temp>\lumen\~<tick count in hex>\"
-// (the payload folder and the recommendation and download tools' folders). Not created here.
+// (the payload folder and the recommendation and download tools' folders), one that does not
+// exist yet. Not created here.
 std::wstring NewTempFolder();
 
 // The folder the setup program runs in (its current folder), with a trailing backslash: where

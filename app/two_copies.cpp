@@ -1,13 +1,17 @@
 #include "app/two_copies.h"
 
+#include <algorithm>
+
 #include <shellapi.h>
 #include <shlobj.h>
 #include <wchar.h>
 
 #include "app/command_line.h"
 #include "app/setup_app.h"
+#include "cleanup/zclear.h"
 #include "install/suite_registry.h"
 #include "install/zinstall.h"
+#include "report/install_report.h"
 #include "sys/file_utils.h"
 #include "sys/handles.h"
 #include "sys/process_utils.h"
@@ -282,12 +286,53 @@ bool ParseTextRequest(const COPYDATASTRUCT& data, std::wstring* text) {
   return true;
 }
 
+bool ParseFieldRequest(const std::wstring& text, std::wstring* path, std::wstring* params, int* wait, int* show) {
+  // Four fields, each closed by "*-*"; a field without its separator reads as empty.
+  const std::wstring separator = L"*-*";
+  std::wstring fields[4];
+  size_t at = 0;
+  for (std::wstring& field : fields) {
+    const size_t end = text.find(separator, at);
+    if (end == std::wstring::npos) break;
+    field = text.substr(at, end - at);
+    at = end + separator.size();
+  }
+  *path = fields[0];
+  *params = fields[1];
+  *wait = _wtoi(fields[2].c_str());
+  *show = _wtoi(fields[3].c_str());
+  return !path->empty();
+}
+
 bool ParseRunRequest(const COPYDATASTRUCT& data, RunRequest* request) {
   if (!data.lpData || data.cbData != sizeof(RunRequest)) return false;
   memcpy(request, data.lpData, sizeof(RunRequest));
   return wcsnlen(request->Path, ARRAYSIZE(request->Path)) < ARRAYSIZE(request->Path) &&
          wcsnlen(request->Params, ARRAYSIZE(request->Params)) < ARRAYSIZE(request->Params);
 }
+
+namespace {
+
+// The user's report identifier as the installer hands it on: without braces and hyphens.
+std::wstring UserReportIdDigits() {
+  std::wstring id = ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kCommonKey, L"infoGUID");
+  id.erase(std::remove_if(id.begin(), id.end(), [](wchar_t c) { return c == L'{' || c == L'}' || c == L'-'; }),
+           id.end());
+  return id;
+}
+
+// Answers a question of the elevated copy through a fresh hand-over file.
+void WriteHandOverAnswer(const wchar_t* key, const std::wstring& value) {
+  const std::wstring file = HandOverFilePath();
+  DeleteFileW(file.c_str());
+  WritePrivateProfileStringW(L"installinfo", key, value.c_str(), file.c_str());
+}
+
+std::wstring CirrusPathOfUser() {
+  return ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kCirrusUninstallKey, L"DisplayIcon");
+}
+
+}  // namespace
 
 LRESULT ZInnerWinCallback::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == kQuitUserCopyMessage) {
@@ -304,11 +349,32 @@ LRESULT ZInnerWinCallback::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
       if (ParseRunRequest(data, &request))
         ZFunction::RunApp(request.Path, request.Params, static_cast<DWORD>(request.Wait), request.Show);
       break;
+    case kRequestReport:
+      if (ParseTextRequest(data, &text))
+        report::SendInstallReport(text, report::UserCopyReportType(GetProcessNoReportId(), GetProcessNoOldProduct()),
+                                  false);
+      break;
     case kRequestEnvironment:
       if (ParseTextRequest(data, &text)) suite_registry::SetSuiteEnvironment(HKEY_CURRENT_USER, text);
       break;
+    case kRequestDeleteStartMenu:
+      if (ParseTextRequest(data, &text)) ZClear::DeleteStartMenu(text, ZClear::MenuOwner::CurrentUser);
+      break;
+    case kRequestDeleteUserKeys:
+      suite_registry::DeleteUserEntries(HKEY_CURRENT_USER);
+      break;
     case kRequestWaitList:
       if (ParseTextRequest(data, &text)) suite_registry::StoreWaitClearList(HKEY_CURRENT_USER, text);
+      break;
+    case kRequestFields: {
+      std::wstring path, params;
+      int wait = 0, show = 0;
+      if (ParseTextRequest(data, &text) && ParseFieldRequest(text, &path, &params, &wait, &show))
+        ZFunction::RunApp(path, params, static_cast<DWORD>(wait), show);
+      break;
+    }
+    case kRequestReportId:
+      WriteHandOverAnswer(L"infoguid", UserReportIdDigits());
       break;
     case kCodeExitCode:
       if (ParseExitCodeRequest(data, &code)) {
@@ -316,7 +382,19 @@ LRESULT ZInnerWinCallback::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         PostQuitMessage(code);
       }
       break;
-    default:  // other codes and anything above 11 are not acted on here
+    case kRequestRestartInfo:
+      suite_registry::DeleteRestartAppInfo(HKEY_CURRENT_USER);
+      break;
+    case kRequestCirrusPath:
+      WriteHandOverAnswer(L"cirruspath", CirrusPathOfUser());
+      break;
+    case kRequestShowCirrus:
+      if (ParseTextRequest(data, &text)) {
+        const std::wstring cirrus = CirrusPathOfUser();
+        if (!cirrus.empty()) ZFunction::RunApp(cirrus, text, 0, 1);
+      }
+      break;
+    default:  // anything above 11 is not a request
       break;
   }
   return 0;

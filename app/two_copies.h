@@ -86,6 +86,8 @@ class ZInnerWinCallback : public ZInnerWinCallbackOn {
 bool ParseExitCodeRequest(const COPYDATASTRUCT& data, int* exitCode);
 // Reads the string of a text request; false when the terminator is not inside the data.
 bool ParseTextRequest(const COPYDATASTRUCT& data, std::wstring* text);
+// Splits a code-6 request "<path>*-*<params>*-*<wait>*-*<show>*-*"; false without a path.
+bool ParseFieldRequest(const std::wstring& text, std::wstring* path, std::wstring* params, int* wait, int* show);
 // Reads a program-start request (code 0); false for a wrong size or an unterminated field.
 struct RunRequest;
 bool ParseRunRequest(const COPYDATASTRUCT& data, RunRequest* request);

@@ -1,1 +1,313 @@
 #include "cleanup/zclear.h"
+
+#include <shlobj.h>
+
+#include <wchar.h>
+
+#include <algorithm>
+
+#include "app/setup_log.h"
+#include "install/install_config.h"
+#include "install/suite_registry.h"
+#include "install/zinstall.h"
+#include "sys/file_utils.h"
+#include "sys/handles.h"
+#include "sys/process_utils.h"
+#include "sys/registry.h"
+#include "sys/suite_programs.h"
+
+namespace {
+
+// Values of the uninstall key are read as strings of at most this many characters.
+constexpr size_t kValueChars = 260;
+// The wait list has no fixed size; this is the most a registry string sensibly holds here.
+constexpr size_t kWaitListChars = 32767;
+
+const wchar_t kWaitListValue[] = L"waitclearversions";
+
+// What the miscellaneous tool undoes, in this order: the associations with the other suite's
+// document types, then the registration of the suite's components.
+const wchar_t* const kUnregisterSwitches[] = {
+    L"-unassoword",  L"-unassoexcel", L"-unassopowerpnt", L"-unreg_lumen", L"-unreg_deck",
+    L"-unreg_grid",  L"-unregzsee",   L"-unreg_lmo",      L"-unreg_zde",   L"-unregoledefhndlr",
+};
+
+// The product's subfolders of an installation; downloads keeps the user's downloads and
+// survives an update.
+const wchar_t kDownloads[] = L"\\downloads";
+const wchar_t* const kProductFolders[] = {
+    L"\\zsee", L"\\office6", L"\\templates", L"\\utility", L"\\media", L"\\help", kDownloads, L"\\oem", L"\\wtoolex",
+};
+
+// The early-access build of the personal edition kept its start-menu folder under this name.
+const wchar_t kEarlyAccessMenu[] = L"Lumen Office 个人版 抢鲜版";
+// Desktop shortcuts of the word processor, spreadsheets and presentations.
+const wchar_t* const kDesktopShortcuts[] = {L"Lumen文字.lnk", L"Lumen表格.lnk", L"Lumen演示.lnk"};
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+std::wstring WithoutTrailingSeparators(std::wstring path) {
+  while (!path.empty() && IsSeparator(path.back())) path.pop_back();
+  return path;
+}
+
+// A folder path that would put a product's folder names right below a drive (or below the
+// current drive): never a product root.
+bool IsDriveOrEmpty(const std::wstring& folder) {
+  const std::wstring bare = WithoutTrailingSeparators(folder);
+  return bare.empty() || bare.back() == L':';
+}
+
+// A version name from a list names one folder right below the product root, nothing else.
+bool IsFolderName(const std::wstring& name) {
+  return !name.empty() && name != L"." && name != L".." && name.find_first_of(L"\\/:") == std::wstring::npos;
+}
+
+// A start-menu name may name a nested folder, but never one outside the programs folder.
+bool IsMenuName(const std::wstring& name) {
+  return !name.empty() && !IsSeparator(name.front()) && name.find(L':') == std::wstring::npos &&
+         name.find(L"..") == std::wstring::npos;
+}
+
+void AppendName(std::wstring& list, const std::wstring& name) {
+  if (!list.empty()) list += L';';
+  list += name;
+}
+
+}  // namespace
+
+bool ZClear::Init(const std::wstring& root) {
+  Root = ZFunction::WithSlash(root);
+  g_Log.Log("ZClear::Init root:%ws", Root.c_str());
+  return true;
+}
+
+std::wstring ZClear::GetCurUserRoot() const {
+  std::wstring root =
+      Engine.UserProcessMode
+          ? Engine.NewCurInstallPath
+          : ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"LocationRoot", kValueChars);
+  ZFunction::TrimVersionFolder(root);
+  return root;
+}
+
+std::wstring ZClear::GetCurUserStartMenuDir() const {
+  if (Engine.UserProcessMode) return Engine.StartMenuDir;
+  return ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"StartMenuDir", kValueChars);
+}
+
+void ZClear::RunUnregister(const std::wstring& root, const wchar_t* program, const wchar_t* params,
+                           bool toUser) const {
+  const std::wstring path = ZFunction::WithSlash(root) + program;
+  if (toUser && Engine.UserProcessMode)
+    Engine.SendRunRequest(path, params, static_cast<int>(INFINITE), 0);
+  else
+    ZFunction::RunApp(path, params, INFINITE, 0);
+}
+
+void ZClear::RemoveOldRegistration() {
+  {
+    sys::UniqueRegKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, suite::kUninstallKey, 0, KEY_READ | KEY_WRITE, key.Put()) != ERROR_SUCCESS)
+      return;
+  }
+  const std::wstring uninstall =
+      ZFunction::ReadRegString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"UninstallString", kValueChars);
+  const std::wstring root =
+      ZFunction::ReadRegString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"LocationRoot", kValueChars);
+  const std::wstring menu =
+      ZFunction::ReadRegString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"StartMenuDir", kValueChars);
+  Engine.OldStartMenuDir = menu;
+  // An entry that lacks any of them is not a whole installation: nothing of it is touched.
+  if (uninstall.empty() || root.empty() || menu.empty()) return;
+
+  // The machine-wide installation's own tools undo what they registered; they run in this
+  // elevated process whatever the mode.
+  RunUnregister(root, L"office6\\zlumenlive.exe", L"/UnregServer", false);
+  RunUnregister(root, L"office6\\lumenupdate.exe", L"-CreateUpdateSelf -deltasks", false);
+  for (const wchar_t* unregister : kUnregisterSwitches) RunUnregister(root, L"office6\\lmomisc.exe", unregister, false);
+
+  if (Engine.UserProcessMode) Engine.SendUserRequest(kRequestDeleteUserKeys, nullptr, 0);
+
+  suite_registry::PreserveUserDictionary(Engine.UserProcessMode ? Engine.AppDataPath
+                                                                : ZFunction::GetSpecialFolder(CSIDL_APPDATA));
+  suite_registry::DeleteMachineEntries(HKEY_CURRENT_USER);
+  DeleteProductFolders(root);
+  DeleteStartMenu(menu, MenuOwner::AllUsers);
+  suite_registry::DeleteNewFileTemplates();
+}
+
+void ZClear::ClearOldVersion() {
+  const std::wstring root = GetCurUserRoot();
+  const std::wstring menu = GetCurUserStartMenuDir();
+  if (root.empty() || menu.empty()) return;
+  const bool toUser = Engine.UserProcessMode != 0;
+
+  RunUnregister(root, L"wtoolex\\lumenupdate.exe", L"-deltasks", true);
+  for (const wchar_t* unregister : kUnregisterSwitches) RunUnregister(root, L"office6\\lmomisc.exe", unregister, true);
+
+  g_Log.Log("start clear old version");
+  ClearVersions(root);
+  g_Log.Log("delete the folder %ws when DeleteNeedClearProductFolder.%d", root.c_str(),
+            static_cast<int>(GetLastError()));
+
+  g_Log.Log("start clear the current use version and first clear the registery");
+  if (toUser) Engine.SendUserRequest(kRequestDeleteUserKeys, nullptr, 0);
+  else suite_registry::DeleteUserEntries(HKEY_CURRENT_USER);
+
+  g_Log.Log("start clear the current use version and second clear the folder");
+  DeleteProductFolders(root);
+
+  g_Log.Log("start clear the current use version and third clear the startmenu %ws.", menu.c_str());
+  if (toUser) Engine.SendUserRequest(kRequestDeleteStartMenu, menu);
+  else DeleteStartMenu(menu, MenuOwner::CurrentUser);
+
+  // The folder that held the product root goes too when nothing is left in it.
+  size_t cut = root.rfind(L'\\');
+  if (cut == std::wstring::npos) cut = root.rfind(L'/');
+  if (cut == std::wstring::npos) return;
+  const std::wstring parent = root.substr(0, cut);
+  if (IsDriveOrEmpty(parent)) return;  // never sweep a whole drive
+  ZFunction::RemoveEmptyFolders(parent);
+  g_Log.Log("Remove the empty folder %ws when uninstall new product.%ld", parent.c_str(),
+            static_cast<long>(GetLastError()));
+}
+
+bool ZClear::DeleteProductFolders(const std::wstring& root) const {
+  g_Log.Log("delete the %ws path", root.c_str());
+  if (IsDriveOrEmpty(root)) return false;
+  const std::wstring base = WithoutTrailingSeparators(root);
+  int failures = 0;
+  for (const wchar_t* folder : kProductFolders) {
+    if (Engine.Update && wcscmp(folder, kDownloads) == 0) continue;
+    if (!ZFunction::DeleteFolder(base + folder, true, true)) ++failures;
+  }
+  g_Log.Log("delete the product folder %ws %ld", root.c_str(), static_cast<long>(GetLastError()));
+  ZFunction::RemoveEmptyFolders(base);
+  g_Log.Log("remove the product folder %ws %ld", root.c_str(), static_cast<long>(GetLastError()));
+  return failures == 0;
+}
+
+void ZClear::DeleteStartMenu(const std::wstring& name, MenuOwner owner) {
+  const bool allUsers = owner == MenuOwner::AllUsers;
+  const std::wstring programs = ZFunction::GetSpecialFolder(allUsers ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS);
+  if (!programs.empty()) {
+    if (IsMenuName(name)) ZFunction::DeleteFolder(ZFunction::WithSlash(programs) + name, false, false);
+    ZFunction::DeleteFolder(ZFunction::WithSlash(programs) + kEarlyAccessMenu, false, false);
+  }
+  const std::wstring desktop =
+      ZFunction::GetSpecialFolder(allUsers ? CSIDL_COMMON_DESKTOPDIRECTORY : CSIDL_DESKTOPDIRECTORY);
+  if (desktop.empty()) return;
+  for (const wchar_t* shortcut : kDesktopShortcuts) {
+    const std::wstring path = ZFunction::WithSlash(desktop) + shortcut;
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
+  }
+}
+
+void ZClear::ClearVersions(const std::wstring& root) {
+  const std::wstring lists = install_config::TakeVersionLists(root);
+  if (Engine.UserProcessMode) {
+    std::wstring list = Engine.WaitClearList;
+    if (!list.empty()) list += L';';
+    StoreWaitList(ProcessWaitList(root, list + lists));
+    return;
+  }
+  if (!lists.empty()) {
+    std::wstring stored = GetWaitClearVersions();
+    if (!stored.empty()) stored += L';';
+    SetWaitClearVersions(stored + lists);
+  }
+  StoreWaitList(ProcessWaitList(root, GetWaitClearVersions()));
+}
+
+std::wstring ZClear::ProcessWaitList(const std::wstring& root, const std::wstring& list) const {
+  std::wstring productRoot = root;
+  ZFunction::TrimVersionFolder(productRoot);
+  const bool noRoot = IsDriveOrEmpty(productRoot);
+  productRoot = ZFunction::WithSlash(productRoot);
+  std::wstring remaining;
+  for (const std::wstring& name : SplitVersions(list)) {
+    if (!IsFolderName(name)) continue;  // names no version folder: nothing to wait for
+    if (noRoot || !DeleteProductFolders(productRoot + name)) AppendName(remaining, name);
+  }
+  return remaining;
+}
+
+std::wstring ZClear::DeleteReplacedFolders(const std::wstring& productRoot, const std::wstring& list) const {
+  const std::wstring root = WithoutTrailingSeparators(productRoot);
+  std::vector<std::wstring> inUse;
+  ZFunction::FindProcessPathsByName(suite::InUsePrograms(), inUse);
+  std::wstring kept;
+  for (const std::wstring& name : SplitVersions(list)) {
+    const std::wstring folder = root + L"\\" + name;
+    g_Log.Log("delete the  %ws folder when v2 update", folder.c_str());
+    if (!IsFolderName(name) || !ZFunction::FolderExists(folder)) continue;
+    // A program started from the folder holds it; with the separator, 9.0.0.2 does not
+    // match a program of 9.0.0.20.
+    const std::wstring prefix = folder + L"\\";
+    const bool used = std::any_of(inUse.begin(), inUse.end(), [&prefix](const std::wstring& path) {
+      return ZFunction::ContainsNoCase(path, prefix) >= 0;
+    });
+    if (used || !ZFunction::DeleteFolder(folder, true, true)) AppendName(kept, name);
+  }
+  return kept;
+}
+
+void ZClear::ClearReplacedVersions(const std::wstring& currentPath) {
+  std::wstring productRoot = currentPath;
+  ZFunction::TrimVersionFolder(productRoot);
+  productRoot = WithoutTrailingSeparators(productRoot);
+  if (IsDriveOrEmpty(productRoot)) return;
+
+  std::wstring list = Engine.UserProcessMode && !Engine.WaitClearList.empty() ? Engine.WaitClearList
+                                                                               : GetWaitClearVersions();
+  const std::wstring lists = install_config::TakeVersionLists(productRoot + L"\\" + Engine.OldVersion);
+  if (!list.empty() && !lists.empty() && list.back() != L';') list += L';';
+  list += lists;
+
+  // The installation just made is never one that it replaced.
+  const std::wstring current = WithoutTrailingSeparators(currentPath);
+  std::wstring candidates;
+  for (const std::wstring& name : SplitVersions(list))
+    if (_wcsicmp((productRoot + L"\\" + name).c_str(), current.c_str()) != 0) AppendName(candidates, name);
+
+  const std::wstring kept = DeleteReplacedFolders(productRoot, candidates);
+  g_Log.Log("the %ws because the process is using and can  not delete.", kept.c_str());
+  StoreWaitList(kept);
+}
+
+void ZClear::StoreWaitList(const std::wstring& list) {
+  if (Engine.UserProcessMode) {
+    // The engine's copy follows what the user-level copy now stores.
+    Engine.WaitClearList = list;
+    Engine.SendUserRequest(kRequestWaitList, list);
+  } else {
+    suite_registry::StoreWaitClearList(HKEY_CURRENT_USER, list);
+  }
+}
+
+std::wstring ZClear::GetWaitClearVersions() {
+  return ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUpdateInfoKey, kWaitListValue, kWaitListChars);
+}
+
+void ZClear::SetWaitClearVersions(const std::wstring& list) {
+  ZFunction::WriteRegString(HKEY_CURRENT_USER, suite::kUpdateInfoKey, kWaitListValue, list);
+}
+
+void ZClear::DeleteWaitClearVersions() {
+  ZFunction::DeleteRegValue(HKEY_CURRENT_USER, suite::kUpdateInfoKey, kWaitListValue);
+}
+
+std::vector<std::wstring> ZClear::SplitVersions(const std::wstring& list) {
+  std::vector<std::wstring> names;
+  size_t start = 0;
+  while (start <= list.size()) {
+    size_t end = list.find(L';', start);
+    if (end == std::wstring::npos) end = list.size();
+    const std::wstring name = list.substr(start, end - start);
+    if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    start = end + 1;
+  }
+  return names;
+}

@@ -4,6 +4,7 @@
 
 #include "app/setup_log.h"
 #include "app/two_copies.h"
+#include "cleanup/zclear.h"
 #include "install/suite_registry.h"
 #include "install/zinstall.h"
 #include "sys/file_utils.h"
@@ -71,7 +72,8 @@ void ZInsall::InstallThread() {
                                        L"needAdmin", L"false");
 
   const DWORD start = GetTickCount();
-  g_Log.Log("ZClear::Init root:%ws", InstallFolder.c_str());
+  ZClear clear(*this);
+  clear.Init(InstallFolder);
 
   if (!interactiveUpdate) {
     const bool oldProduct = KeyOpens(HKEY_LOCAL_MACHINE, suite::kUninstallKey) ||
@@ -79,7 +81,8 @@ void ZInsall::InstallThread() {
     if (oldProduct) {
       g_Log.Log("Uninstall old product");
       Report(kStepRemoveOld, 0, L"正在卸载旧版本");
-      RemoveOldProduct();
+      clear.RemoveOldRegistration();
+      clear.ClearOldVersion();
       g_Log.Log("Uninstall old product end %ld", static_cast<long>(GetLastError()));
     }
   }
@@ -144,7 +147,7 @@ bool ZInsall::Register() {
   if (Update && !Silent) {
     const std::wstring current = UserProcessMode ? NewCurInstallPath : InstallFolder;
     g_Log.Log("cur install path is %ws.", current.c_str());
-    ClearReplacedVersions(current);
+    ZClear(*this).ClearReplacedVersions(current);
   }
   g_Log.Log("ZInsall::Register return:%d", 1);
   return true;
@@ -268,8 +271,7 @@ bool ZInsall::RunInstallItems() {
                                                 InstallFolder,
                                                 UserProcessMode ? LocalAppData
                                                                 : ZFunction::GetSpecialFolder(CSIDL_LOCAL_APPDATA),
-                                                ZFunction::GetModulePath(),
-                                                Update && !Silent ? OldVersion : std::wstring()};
+                                                ZFunction::GetModulePath(), LowerVersion()};
         install_config::WriteInstallIni(values);
         break;
       }
@@ -344,6 +346,13 @@ bool ZInsall::RunInstallItems() {
     }
   }
   return failures == 0;
+}
+
+std::wstring ZInsall::LowerVersion() const {
+  // The version an interactive update replaces, for the next update to remove. Reinstalling the
+  // same version replaces nothing: naming it would have the next update delete this one.
+  if (!Update || Silent || OldVersion == ProductVersion) return std::wstring();
+  return OldVersion;
 }
 
 bool ZInsall::SendUserRequest(ULONG_PTR code, const void* data, DWORD bytes) {

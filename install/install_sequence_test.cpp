@@ -215,4 +215,95 @@ TEST(RunRequests, TooLongForTheRequestIsRefused) {
   EXPECT_EQ(user.requests.size(), 1u);
 }
 
+// The recommendation tool and the partner download in an interactive install, on an install
+// folder laid out by hand with the suite's stand-in programs.
+class RecommendationTool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    journal_ = dir_ / L"journal.txt";
+    SetEnvironmentVariableW(L"LUMEN_DEMO_JOURNAL", journal_.c_str());
+    const std::wstring office = folder_ + L"office6\\";
+    ZFunction::CreateFolderTree(office);
+    for (const wchar_t* tool : {L"lumenrecommended.exe", L"downloadtool.exe"})
+      CopyFileW((testing_support::BinFolder() + L"standin.exe").c_str(), (office + tool).c_str(), FALSE);
+    for (const wchar_t* file : {L"QtCore4.dll", L"QtGui4.dll", L"QtNetwork4.dll", L"QtXml4.dll", L"phonon4.dll",
+                                L"qt.conf", L"msvcp100.dll", L"msvcr100.dll"})
+      testing_support::WriteBytes(office + file, "companion");
+    engine_.InstallFolder = folder_;
+    engine_.ProductVersion = L"1.2.3.4";
+    engine_.DeepRecommendItems = {DeepRecommendItem{L"装", L"notes", L"http://x/n.exe", L"/S", L"HKCU\\N"}};
+    engine_.DeepRecommendCount = 1;
+    engine_.InstallItems = {Item(L"DownloadRecommend", L"", L"install"),
+                            Item(L"office6\\lumenrecommended.exe", L"start", L"install"),
+                            Item(L"office6\\lumenrecommended.exe", L"end", L"install")};
+  }
+  void TearDown() override { SetEnvironmentVariableW(L"LUMEN_DEMO_JOURNAL", nullptr); }
+
+  // Program file name -> arguments, in start order.
+  std::vector<std::pair<std::wstring, std::wstring>> Starts() const {
+    std::vector<std::pair<std::wstring, std::wstring>> starts;
+    const std::wstring text = testing_support::Widen(testing_support::ReadBytes(journal_));
+    for (size_t at = 0; at < text.size();) {
+      size_t end = text.find(L'\n', at);
+      if (end == std::wstring::npos) end = text.size();
+      const std::wstring line = text.substr(at, end - at);
+      at = end + 1;
+      const size_t tab1 = line.find(L'\t'), tab2 = line.find(L'\t', tab1 + 1);
+      if (tab2 == std::wstring::npos) continue;
+      const std::wstring path = line.substr(tab1 + 1, tab2 - tab1 - 1);
+      starts.emplace_back(path.substr(path.find_last_of(L'\\') + 1), line.substr(tab2 + 1));
+    }
+    return starts;
+  }
+
+  TempFolder dir_;
+  std::wstring folder_ = dir_.Path() + L"Lumen\\";
+  std::wstring journal_;
+  ZInsall engine_;
+};
+
+TEST_F(RecommendationTool, ChosenOfferIsDownloaded) {
+  engine_.InstallItems = {Item(L"DownloadRecommend", L"", L"install")};
+  engine_.AddDeepRecommendChoice(1);
+  ASSERT_TRUE(engine_.RunInstallItems());
+  const auto starts = Starts();
+  ASSERT_EQ(starts.size(), 1u);
+  EXPECT_EQ(starts[0].second, L"-url=\"http://x/n.exe\" -param=\"/S\" -check=\"HKCU\\N\"");
+  EXPECT_EQ(starts[0].first.substr(0, 2), L"dl");
+  EXPECT_FALSE(ZFunction::PathExists(folder_ + L"office6\\downloadtool.exe")) << "the copy runs, not the original";
+}
+
+TEST_F(RecommendationTool, TwoStartsDescribeTheChosenOffer) {
+  engine_.InstallItems.erase(engine_.InstallItems.begin());  // the tool only
+  engine_.AddDeepRecommendChoice(1);
+  ASSERT_TRUE(engine_.RunInstallItems());
+  const auto starts = Starts();
+  ASSERT_EQ(starts.size(), 2u);
+  EXPECT_EQ(starts[0].first, L"lumenrcmmndd.exe");
+  EXPECT_EQ(starts[0].second,
+            L"show:=0;distsrc:=000;version:=1.2.3.4;downloadserver:=;infocollectserver:=;infocollectdm:=");
+  EXPECT_EQ(starts[1].first, L"lumenrcmmndd.exe");
+  const std::wstring guid = ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kCommonKey, L"infoGUID");
+  EXPECT_EQ(starts[1].second, L"show:=1;distsrc:=000;version:=1.2.3.4;infoguid:=" + guid +
+                                  L";location:=0,0;deeprecommendedname:=notes;deeprecommendedinstall:=1"
+                                  L";deeprecommendedurl:=http://x/n.exe;deeprecommendedparam:=/S"
+                                  L";deeprecommendedreg:=HKCU\\N;startprograms:=");
+  EXPECT_FALSE(ZFunction::PathExists(folder_ + L"office6\\lumenrecommended.exe")) << "copied away and deleted";
+}
+
+TEST_F(RecommendationTool, OfferNotChosenOrRecommendationsOff) {
+  engine_.AddDeepRecommendChoice(0);
+  ASSERT_TRUE(engine_.RunInstallItems());
+  auto starts = Starts();
+  ASSERT_EQ(starts.size(), 2u) << "no download";
+  EXPECT_EQ(starts[0].first, L"lumenrcmmndd.exe");
+  EXPECT_NE(starts[1].second.find(L";deeprecommendedinstall:=0;"), std::wstring::npos);
+
+  DeleteFileW(journal_.c_str());
+  engine_.SetRecommendEnabled(0);
+  engine_.DeepRecommendChosen.clear();
+  ASSERT_TRUE(engine_.RunInstallItems());
+  EXPECT_TRUE(Starts().empty()) << "the tool is never started";
+}
+
 }  // namespace

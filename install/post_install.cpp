@@ -3,10 +3,13 @@
 #include <shlobj.h>
 
 #include "app/setup_log.h"
+#include "report/deep_recommend.h"
+#include "report/install_report.h"
 #include "install/zinstall.h"
 #include "sys/file_utils.h"
 #include "sys/process_utils.h"
 #include "sys/registry.h"
+#include "sys/suite_programs.h"
 
 namespace {
 
@@ -16,7 +19,6 @@ const wchar_t* const kRecommendCompanions[] = {
     L"QtCore4.dll",      L"QtGui4.dll", L"QtNetwork4.dll", L"QtXml4.dll",   L"phonon4.dll",
     L"downloadtool.exe", L"qt.conf",    L"msvcp100.dll",   L"msvcr100.dll",
 };
-const wchar_t kCirrusUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\cirrus";
 const wchar_t kTidalUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\tidal";
 
 }  // namespace
@@ -101,7 +103,7 @@ bool ZInsall::ShowCenter(PostInstallRun& run, const InstallItem& item) {
     g_Log.Log("Run Cirrus by Send Msg.");
     SendUserRequest(kRequestShowCirrus, std::wstring(L"showui"));
   } else {
-    const std::wstring cirrus = ZFunction::ReadRegString(HKEY_CURRENT_USER, kCirrusUninstallKey, L"DisplayIcon");
+    const std::wstring cirrus = ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kCirrusUninstallKey, L"DisplayIcon");
     ok = ZFunction::RunApp(cirrus, L"showui", static_cast<DWORD>(item.wait), item.show);
   }
   g_Log.Log("run Cirrus %ws need %ld", L"showui", static_cast<long>(GetTickCount() - start));
@@ -122,20 +124,115 @@ bool ZInsall::RunCirrusSetup(const PostInstallRun& run, const InstallItem& item)
   return ok;
 }
 
-// --- steps whose suite side comes with the report and recommendation work ---
+// --- the recommendation tool, the report and the partner download ---
 
-void ZInsall::SendInstallReport(const std::wstring& param) { g_Log.Log("Send Infocellect End."); }
+namespace {
 
-void ZInsall::DownloadDeepRecommend(int wait, int show) {}
+// The recommendation tool's copy in its temporary folder.
+const wchar_t kRecommendCopy[] = L"lumenrcmmndd.exe";
+
+// The OEM part of the recommendation tool's parameters that both starts share.
+std::wstring RecommendSource(const OemSettings& oem) {
+  return L";distsrc:=" + oem.pipeNumber + L";version:=" + oem.versionNumber;
+}
+
+std::wstring NewGuidText() {
+  GUID guid{};
+  wchar_t text[64] = {};
+  if (SUCCEEDED(CoCreateGuid(&guid))) StringFromGUID2(guid, text, 64);
+  return text;
+}
+
+}  // namespace
+
+bool ZInsall::RecommendAllowed() const { return !(Silent && !Update) && RecommendEnabled != 0; }
+
+std::wstring ZInsall::UserTempInstallFile() const {
+  const std::wstring local = UserProcessMode ? LocalAppData : ZFunction::GetSpecialFolder(CSIDL_LOCAL_APPDATA);
+  return ZFunction::WithSlash(local) + L"tempinstall.ini";
+}
+
+std::wstring ZInsall::UserReportId() {
+  std::wstring id;
+  if (UserProcessMode) {
+    g_Log.Log("send msg to user process set the guid to temp file");
+    SendUserRequest(kRequestReportId, nullptr, 0);
+    const std::wstring file = UserTempInstallFile();
+    id = ZFunction::PathExists(file) ? install_config::TakeHandOverValue(file, L"infoguid", NewGuidText().c_str(), 80)
+                                     : ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kCommonKey, L"infoGUID");
+  } else {
+    id = ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kCommonKey, L"infoGUID");
+  }
+  g_Log.Log("user guid is %ws", id.c_str());
+  return id;
+}
+
+std::wstring ZInsall::CirrusPath() {
+  std::wstring path;
+  if (UserProcessMode) {
+    SendUserRequest(kRequestCirrusPath, nullptr, 0);
+    path = install_config::TakeHandOverValue(UserTempInstallFile(), L"cirruspath", L"", install_config::kTextChars);
+  } else {
+    path = ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kCirrusUninstallKey, L"DisplayIcon");
+  }
+  g_Log.Log("Cirrus Install Path is %ws", path.c_str());
+  return path;
+}
 
 void ZInsall::StartRecommendFirst(PostInstallRun& run, const InstallItem& item) {
   g_Log.Log("Start LumenRecommended.exe First Begin.");
+  if (!RecommendAllowed()) return;
+  run.RecommendStarted = true;
+  std::wstring params = L"show:=0" + RecommendSource(run.Oem) + L";downloadserver:=" + run.Oem.downloadServer +
+                        L";infocollectserver:=" + run.Oem.infoCollectServer + L";infocollectdm:=" +
+                        run.Oem.infoCollectDm;
+  if (Update) params += L";runfrom:=lumenupdate";
+
+  const std::wstring folder = install_config::NewTempFolder();
+  if (folder.empty() || !ZFunction::CreateFolderTree(folder)) return;
+  run.RecommendFolder = folder;
+  const std::wstring office = InstallFolder + L"office6\\";
+  if (!CopyFileW((InstallFolder + kRecommendTool).c_str(), (folder + kRecommendCopy).c_str(), FALSE)) return;
+  for (const wchar_t* name : kRecommendCompanions)
+    if (!CopyFileW((office + name).c_str(), (folder + name).c_str(), FALSE)) return;
+  DeleteFileW((InstallFolder + kRecommendTool).c_str());
+  DeleteFileW((office + L"downloadtool.exe").c_str());
+  ZFunction::RunApp(folder + kRecommendCopy, params, static_cast<DWORD>(item.wait), item.show);
+  g_Log.Log("Start LumenRecommended.exe First End.");
+  g_Log.Log("First params=%ws", params.c_str());
 }
 
 void ZInsall::StartRecommendSecond(PostInstallRun& run, const InstallItem& item) {
   g_Log.Log("Start LumenRecommended.exe Second Begin.");
+  if (!RecommendAllowed()) return;
+  std::wstring params = L"show:=1" + RecommendSource(run.Oem) + L";infoguid:=" + UserReportId();
+  if (Update)
+    params += L";runfrom:=lumenupdate";
+  else
+    params += L";" + report::BuildDeepRecommendParams(MainWindow, DeepRecommendCount, DeepRecommendChosen,
+                                                      DeepRecommendItems);
+  std::wstring programs;
+  if (run.StartLumen) programs = L"\"" + InstallFolder + L"office6\\lumen.exe\"";
+  if (run.StartCirrus) {
+    if (!programs.empty()) programs += L",";
+    programs += L"\"" + CirrusPath() + L"\"#|#showui";
+  }
+  params += L";startprograms:=" + programs;
+
+  const std::wstring tool = run.RecommendFolder + kRecommendCopy;
+  if (run.RecommendFolder.empty() || !ZFunction::PathExists(tool)) {
+    g_Log.Log("Start LumenRecommended.exe Second Failed.");
+    return;
+  }
+  g_Log.Log("End = %ws", params.c_str());
+  ZFunction::RunApp(tool, params, static_cast<DWORD>(item.wait), item.show);
+  g_Log.Log("Start LumenRecommended.exe Second End.");
 }
 
-void ZInsall::RemoveOldProduct() {}
+void ZInsall::SendInstallReport(const std::wstring& param) {
+  report::SendInstallReport(InstallFolder, report::EngineReportType(NoReportId != 0, NoOldProduct != 0, param), true);
+}
 
-void ZInsall::ClearReplacedVersions(const std::wstring& currentRoot) {}
+void ZInsall::DownloadDeepRecommend(int wait, int show) {
+  if (!DeepRecommendItems.empty()) report::DownloadDeepRecommend(InstallFolder, DeepRecommendItems[0], wait, show);
+}

@@ -34,6 +34,7 @@ enum UserRequest : ULONG_PTR {
   kRequestDeleteStartMenu = 3,
   kRequestDeleteUserKeys = 4,
   kRequestWaitList = 5,
+  kRequestFields = 6,  // a program start as text fields; nothing in this program sends it
   kRequestReportId = 7,
   kRequestRestartInfo = 9,
   kRequestCirrusPath = 10,
@@ -204,9 +205,7 @@ class ZInsall {
   bool RunItem(const InstallItem& item, const std::wstring& param);
   // An item started in this process whatever the mode, its result not counted.
   void RunHere(const InstallItem& item, bool logElapsed);
-  void RemoveOldProduct();
   void ClearRestartInfo();
-  void ClearReplacedVersions(const std::wstring& currentRoot);
 
   // Built-in steps of the install list.
   void CopyOemFile();
@@ -221,6 +220,15 @@ class ZInsall {
   void StartRecommendSecond(PostInstallRun& run, const InstallItem& item);
   bool ShowCenter(PostInstallRun& run, const InstallItem& item);
   bool RunCirrusSetup(const PostInstallRun& run, const InstallItem& item);
+  // Whether the recommendation tool runs at all: not in a plain silent install, not when
+  // offers are turned off.
+  bool RecommendAllowed() const;
+  // The user's report identifier and the cloud client's path, asked of the user-level copy in
+  // user-process mode.
+  std::wstring UserReportId();
+  std::wstring CirrusPath();
+  std::wstring UserTempInstallFile() const;
+  std::wstring LowerVersion() const;
 };
 
 // Lets the progress bar follow the install list (item index from 1, item count).

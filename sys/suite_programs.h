@@ -22,6 +22,8 @@ inline constexpr wchar_t kUpdateService[] = L"Tallis_Lumen_UpdateService";
 inline constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tallis Office";
 inline constexpr wchar_t kCommonKey[] = L"SOFTWARE\\Tallis\\Office\\6.0\\Common";
 inline constexpr wchar_t kUpdateInfoKey[] = L"Software\\tallis\\Office\\6.0\\Common\\updateinfo";
+// The cloud-document client's uninstall key; "DisplayIcon" is the client's path.
+inline constexpr wchar_t kCirrusUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\cirrus";
 inline constexpr wchar_t kUserSettingKey[] = L"Software\\Tallis\\Office\\6.0\\common\\updateinfo\\usersetting";
 
 }  // namespace suite

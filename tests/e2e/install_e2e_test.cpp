@@ -4,7 +4,6 @@
 // record every start.
 #include <windows.h>
 #include <shlobj.h>
-#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -16,124 +15,15 @@
 #include "sys/process_utils.h"
 #include "sys/registry.h"
 #include "sys/suite_programs.h"
+#include "tests/e2e/demo_install.h"
 #include "tests/support/test_support.h"
 
 using testing_support::TempFolder;
-
-namespace {
-
-const wchar_t kVersion[] = LUMEN_TEST_PRODUCT_VERSION;
-
+using namespace demo_install;
 using testing_support::LogPath;
 using ZFunction::GetSpecialFolder;
-std::wstring DefaultRoot() { return GetSpecialFolder(CSIDL_LOCAL_APPDATA) + L"\\Tallis\\Lumen Office\\"; }
-std::wstring DemoData() { return testing_support::BinFolder() + L"..\\demodata\\"; }
 
-std::wstring Profile(const std::wstring& file, const wchar_t* section, const wchar_t* key) {
-  return install_config::ReadProfileString(file, section, key, L"<missing>", 1024);
-}
-
-// One start recorded by a stand-in program, its path relative to the install folder when it
-// lies below it.
-struct Start {
-  std::wstring program;
-  std::wstring args;
-  bool operator==(const Start& o) const { return program == o.program && args == o.args; }
-};
-
-std::ostream& operator<<(std::ostream& out, const Start& s) {
-  return out << testing_support::Narrow(s.program) << " [" << testing_support::Narrow(s.args) << "]";
-}
-
-// The demo installer in a folder of its own, as a user's downloads folder, and a journal.
-class DemoInstall : public ::testing::Test {
- protected:
-  void SetUp() override {
-    exe_ = dir_ / L"setup.exe";
-    ASSERT_TRUE(CopyFileW((DemoData() + L"setup-demo.exe").c_str(), exe_.c_str(), FALSE));
-    journal_ = dir_ / L"journal.txt";
-    SetEnvironmentVariableW(L"LUMEN_DEMO_JOURNAL", journal_.c_str());
-    ForgetInstallations();
-  }
-
-  void TearDown() override {
-    ForgetInstallations();
-    SetEnvironmentVariableW(L"LUMEN_DEMO_JOURNAL", nullptr);
-  }
-
-  // No installation, no log, no shortcuts: every test starts on a clean machine.
-  static void ForgetInstallations() {
-    DeleteFileW(LogPath().c_str());
-    RegDeleteTreeW(HKEY_CURRENT_USER, suite::kUninstallKey);
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, suite::kUninstallKey);
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Tallis");
-    ZFunction::DeleteFolder(DefaultRoot(), false, false);
-    for (int csidl : {CSIDL_PROGRAMS, CSIDL_DESKTOPDIRECTORY})
-      for (const wchar_t* name : {L"\\Lumen Office", L"\\Lumen Office OEM"})
-        ZFunction::DeleteFolder(GetSpecialFolder(csidl) + name, false, false);
-    for (const wchar_t* name : {L"Lumen文字.lnk", L"Lumen表格.lnk", L"Lumen演示.lnk"})
-      DeleteFileW((GetSpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\" + name).c_str());
-  }
-
-  // An OEM file beside the setup program: channel 123, its own start-menu folder, the word
-  // processor started after a silent install.
-  void PlaceOemFile() {
-    testing_support::WriteBytes(dir_ / L"oem.ini",
-                                "[setup]\r\nPipeNumber=123\r\nStartMenuDir=Lumen Office OEM\r\nLaunchLumen=1\r\n"
-                                "LaunchCenter=0\r\nSourceDir=\r\n");
-  }
-
-  int Install(const std::wstring& params) {
-    DeleteFileW(journal_.c_str());
-    const int code = testing_support::Run(exe_, params, 120000);
-    WaitForStandIns();
-    log_ = testing_support::ReadBytes(LogPath());
-    return code;
-  }
-
-  // Programs the install list started without waiting may still be writing their journal line.
-  static void WaitForStandIns() {
-    for (DWORD begin = GetTickCount(); GetTickCount() - begin < 10000; Sleep(50)) {
-      bool running = false;
-      HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-      PROCESSENTRY32W e{};
-      e.dwSize = sizeof(e);
-      for (BOOL more = Process32FirstW(snap, &e); more && !running; more = Process32NextW(snap, &e))
-        for (const wchar_t* name : {L"desktoptip.exe", L"lumen.exe", L"cirrus.exe", L"config.exe", L"lmomisc.exe"})
-          running = running || _wcsicmp(e.szExeFile, name) == 0;
-      CloseHandle(snap);
-      if (!running) return;
-    }
-  }
-
-  bool Logged(const std::string& line) const { return log_.find(line) != std::string::npos; }
-
-  // The starts the stand-ins recorded; the arguments as the programs saw them (the blanks
-  // between program and arguments are not theirs).
-  std::vector<Start> Journal(const std::wstring& installFolder) const {
-    std::vector<Start> starts;
-    {
-      const std::wstring text = testing_support::Widen(testing_support::ReadBytes(journal_));
-      for (size_t at = 0; at < text.size();) {
-        size_t end = text.find(L'\n', at);
-        if (end == std::wstring::npos) end = text.size();
-        const std::wstring line = text.substr(at, end - at);
-        at = end + 1;
-        const size_t tab1 = line.find(L'\t'), tab2 = line.find(L'\t', tab1 + 1);
-        if (tab1 == std::wstring::npos || tab2 == std::wstring::npos) continue;
-        std::wstring program = line.substr(tab1 + 1, tab2 - tab1 - 1);
-        if (_wcsnicmp(program.c_str(), installFolder.c_str(), installFolder.size()) == 0)
-          program = program.substr(installFolder.size());
-        starts.push_back(Start{program, line.substr(tab2 + 1)});
-      }
-    }
-    return starts;
-  }
-
-  TempFolder dir_;
-  std::wstring exe_, journal_;
-  std::string log_;
-};
+namespace {
 
 TEST_F(DemoInstall, SilentInstallIntoTheDefaultFolderRunsTheListForSilentInstalls) {
   ASSERT_EQ(Install(L"-s"), 0) << log_;
@@ -156,6 +46,10 @@ TEST_F(DemoInstall, SilentInstallIntoTheDefaultFolderRunsTheListForSilentInstall
       {L"office6\\lmomisc.exe", L"-createlink desktop 2052"},
       {L"office6\\lumenupdate.exe", L"-createtasks"},
       {L"office6\\zlumenlive.exe", L"/RegServer"},
+      // The report through the suite's library: a user without an identifier yet.
+      {L"office6\\lmo.dll", L"_lmo_SendInfoCellect 5"},
+      {L"office6\\lmo.dll", L"_lmo_SIC 1|R4T2H8|/lumen/client/info|mso_infoc|4|5C3A9E17D2B04F68A1E7C93B0D46F2A8|" +
+                                 std::wstring(kVersion) + L"|0.0|0"},
       {L"office6\\cirrussetup.exe", L"/S /InstallType=setup"},
       {L"utility\\config.exe", L"/SetupConfig=last /WebPage=0"},
       {L"wtoolex\\desktoptip.exe", L"-setup"},  // a plain silent install shows the tip, not the programs
@@ -212,6 +106,9 @@ TEST_F(DemoInstall, OptionsFolderAndOemFileRewriteTheToolsCommandLines) {
       {L"office6\\lmomisc.exe", L"-distsrc 123"},
       {L"office6\\lumenupdate.exe", L"-createtasks"},
       {L"office6\\zlumenlive.exe", L"/RegServer"},
+      {L"office6\\lmo.dll", L"_lmo_SendInfoCellect 5"},
+      {L"office6\\lmo.dll", L"_lmo_SIC 1|R4T2H8|/lumen/client/info|mso_infoc|4|5C3A9E17D2B04F68A1E7C93B0D46F2A8|" +
+                                 std::wstring(kVersion) + L"|0.0|0"},
       {L"office6\\cirrussetup.exe", L"/S /StartMenuDirectory=\"Lumen Office OEM\" /InstallType=setup"},
       {L"utility\\config.exe", L"/SetupConfig=last /WebPage=0"},
       {L"office6\\lumen.exe", L""},  // LaunchLumen 1: the word processor instead of the tip
@@ -274,8 +171,8 @@ TEST_F(DemoInstall, UpdateFindsTheInstallationCarriesItsOemFilesOverAndRecordsTh
   const std::vector<Start> journal = Journal(installed);
   ASSERT_FALSE(journal.empty());
   EXPECT_NE(journal[0].args.find(L" /StartMenuDirectory=\"Lumen Office OEM\""), std::wstring::npos) << journal[0];
-  EXPECT_EQ(Profile(installed + L"utility\\install.ini", L"update", L"lowerversion"), kVersion)
-      << "an update records the version it replaced";
+  EXPECT_EQ(Profile(installed + L"utility\\install.ini", L"update", L"lowerversion"), L"")
+      << "the same version again replaces nothing";
 }
 
 TEST_F(DemoInstall, FailedUpdateRecordsTheState) {

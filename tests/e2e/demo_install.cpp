@@ -1,0 +1,111 @@
+#include "tests/e2e/demo_install.h"
+
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+#include "install/install_config.h"
+#include "sys/file_utils.h"
+#include "sys/process_utils.h"
+#include "sys/registry.h"
+#include "sys/suite_programs.h"
+
+namespace demo_install {
+namespace {
+
+using testing_support::LogPath;
+using ZFunction::GetSpecialFolder;
+
+// Programs the install list started without waiting may still be writing their journal line.
+void WaitForStandIns() {
+  for (DWORD begin = GetTickCount(); GetTickCount() - begin < 10000; Sleep(50)) {
+    bool running = false;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W e{};
+    e.dwSize = sizeof(e);
+    for (BOOL more = Process32FirstW(snap, &e); more && !running; more = Process32NextW(snap, &e))
+      for (const wchar_t* name : {L"desktoptip.exe", L"lumen.exe", L"cirrus.exe", L"config.exe", L"lmomisc.exe",
+                                  L"lumenrcmmndd.exe"})
+        running = running || _wcsicmp(e.szExeFile, name) == 0;
+    CloseHandle(snap);
+    if (!running) return;
+  }
+}
+
+}  // namespace
+
+std::wstring DefaultRoot() { return GetSpecialFolder(CSIDL_LOCAL_APPDATA) + L"\\Tallis\\Lumen Office\\"; }
+std::wstring DemoInstaller() { return testing_support::BinFolder() + L"..\\demodata\\setup-demo.exe"; }
+std::wstring OldDemoInstaller() { return testing_support::BinFolder() + L"..\\demodata-old\\setup-demo.exe"; }
+
+std::wstring Profile(const std::wstring& file, const wchar_t* section, const wchar_t* key) {
+  return install_config::ReadProfileString(file, section, key, L"<missing>", 1024);
+}
+
+std::ostream& operator<<(std::ostream& out, const Start& s) {
+  return out << testing_support::Narrow(s.program) << " [" << testing_support::Narrow(s.args) << "]";
+}
+
+void DemoInstall::SetUp() {
+  exe_ = dir_ / L"setup.exe";
+  UseInstaller(DemoInstaller());
+  journal_ = dir_ / L"journal.txt";
+  SetEnvironmentVariableW(L"LUMEN_DEMO_JOURNAL", journal_.c_str());
+  ForgetInstallations();
+}
+
+void DemoInstall::TearDown() {
+  ForgetInstallations();
+  SetEnvironmentVariableW(L"LUMEN_DEMO_JOURNAL", nullptr);
+}
+
+void DemoInstall::ForgetInstallations() {
+  DeleteFileW(LogPath().c_str());
+  RegDeleteTreeW(HKEY_CURRENT_USER, suite::kUninstallKey);
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, suite::kUninstallKey);
+  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Tallis");
+  RegDeleteTreeW(HKEY_CURRENT_USER, suite::kCirrusUninstallKey);
+  ZFunction::DeleteFolder(DefaultRoot(), false, false);
+  for (int csidl : {CSIDL_PROGRAMS, CSIDL_DESKTOPDIRECTORY})
+    for (const wchar_t* name : {L"\\Lumen Office", L"\\Lumen Office OEM"})
+      ZFunction::DeleteFolder(GetSpecialFolder(csidl) + name, false, false);
+  for (const wchar_t* name : {L"Lumen文字.lnk", L"Lumen表格.lnk", L"Lumen演示.lnk"})
+    DeleteFileW((GetSpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\" + name).c_str());
+}
+
+void DemoInstall::UseInstaller(const std::wstring& installer) {
+  ASSERT_TRUE(CopyFileW(installer.c_str(), exe_.c_str(), FALSE)) << testing_support::Narrow(installer);
+}
+
+void DemoInstall::PlaceOemFile() {
+  testing_support::WriteBytes(dir_ / L"oem.ini",
+                              "[setup]\r\nPipeNumber=123\r\nStartMenuDir=Lumen Office OEM\r\nLaunchLumen=1\r\n"
+                              "LaunchCenter=0\r\nSourceDir=\r\n");
+}
+
+int DemoInstall::Install(const std::wstring& params) {
+  DeleteFileW(journal_.c_str());
+  const int code = testing_support::Run(exe_, params, 120000);
+  WaitForStandIns();
+  log_ = testing_support::ReadBytes(LogPath());
+  return code;
+}
+
+std::vector<Start> DemoInstall::Journal(const std::wstring& installFolder) const {
+  std::vector<Start> starts;
+  const std::wstring text = testing_support::Widen(testing_support::ReadBytes(journal_));
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find(L'\n', at);
+    if (end == std::wstring::npos) end = text.size();
+    const std::wstring line = text.substr(at, end - at);
+    at = end + 1;
+    const size_t tab1 = line.find(L'\t'), tab2 = line.find(L'\t', tab1 + 1);
+    if (tab1 == std::wstring::npos || tab2 == std::wstring::npos) continue;
+    std::wstring program = line.substr(tab1 + 1, tab2 - tab1 - 1);
+    if (_wcsnicmp(program.c_str(), installFolder.c_str(), installFolder.size()) == 0)
+      program = program.substr(installFolder.size());
+    starts.push_back(Start{program, line.substr(tab2 + 1)});
+  }
+  return starts;
+}
+
+}  // namespace demo_install

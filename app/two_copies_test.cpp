@@ -107,6 +107,23 @@ TEST(UserCopyMessages, RequestsAreActedOnAndMalformedOnesIgnored) {
   TermWindowModule();
 }
 
+TEST(UserCopyMessages, FieldRequestSplitsAtItsSeparators) {
+  std::wstring path, params;
+  int wait = -1, show = -1;
+  EXPECT_TRUE(ParseFieldRequest(L"C:\\a b\\x.exe*-*-s -p*-*5000*-*1*-*", &path, &params, &wait, &show));
+  EXPECT_EQ(path, L"C:\\a b\\x.exe");
+  EXPECT_EQ(params, L"-s -p");
+  EXPECT_EQ(wait, 5000);
+  EXPECT_EQ(show, 1);
+  // A field without its closing separator reads as empty, a number as 0.
+  EXPECT_TRUE(ParseFieldRequest(L"x.exe*-**-*12", &path, &params, &wait, &show));
+  EXPECT_EQ(params, L"");
+  EXPECT_EQ(wait, 0);
+  EXPECT_EQ(show, 0);
+  EXPECT_FALSE(ParseFieldRequest(L"x.exe", &path, &params, &wait, &show)) << "no program";
+  EXPECT_FALSE(ParseFieldRequest(L"", &path, &params, &wait, &show));
+}
+
 TEST(UpdateRun, InstallStateAndSingleInstance) {
   WriteInstallState(0);
   EXPECT_EQ(ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUserSettingKey, L"InstallState"), L"0");

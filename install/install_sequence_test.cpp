@@ -1,5 +1,7 @@
 // The install thread on a fresh engine: its progress reports and result for success and for
 // each way it can fail, and the requests it sends to the user-level copy's window.
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,6 +10,7 @@
 #include "app/two_copies.h"
 #include "install/zinstall.h"
 #include "sys/file_utils.h"
+#include "sys/process_utils.h"
 #include "sys/registry.h"
 #include "sys/suite_programs.h"
 #include "tests/support/test_support.h"
@@ -304,6 +307,28 @@ TEST_F(RecommendationTool, OfferNotChosenOrRecommendationsOff) {
   engine_.DeepRecommendChosen.clear();
   ASSERT_TRUE(engine_.RunInstallItems());
   EXPECT_TRUE(Starts().empty()) << "the tool is never started";
+}
+
+TEST(InstallFolders, UpdateFolderOfAnOlderInstallation) {
+  ZInsall engine;
+  engine.SetUserProcessMode(1);  // the old root as handed over
+  engine.SetLocalAppData(L"C:\\users\\u\\AppData\\Local");
+  EXPECT_EQ(engine.DefaultInstallFolder(), L"C:\\users\\u\\AppData\\Local\\Tallis\\Lumen Office\\");
+
+  // A personal edition below the program-files folder moves below local application data.
+  const std::wstring programFiles = ZFunction::GetSpecialFolder(CSIDL_PROGRAM_FILES);
+  engine.SetOldInstallPath(programFiles + L"\\Lumen Office Personal\\9.0.0.1\\");
+  EXPECT_EQ(engine.UpdateInstallFolder(), L"C:\\users\\u\\AppData\\Local\\Lumen Office\\");
+  // Elsewhere only the version folders are dropped.
+  engine.SetOldInstallPath(L"D:\\Suites\\Lumen Office 2009\\9.0.0.1\\8.1.0.2\\");
+  EXPECT_EQ(engine.UpdateInstallFolder(), L"D:\\Suites\\Lumen Office 2009\\");
+
+  // A root whose installation says it is of the new kind is taken as it stands.
+  TempFolder root;
+  CreateDirectoryW((root / L"utility").c_str(), nullptr);
+  WritePrivateProfileStringW(L"installinfo", L"newinstall", L"true", (root / L"utility\\install.ini").c_str());
+  engine.SetOldInstallPath(root.Path());
+  EXPECT_EQ(engine.UpdateInstallFolder(), root.Path());
 }
 
 }  // namespace

@@ -223,8 +223,6 @@ TEST(RunRequests, TooLongForTheRequestIsRefused) {
 class RecommendationTool : public ::testing::Test {
  protected:
   void SetUp() override {
-    journal_ = dir_ / L"journal.txt";
-    SetEnvironmentVariableW(L"LUMEN_DEMO_JOURNAL", journal_.c_str());
     const std::wstring office = folder_ + L"office6\\";
     ZFunction::CreateFolderTree(office);
     for (const wchar_t* tool : {L"lumenrecommended.exe", L"downloadtool.exe"})
@@ -240,28 +238,17 @@ class RecommendationTool : public ::testing::Test {
                             Item(L"office6\\lumenrecommended.exe", L"start", L"install"),
                             Item(L"office6\\lumenrecommended.exe", L"end", L"install")};
   }
-  void TearDown() override { SetEnvironmentVariableW(L"LUMEN_DEMO_JOURNAL", nullptr); }
-
   // Program file name -> arguments, in start order.
   std::vector<std::pair<std::wstring, std::wstring>> Starts() const {
     std::vector<std::pair<std::wstring, std::wstring>> starts;
-    const std::wstring text = testing_support::Widen(testing_support::ReadBytes(journal_));
-    for (size_t at = 0; at < text.size();) {
-      size_t end = text.find(L'\n', at);
-      if (end == std::wstring::npos) end = text.size();
-      const std::wstring line = text.substr(at, end - at);
-      at = end + 1;
-      const size_t tab1 = line.find(L'\t'), tab2 = line.find(L'\t', tab1 + 1);
-      if (tab2 == std::wstring::npos) continue;
-      const std::wstring path = line.substr(tab1 + 1, tab2 - tab1 - 1);
-      starts.emplace_back(path.substr(path.find_last_of(L'\\') + 1), line.substr(tab2 + 1));
-    }
+    for (const auto& entry : journal_.Entries())
+      starts.emplace_back(entry.program.substr(entry.program.find_last_of(L'\\') + 1), entry.args);
     return starts;
   }
 
   TempFolder dir_;
   std::wstring folder_ = dir_.Path() + L"Lumen\\";
-  std::wstring journal_;
+  testing_support::StandInJournal journal_{dir_ / L"journal.txt"};
   ZInsall engine_;
 };
 
@@ -302,7 +289,7 @@ TEST_F(RecommendationTool, OfferNotChosenOrRecommendationsOff) {
   EXPECT_EQ(starts[0].first, L"lumenrcmmndd.exe");
   EXPECT_NE(starts[1].second.find(L";deeprecommendedinstall:=0;"), std::wstring::npos);
 
-  DeleteFileW(journal_.c_str());
+  journal_.Clear();
   engine_.SetRecommendEnabled(0);
   engine_.DeepRecommendChosen.clear();
   ASSERT_TRUE(engine_.RunInstallItems());

@@ -38,25 +38,19 @@ std::vector<std::string> Split(const std::string& text, char separator) {
   return parts;
 }
 
-// Points the stand-ins' journal at a file of the test's own; each line comes back as
+// The stand-ins' journal in a file of the test's own; each line comes back as
 // {module path, text}.
 class Journal {
  public:
-  explicit Journal(const TempFolder& dir) : path_(dir / L"journal.txt") {
-    SetEnvironmentVariableW(L"LUMEN_DEMO_JOURNAL", path_.c_str());
-  }
-  ~Journal() { SetEnvironmentVariableW(L"LUMEN_DEMO_JOURNAL", nullptr); }
+  explicit Journal(const TempFolder& dir) : journal_(dir / L"journal.txt") {}
   std::vector<std::pair<std::wstring, std::string>> Lines() const {
     std::vector<std::pair<std::wstring, std::string>> lines;
-    for (const std::string& line : Split(ReadBytes(path_), '\n')) {
-      const std::vector<std::string> fields = Split(line, '\t');
-      if (fields.size() == 3) lines.emplace_back(Widen(fields[1]), fields[2]);
-    }
+    for (const auto& entry : journal_.Entries()) lines.emplace_back(entry.program, Narrow(entry.args));
     return lines;
   }
 
  private:
-  std::wstring path_;
+  testing_support::StandInJournal journal_;
 };
 
 // Runs the installer's log into a file of the test's own; Texts() stops it and gives the

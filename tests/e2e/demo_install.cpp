@@ -48,15 +48,10 @@ std::ostream& operator<<(std::ostream& out, const Start& s) {
 void DemoInstall::SetUp() {
   exe_ = dir_ / L"setup.exe";
   UseInstaller(DemoInstaller());
-  journal_ = dir_ / L"journal.txt";
-  SetEnvironmentVariableW(L"LUMEN_DEMO_JOURNAL", journal_.c_str());
   ForgetInstallations();
 }
 
-void DemoInstall::TearDown() {
-  ForgetInstallations();
-  SetEnvironmentVariableW(L"LUMEN_DEMO_JOURNAL", nullptr);
-}
+void DemoInstall::TearDown() { ForgetInstallations(); }
 
 void DemoInstall::ForgetInstallations() {
   DeleteFileW(LogPath().c_str());
@@ -83,7 +78,7 @@ void DemoInstall::PlaceOemFile() {
 }
 
 int DemoInstall::Install(const std::wstring& params) {
-  DeleteFileW(journal_.c_str());
+  journal_.Clear();
   const int code = testing_support::Run(exe_, params, 120000);
   WaitForStandIns();
   log_ = testing_support::ReadBytes(LogPath());
@@ -92,18 +87,11 @@ int DemoInstall::Install(const std::wstring& params) {
 
 std::vector<Start> DemoInstall::Journal(const std::wstring& installFolder) const {
   std::vector<Start> starts;
-  const std::wstring text = testing_support::Widen(testing_support::ReadBytes(journal_));
-  for (size_t at = 0; at < text.size();) {
-    size_t end = text.find(L'\n', at);
-    if (end == std::wstring::npos) end = text.size();
-    const std::wstring line = text.substr(at, end - at);
-    at = end + 1;
-    const size_t tab1 = line.find(L'\t'), tab2 = line.find(L'\t', tab1 + 1);
-    if (tab1 == std::wstring::npos || tab2 == std::wstring::npos) continue;
-    std::wstring program = line.substr(tab1 + 1, tab2 - tab1 - 1);
+  for (const auto& entry : journal_.Entries()) {
+    std::wstring program = entry.program;
     if (_wcsnicmp(program.c_str(), installFolder.c_str(), installFolder.size()) == 0)
       program = program.substr(installFolder.size());
-    starts.push_back(Start{program, line.substr(tab2 + 1)});
+    starts.push_back(Start{program, entry.args});
   }
   return starts;
 }

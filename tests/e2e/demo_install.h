@@ -54,7 +54,8 @@ class DemoInstall : public ::testing::Test {
   std::vector<Start> Journal(const std::wstring& installFolder) const;
 
   testing_support::TempFolder dir_;
-  std::wstring exe_, journal_;
+  std::wstring exe_;
+  testing_support::StandInJournal journal_{dir_ / L"journal.txt"};
   std::string log_;
 };
 

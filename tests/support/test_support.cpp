@@ -21,6 +21,30 @@ TempFolder::TempFolder() {
   ZFunction::CreateFolderTree(path_);
 }
 
+StandInJournal::StandInJournal(const std::wstring& path) : path_(path) {
+  SetEnvironmentVariableW(L"LUMEN_DEMO_JOURNAL", path_.c_str());
+}
+
+StandInJournal::~StandInJournal() { SetEnvironmentVariableW(L"LUMEN_DEMO_JOURNAL", nullptr); }
+
+void StandInJournal::Clear() const { DeleteFileW(path_.c_str()); }
+
+std::vector<StandInJournal::Entry> StandInJournal::Entries() const {
+  // One line per start: tick, program, arguments, separated by tabs.
+  std::vector<Entry> entries;
+  const std::wstring text = Widen(ReadBytes(path_));
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find(L'\n', at);
+    if (end == std::wstring::npos) end = text.size();
+    const std::wstring line = text.substr(at, end - at);
+    at = end + 1;
+    const size_t tab1 = line.find(L'\t'), tab2 = line.find(L'\t', tab1 + 1);
+    if (tab1 == std::wstring::npos || tab2 == std::wstring::npos) continue;
+    entries.push_back(Entry{line.substr(tab1 + 1, tab2 - tab1 - 1), line.substr(tab2 + 1)});
+  }
+  return entries;
+}
+
 std::wstring LogPath() {
   return ZFunction::GetSpecialFolder(CSIDL_APPDATA) + L"\\tallis\\office6\\log\\setup\\lumensetup.log";
 }

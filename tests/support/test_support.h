@@ -28,6 +28,25 @@ void WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
 bool Exists(const std::wstring& path);
 
+// The journal of the demo suite's stand-in programs, pointed (LUMEN_DEMO_JOURNAL) at a file of
+// the caller's own while this object lives; programs started meanwhile inherit it.
+class StandInJournal {
+ public:
+  struct Entry {
+    std::wstring program;  // full path of the program or library
+    std::wstring args;     // its arguments, or the library call
+  };
+  explicit StandInJournal(const std::wstring& path);
+  ~StandInJournal();
+  StandInJournal(const StandInJournal&) = delete;
+  StandInJournal& operator=(const StandInJournal&) = delete;
+  std::vector<Entry> Entries() const;
+  void Clear() const;
+
+ private:
+  std::wstring path_;
+};
+
 // The setup program's log file for the current user.
 std::wstring LogPath();
 

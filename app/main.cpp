@@ -1,6 +1,10 @@
 // Process entry of the setup program.
 #include <windows.h>
 
+#include <delayimp.h>
+
+#include <string>
+
 #include "app/setup_app.h"
 
 namespace {
@@ -17,7 +21,24 @@ void RestrictDllSearch() {
   SetDllDirectoryW(L"");  // drops the current directory from the older search order
 }
 
+// GDI+ and the version library are not among the system's known DLLs, so the program loads
+// them on first use (they are delay-imported) and always by their full path in the system
+// folder, also on Windows versions without SetDefaultDllDirectories.
+FARPROC WINAPI LoadDelayedFromSystemFolder(unsigned notify, PDelayLoadInfo info) {
+  if (notify != dliNotePreLoadLibrary || !info || !info->szDll) return nullptr;
+  wchar_t path[MAX_PATH + 1] = {};
+  const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  std::wstring file(path, length);
+  file += L'\\';
+  for (const char* c = info->szDll; *c; ++c) file += static_cast<wchar_t>(static_cast<unsigned char>(*c));
+  return reinterpret_cast<FARPROC>(LoadLibraryW(file.c_str()));
+}
+
 }  // namespace
+
+// Declared with C linkage by delayimp.h; the delay-load helper calls it before each load.
+PfnDliHook __pfnDliNotifyHook2 = LoadDelayedFromSystemFolder;
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   RestrictDllSearch();

@@ -323,6 +323,7 @@ int SetupMain(HINSTANCE instance) {
   }
 
 end:
+  g_Install.RemovePayloadFolder();
   g_Log.Stop();
   if (ExitCode == 0 && !runResult) ExitCode = kExitFailed;
   if (g_App.Update) WriteInstallState(ExitCode);

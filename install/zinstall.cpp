@@ -163,6 +163,15 @@ bool ZInsall::WaitInstall(DWORD milliseconds) {
   return true;
 }
 
+void ZInsall::RemovePayloadFolder() {
+  if (PayloadFolder.empty()) return;
+  ZFunction::DeleteFolder(PayloadFolder, false, false);
+  std::wstring parent = PayloadFolder.substr(0, PayloadFolder.size() - 1);
+  parent.resize(parent.find_last_of(L'\\') + 1);
+  RemoveDirectoryW(parent.c_str());  // only when no other run's folder is in it
+  PayloadFolder.clear();
+}
+
 void ZInsall::SendExitCode(int exitCode) {
   if (!UserWindow) UserWindow = FindWindowW(nullptr, kUserWindowTitle);
   if (!UserWindow) return;

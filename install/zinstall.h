@@ -145,6 +145,10 @@ class ZInsall {
   bool WaitInstall(DWORD milliseconds);
   int GetResult() const { return Result; }
 
+  // Deletes the payload folder (the unpacked configuration and wizard images) at the end of
+  // the run; a "lumen" folder left empty goes too.
+  void RemovePayloadFolder();
+
   // Hands the exit code to the user-level copy's window (code 8), when there is one.
   void SendExitCode(int exitCode);
   HWND GetUserWindow() const { return UserWindow; }

@@ -25,8 +25,23 @@ using ZFunction::GetSpecialFolder;
 
 namespace {
 
+// The payload folders below %TEMP%\lumen.
+size_t PayloadFolders() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH, temp);
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW((ZFunction::WithSlash(temp) + L"lumen\\~*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return 0;
+  size_t count = 0;
+  do ++count; while (FindNextFileW(find, &found));
+  FindClose(find);
+  return count;
+}
+
 TEST_F(DemoInstall, SilentInstallIntoTheDefaultFolderRunsTheListForSilentInstalls) {
+  const size_t payloads = PayloadFolders();
   ASSERT_EQ(Install(L"-s"), 0) << log_;
+  EXPECT_EQ(PayloadFolders(), payloads) << "the run removed its payload folder";
   const std::wstring folder = DefaultRoot() + kVersion + L"\\";
   EXPECT_TRUE(Logged("install end, return:1")) << log_;
   EXPECT_TRUE(Logged("current install type is silent."));

@@ -138,10 +138,15 @@ TEST_P(Upgrade, CoverInstallRemovesTheOlderInstallationFirst) {
   ZFunction::WriteRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"StartMenuDir", L"Lumen Office Old");
   Touch(GetSpecialFolder(CSIDL_PROGRAMS) + L"\\Lumen Office Old\\Lumen文字.lnk");
   OldMachineInstallation old;
+  const std::wstring restartKey = L"Software\\tallis\\Office\\6.0\\grid\\Application Settings";
+  ZFunction::WriteRegString(HKEY_CURRENT_USER, restartKey.c_str(), L"RestartAppInfo", L"reopen book1.et");
+  ZFunction::WriteRegString(HKEY_CURRENT_USER, restartKey.c_str(), L"Recent", L"book1.et");
 
   UseInstaller(DemoInstaller());
   ASSERT_EQ(InstallAs(L"-s"), 0) << log_;
   EXPECT_TRUE(Logged("Uninstall old product")) << log_;
+  EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, restartKey.c_str(), L"RestartAppInfo"));
+  EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, restartKey.c_str(), L"Recent"));
 
   // The old release's tools unregistered it, in order, before the new list ran.
   const std::vector<Start> journal = Journal(old.root);

@@ -191,7 +191,8 @@ bool ZInsall::RunInstallItems() {
     auto runAs = [&](const std::wstring& param) {
       if (!RunItem(item, param)) ++failures;
     };
-    switch (RecogniseItem(item, options)) {
+    const ItemKind kind = RecogniseItem(item, options);
+    switch (kind) {
       case ItemKind::ConfigSetup: {
         g_Log.Log("Set AssoToMso, SaveToMso, DesktopShortcut, BuildVersion, InstallPath Begin.");
         const std::wstring param = RewriteConfigSetup(item.param, options, run.Oem.startMenuDir, InstallFolder);
@@ -292,7 +293,7 @@ bool ZInsall::RunInstallItems() {
         break;
       case ItemKind::StartLumen:
       case ItemKind::StartCirrus: {
-        const bool lumen = RecogniseItem(item, options) == ItemKind::StartLumen;
+        const bool lumen = kind == ItemKind::StartLumen;
         g_Log.Log(lumen ? "Start Lumen Begin." : "Start cirrus Begin.");
         bool& flag = lumen ? run.StartLumen : run.StartCirrus;
         if (LaunchRefused(lumen ? run.Oem.launchLumen : run.Oem.launchCenter, Silent != 0, Update != 0)) {

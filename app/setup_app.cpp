@@ -11,6 +11,7 @@
 
 #include "app/setup_log.h"
 #include "app/two_copies.h"
+#include "install/install_config.h"
 #include "install/zinstall.h"
 #include "sys/file_utils.h"
 #include "sys/process_utils.h"
@@ -80,12 +81,6 @@ HWND WaitForNewUserWindow(const std::set<HWND>& before) {
     if (GetTickCount() - start > 5000) return nullptr;
     Sleep(10);
   }
-}
-
-std::wstring ReadInstallIniOption(const std::wstring& file, const wchar_t* key) {
-  wchar_t value[4] = {};
-  GetPrivateProfileStringW(L"installinfo", key, L"1", value, 4, file.c_str());
-  return value;
 }
 
 }  // namespace
@@ -205,7 +200,9 @@ bool ZSetupApp::InstallWithoutWizard(bool update) {
       {L"desktopshortcuts", &ZInsall::GetDesktopShortcut, &ZInsall::SetDesktopShortcut},
   };
   for (const auto& o : options) {
-    const int fromFile = ReadInstallIniOption(ini, o.key) == L"1" ? 1 : 0;
+    const std::wstring text =
+        install_config::ReadProfileString(ini, L"installinfo", o.key, L"1", install_config::kFlagChars);
+    const int fromFile = text == L"1" ? 1 : 0;
     const int given = (g_Install.*o.get)();
     (g_Install.*o.set)(given != kOptionUnset ? given : fromFile);
   }

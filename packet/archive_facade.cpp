@@ -8,6 +8,8 @@
 
 #include <new>
 
+#include "packet/packet_in_stream.h"
+
 #include "CPP/Common/MyCom.h"
 #include "CPP/Windows/PropVariant.h"
 #include "CPP/7zip/Archive/IArchive.h"
@@ -25,7 +27,8 @@ const GUID kClsid7z = {0x23170F69, 0x40C1, 0x278A, {0x10, 0x00, 0x00, 0x01, 0x10
 // How far into the data the archive signature is looked for.
 const UInt64 kMaxSignatureSearch = 4194304;
 
-// Reads the entry's bytes straight from the mapped file, never copying them.
+// Reads the entry's bytes straight from the mapped file, never copying them. The library asks
+// for the size in its end-of-archive checks; a read at the end answers E_FAIL, not zero bytes.
 Z7_CLASS_IMP_COM_2(CPkInStream, IInStream, IStreamGetSize)
   Z7_IFACE_COM7_IMP(ISequentialInStream)
 
@@ -34,14 +37,15 @@ Z7_CLASS_IMP_COM_2(CPkInStream, IInStream, IStreamGetSize)
 
  private:
   const BYTE* Data;
-  UInt32 Position = 0;
+  UInt64 Position = 0;  // may lie past the end after a seek, as with a file
   UInt32 Size;
 };
 
 Z7_COM7F_IMF(CPkInStream::Read(void* data, UInt32 size, UInt32* processed)) {
   if (processed) *processed = 0;
   if (Position >= Size) return E_FAIL;
-  const UInt32 n = size < Size - Position ? size : Size - Position;
+  const UInt64 left = Size - Position;
+  const UInt32 n = size < left ? size : static_cast<UInt32>(left);
   memcpy(data, Data + Position, n);
   Position += n;
   if (processed) *processed = n;
@@ -52,16 +56,23 @@ Z7_COM7F_IMF(CPkInStream::Seek(Int64 offset, UInt32 origin, UInt64* newPosition)
   Int64 base;
   switch (origin) {
     case STREAM_SEEK_SET: base = 0; break;
-    case STREAM_SEEK_CUR: base = Position; break;
+    case STREAM_SEEK_CUR: base = static_cast<Int64>(Position); break;
     case STREAM_SEEK_END: base = Size; break;
     default: return STG_E_INVALIDFUNCTION;
   }
-  Position = static_cast<UInt32>(base + offset);
+  // Positions stay within [0, 2^62]: no wrap-around whatever offset a damaged header names.
+  const Int64 limit = Int64(1) << 62;
+  if (offset < -base || offset > limit - base) return HRESULT_FROM_WIN32(ERROR_NEGATIVE_SEEK);
+  Position = static_cast<UInt64>(base + offset);
   if (newPosition) *newPosition = Position;
   return S_OK;
 }
 
-Z7_COM7F_IMF(CPkInStream::GetSize(UInt64*)) { return S_OK; }
+Z7_COM7F_IMF(CPkInStream::GetSize(UInt64* size)) {
+  if (!size) return E_POINTER;
+  *size = Size;
+  return S_OK;
+}
 
 // Hands decoded bytes to the facade.
 Z7_CLASS_IMP_COM_1(CPkOutStream, ISequentialOutStream)
@@ -121,6 +132,11 @@ void C7zExtractImpl::NotifyWizard(UINT message, void* value) {
 
 I7zExtract* Create7zExtract() { return new (std::nothrow) C7zExtractImpl(); }
 
+IInStream* NewPacketInStream(const BYTE* data, UInt32 size) {
+  CMyComPtr<IInStream> stream = new CPkInStream(data, size);
+  return stream.Detach();
+}
+
 C7zExtractImpl::~C7zExtractImpl() { CloseTargetFile(); }
 
 void C7zExtractImpl::Release() { delete this; }
@@ -128,7 +144,8 @@ void C7zExtractImpl::Release() { delete this; }
 HRESULT C7zExtractImpl::DecodingRun(const void* data, UINT32 size) {
   CMyComPtr<IInArchive> handler;
   if (CreateObject(&kClsid7z, &IID_IInArchive, reinterpret_cast<void**>(&handler)) != S_OK || !handler) return E_FAIL;
-  CMyComPtr<IInStream> stream = new CPkInStream(static_cast<const BYTE*>(data), size);
+  CMyComPtr<IInStream> stream;
+  stream.Attach(NewPacketInStream(static_cast<const BYTE*>(data), size));
   HRESULT result = handler->Open(stream, &kMaxSignatureSearch, nullptr);
   if (result != S_OK) return result;
   UInt32 count = 0;

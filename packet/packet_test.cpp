@@ -8,6 +8,8 @@
 
 #include "packet/archive_facade.h"
 #include "packet/packet_format.h"
+#include "packet/packet_in_stream.h"  // before the library's own headers: it brings the COM types
+#include "CPP/Common/MyCom.h"
 #include "sys/file_utils.h"
 #include "tests/support/test_support.h"
 
@@ -28,6 +30,35 @@ void WriteU32At(std::string& bytes, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(v >> (8 * i));
 }
 size_t StampOffset(const std::string& bytes) { return ReadU32At(bytes, 0x3C) + 8; }
+
+// The archive library seeks and asks for the size in its end-of-archive checks.
+TEST(PacketInStream, SizeSeeksAndReadsAtTheEnd) {
+  const BYTE data[10] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+  CMyComPtr<IInStream> stream;
+  stream.Attach(NewPacketInStream(data, sizeof(data)));
+  CMyComPtr<IStreamGetSize> sizer;
+  ASSERT_EQ(stream.QueryInterface(IID_IStreamGetSize, &sizer), S_OK);
+  UInt64 size = 0xDEADBEEF;
+  ASSERT_EQ(sizer->GetSize(&size), S_OK);
+  EXPECT_EQ(size, 10u);
+
+  UInt64 at = 0;
+  BYTE buffer[16] = {};
+  UInt32 got = 99;
+  ASSERT_EQ(stream->Seek(-3, STREAM_SEEK_END, &at), S_OK);
+  EXPECT_EQ(at, 7u);
+  ASSERT_EQ(stream->Read(buffer, sizeof(buffer), &got), S_OK);
+  EXPECT_EQ(got, 3u);
+  EXPECT_EQ(buffer[0], 7);
+  EXPECT_EQ(stream->Read(buffer, 1, &got), E_FAIL) << "a read at the end is a failure";
+  EXPECT_EQ(got, 0u);
+  // A seek before the start fails and leaves the position; one far past the end does not wrap.
+  EXPECT_NE(stream->Seek(-11, STREAM_SEEK_END, &at), S_OK);
+  ASSERT_EQ(stream->Seek(0, STREAM_SEEK_CUR, &at), S_OK);
+  EXPECT_EQ(at, 10u);
+  ASSERT_EQ(stream->Seek(Int64(1) << 32, STREAM_SEEK_SET, &at), S_OK);
+  EXPECT_EQ(stream->Read(buffer, 1, &got), E_FAIL);
+}
 
 TEST(PacketLoader, FindsAndChecksEntries) {
   PacketLoader loader;

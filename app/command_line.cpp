@@ -82,6 +82,23 @@ std::wstring InstallFolderFromD(const std::wstring& value) {
   return folder;
 }
 
+std::wstring QuotedArgument(const std::wstring& value) {
+  std::wstring quoted = L"\"";
+  size_t backslashes = 0;
+  for (wchar_t c : value) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    // Backslashes count as escapes only before a quote: there they are doubled.
+    quoted.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(2 * backslashes, L'\\');  // before the closing quote
+  return quoted + L'"';
+}
+
 std::vector<std::wstring> SplitCommandLine(const std::wstring& commandLine) {
   std::vector<std::wstring> args;
   int count = 0;

@@ -41,5 +41,9 @@ std::wstring InstallFolderFromP(const std::wstring& value);
 // text already names it (case-sensitive).
 std::wstring InstallFolderFromD(const std::wstring& value);
 
+// A value in double quotes such that the platform's splitting gives back exactly `value`:
+// backslashes before a quote (the closing one too) are doubled, inner quotes escaped.
+std::wstring QuotedArgument(const std::wstring& value);
+
 // Splits a whole command-line string the way the platform does (for tests and relaunches).
 std::vector<std::wstring> SplitCommandLine(const std::wstring& commandLine);

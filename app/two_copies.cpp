@@ -102,17 +102,22 @@ std::wstring BuildElevatedParameters(const std::wstring& localAppData, const std
                                      const std::wstring& curInstallPath, const std::wstring& curStartMenu,
                                      const std::wstring& waitClearList, const std::wstring& oldInstallPath,
                                      const std::vector<std::wstring>& ownArgs) {
-  auto quoted = [](const wchar_t* sw, const std::wstring& v) { return std::wstring(sw) + L"\"" + v + L"\""; };
+  // The handed-over values are quoted so that the elevated copy splits out exactly these
+  // values, whatever they hold (an old root ends in a backslash).
+  auto value = [](const wchar_t* sw, const std::wstring& v) { return std::wstring(sw) + QuotedArgument(v); };
   std::wstring params = L" -needcommunicate";
-  params += quoted(L" -localapp=", localAppData);
-  params += quoted(L" -appdata=", appData);
-  if (!curInstallPath.empty()) params += quoted(L" -curinstallpath=", curInstallPath);
-  if (!curStartMenu.empty()) params += quoted(L" -curstartmenu=", curStartMenu);
-  if (!waitClearList.empty()) params += quoted(L" -waitclearlist=", waitClearList);
-  if (!oldInstallPath.empty()) params += quoted(L" -oldinstallpath=", oldInstallPath);
+  params += value(L" -localapp=", localAppData);
+  params += value(L" -appdata=", appData);
+  if (!curInstallPath.empty()) params += value(L" -curinstallpath=", curInstallPath);
+  if (!curStartMenu.empty()) params += value(L" -curstartmenu=", curStartMenu);
+  if (!waitClearList.empty()) params += value(L" -waitclearlist=", waitClearList);
+  if (!oldInstallPath.empty()) params += value(L" -oldinstallpath=", oldInstallPath);
   params += L" -upgradepower";
-  AppendArguments(params, ownArgs);
-  if (params.size() > kMaxCommandLine) params.resize(kMaxCommandLine);
+  // The user's own arguments follow as given, as many whole ones as the command line holds.
+  for (const std::wstring& arg : ownArgs) {
+    if (params.size() + 1 + arg.size() > kMaxCommandLine) break;
+    params += L" " + arg;
+  }
   return params;
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/command_line.h"
+#include "app/setup_app.h"
 #include "install/zinstall.h"
 #include "tests/support/test_support.h"
 #include "sys/registry.h"
@@ -11,26 +12,38 @@
 
 namespace {
 
-TEST(Relaunch, ElevatedCopyCommandLine) {
-  EXPECT_EQ(BuildElevatedParameters(L"C:\\Users\\u\\AppData\\Local", L"C:\\Users\\u\\AppData\\Roaming", L"", L"", L"",
-                                    L"D:\\Old\\", {L"-s", L"-p", L"E:\\x"}),
-            L" -needcommunicate -localapp=\"C:\\Users\\u\\AppData\\Local\" -appdata=\"C:\\Users\\u\\AppData\\Roaming\""
-            L" -oldinstallpath=\"D:\\Old\\\" -upgradepower -s -p E:\\x");
-  EXPECT_EQ(BuildElevatedParameters(L"L", L"R", L"C:\\Cur", L"Lumen", L"1.0.0.1;1.0.0.2", L"C:\\Cur", {}),
-            L" -needcommunicate -localapp=\"L\" -appdata=\"R\" -curinstallpath=\"C:\\Cur\" -curstartmenu=\"Lumen\""
-            L" -waitclearlist=\"1.0.0.1;1.0.0.2\" -oldinstallpath=\"C:\\Cur\" -upgradepower");
-
-  // An argument with a blank, given in quotes, is passed on unquoted: the elevated copy sees
-  // two arguments.
+// The elevated copy splits its command line the way Windows does and must read back exactly
+// the values and switches that were sent.
+TEST(Relaunch, ElevatedCopyReadsBackWhatWasSent) {
+  const std::wstring local = L"C:\\Users\\A B\\AppData\\Local", roaming = L"C:\\Users\\张三\\Roaming\\";
+  const std::wstring cur = L"D:\\Old\\", menu = L"Lumen \"Office\" 个人版", waitList = L"9.0.0.1;;9.0.0.2\\";
+  const std::wstring old = L"\\\\server\\share\\Lumen Office\\\\";
   const std::wstring params =
-      BuildElevatedParameters(L"C:\\Users\\A B\\Local", L"R", L"", L"", L"", L"", {L"-p", L"C:\\My Docs"});
-  const std::vector<std::wstring> args = SplitCommandLine(params);
-  ASSERT_EQ(args.size(), 7u);
-  EXPECT_EQ(args[1], L"-localapp=C:\\Users\\A B\\Local");  // quoted values keep their blanks
-  EXPECT_EQ(args[5], L"C:\\My");
-  EXPECT_EQ(args[6], L"Docs");
+      BuildElevatedParameters(local, roaming, cur, menu, waitList, old, {L"-s", L"-p", L"E:\\x\\", L"-iid=7"});
+  std::vector<std::wstring> args = SplitCommandLine(params);
+  args.insert(args.begin(), L"C:\\dl\\setup.exe");
+  ZSetupApp app;
+  ZInsall engine;
+  ASSERT_TRUE(app.ParseArguments(args, engine));
+  EXPECT_EQ(engine.LocalAppData, local);
+  EXPECT_EQ(engine.AppDataPath, roaming);
+  EXPECT_EQ(engine.NewCurInstallPath, cur);
+  EXPECT_EQ(engine.StartMenuDir, menu);
+  EXPECT_EQ(engine.WaitClearList, waitList);
+  EXPECT_EQ(engine.OldInstallPath, old);
+  EXPECT_EQ(engine.UserProcessMode, 1);
+  EXPECT_EQ(app.UpgradePower, 1) << "the switches after the values are not swallowed";
+  EXPECT_EQ(app.Silent, 1);
+  EXPECT_EQ(app.InstallPath, L"E:\\x\\");
+  EXPECT_EQ(engine.Iid, L"7");
 
-  EXPECT_LE(BuildElevatedParameters(L"L", L"R", L"", L"", L"", L"", {std::wstring(20000, L'x')}).size(), 10240u);
+  // The user's own arguments pass unquoted (a quoted blank splits in two), and only whole ones
+  // fit the 10240 characters.
+  args = SplitCommandLine(BuildElevatedParameters(L"L", L"R", L"", L"", L"", L"", {L"-p", L"C:\\My Docs"}));
+  EXPECT_EQ(args, (std::vector<std::wstring>{L"-needcommunicate", L"-localapp=L", L"-appdata=R", L"-upgradepower",
+                                             L"-p", L"C:\\My", L"Docs"}));
+  args = SplitCommandLine(BuildElevatedParameters(L"L", L"R", L"", L"", L"", L"", {L"-s", std::wstring(20000, L'x'), L"-e"}));
+  EXPECT_EQ(args.back(), L"-s");
 }
 
 TEST(Relaunch, UserCopyCommandLine) {

@@ -33,7 +33,7 @@ bool ZInsall::StartInstall(int forceFlag, int silent, int update) {
   Silent = silent;
   Update = update;
   if (InstallFolder.empty()) return false;
-  InstallFolder = ZFunction::WithSlash(InstallFolder + ProductVersion);
+  InstallFolder = ZFunction::WithSlash(ZFunction::WithSlash(InstallFolder) + ProductVersion);
   Result = 0;
   if (!forceFlag && !silent && !update) WaitEvent = CreateEventW(nullptr, TRUE, FALSE, kInstallWaitEvent);
   Thread = CreateThread(nullptr, 0, &ZInsall::ThreadEntry, this, 0, nullptr);

@@ -316,6 +316,18 @@ TEST(InstallFolders, UpdateFolderOfAnOlderInstallation) {
   WritePrivateProfileStringW(L"installinfo", L"newinstall", L"true", (root / L"utility\\install.ini").c_str());
   engine.SetOldInstallPath(root.Path());
   EXPECT_EQ(engine.UpdateInstallFolder(), root.Path());
+  // Registered without its trailing backslash, the version folder still goes below it.
+  const std::wstring bare = root.Path().substr(0, root.Path().size() - 1);
+  engine.SetOldInstallPath(bare);
+  EXPECT_EQ(engine.UpdateInstallFolder(), root.Path());
+  ZInsall fresh;
+  fresh.ProductVersion = L"1.2.3.4";
+  fresh.SetInstallFolderIfEmpty(bare);
+  EXPECT_EQ(fresh.GetInstallFolder(), root.Path());
+  fresh.InstallFolder = bare;  // set directly, as a caller could
+  ASSERT_TRUE(fresh.StartInstall(0, 0, 1));  // an interactive update touches no old product
+  ASSERT_TRUE(fresh.WaitInstall(60000));
+  EXPECT_EQ(fresh.GetInstallFolder(), root.Path() + L"1.2.3.4\\");
 }
 
 }  // namespace

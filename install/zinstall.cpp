@@ -79,7 +79,7 @@ void ZInsall::SetReportInfo(const std::wstring& iid, const std::wstring& tod1, c
 }
 
 void ZInsall::SetInstallFolderIfEmpty(const std::wstring& folder) {
-  if (InstallFolder.empty()) InstallFolder = folder;
+  if (InstallFolder.empty() && !folder.empty()) InstallFolder = ZFunction::WithSlash(folder);
 }
 
 std::wstring ZInsall::DefaultInstallFolder() const {
@@ -96,7 +96,8 @@ std::wstring ZInsall::GetOldInstallRoot() const {
 
 std::wstring ZInsall::UpdateInstallFolder() const {
   std::wstring root = GetOldInstallRoot();
-  if (root.empty() || IsNewInstall()) return root;
+  if (root.empty()) return root;
+  if (IsNewInstall()) return ZFunction::WithSlash(root);
   ZFunction::TrimVersionFolders(root);
   const std::wstring programFiles = ZFunction::GetSpecialFolder(CSIDL_PROGRAM_FILES);
   const int at = programFiles.empty() ? -1 : ZFunction::ContainsNoCase(root, programFiles);

@@ -15,6 +15,7 @@
 #include "sys/file_utils.h"
 #include "sys/handles.h"
 #include "sys/process_utils.h"
+#include "sys/profile.h"
 #include "sys/registry.h"
 #include "sys/suite_programs.h"
 
@@ -176,7 +177,7 @@ void WriteHandOverFile() {
       {L"localappdata", local},          {L"appdatapath", roaming},          {L"newcurinstallpath", UserLocationRoot()},
       {L"oldinstallpath", AnyLocationRoot()}, {L"startmenudir", UserStartMenuDir()}, {L"waitclearlist", UserWaitClearList()},
   };
-  for (const auto& v : values) WritePrivateProfileStringW(L"install", v.key, v.value.c_str(), file.c_str());
+  for (const auto& v : values) ZFunction::WriteProfileString(file, L"install", v.key, v.value);
 }
 
 void ZSetupApp::ReadHandOverFile() {
@@ -188,11 +189,7 @@ void ZSetupApp::ReadHandOverFile() {
     g_Install.SetUserProcessMode(0);
     return;
   }
-  auto read = [&file](const wchar_t* key) {
-    wchar_t value[kHandOverChars] = {};
-    GetPrivateProfileStringW(L"install", key, L"", value, kHandOverChars, file.c_str());
-    return std::wstring(value);
-  };
+  auto read = [&file](const wchar_t* key) { return ZFunction::ReadProfileString(file, L"install", key, L"", kHandOverChars); };
   const struct {
     const wchar_t* key;
     void (ZInsall::*set)(const std::wstring&);
@@ -330,7 +327,7 @@ std::wstring UserReportIdDigits() {
 void WriteHandOverAnswer(const wchar_t* key, const std::wstring& value) {
   const std::wstring file = HandOverFilePath();
   DeleteFileW(file.c_str());
-  WritePrivateProfileStringW(L"installinfo", key, value.c_str(), file.c_str());
+  ZFunction::WriteProfileString(file, L"installinfo", key, value);
 }
 
 std::wstring CirrusPathOfUser() {

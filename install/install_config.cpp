@@ -66,28 +66,6 @@ void WriteVersionSections(const std::wstring& file, const std::wstring& version)
 
 }  // namespace
 
-std::wstring ReadProfileString(const std::wstring& file, const wchar_t* section, const wchar_t* key,
-                               const wchar_t* fallback, DWORD chars) {
-  std::wstring value(chars, L'\0');
-  const DWORD n = GetPrivateProfileStringW(section, key, fallback, &value[0], chars, file.c_str());
-  value.resize(n);
-  return value;
-}
-
-void WriteProfileString(const std::wstring& file, const wchar_t* section, const wchar_t* key,
-                        const std::wstring& value) {
-  if (!ZFunction::PathExists(file)) {
-    HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
-      const BYTE bom[] = {0xFF, 0xFE};
-      DWORD written = 0;
-      WriteFile(h, bom, sizeof(bom), &written, nullptr);
-      CloseHandle(h);
-    }
-  }
-  WritePrivateProfileStringW(section, key, value.c_str(), file.c_str());
-}
-
 bool ParseSetupXml(const std::wstring& file, SetupConfig& config) {
   tinyxml2::XMLDocument doc;
   if (!LoadXml(file, doc)) {

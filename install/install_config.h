@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "sys/profile.h"
+
 struct InstallItem {
   std::wstring path;
   std::wstring param;
@@ -53,14 +55,9 @@ namespace install_config {
 constexpr DWORD kFlagChars = 4;
 constexpr DWORD kTextChars = 520;
 
-// The value of `key`, or `fallback` when the file, section or key is missing; cut to
-// chars - 1 characters as a buffer of `chars` would cut it.
-std::wstring ReadProfileString(const std::wstring& file, const wchar_t* section, const wchar_t* key,
-                               const wchar_t* fallback, DWORD chars);
-// Writes one value. A file that does not exist yet is started as UTF-16 text, so names in any
-// language survive whatever the system's code page is. Failures are ignored.
-void WriteProfileString(const std::wstring& file, const wchar_t* section, const wchar_t* key,
-                        const std::wstring& value);
+// Profile values: read into fixed buffers; written so that every character survives.
+using ZFunction::ReadProfileString;
+using ZFunction::WriteProfileString;
 
 // Parses setup.xml. False (with the reason logged) when the file cannot be read or parsed, the
 // install list is empty or the info element is missing.

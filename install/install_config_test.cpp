@@ -199,3 +199,23 @@ TEST(HandOver, ValueReadOnceAndTheFileDeleted) {
 }
 
 }  // namespace
+
+// A value the system code page lacks survives in a new file and in an existing 8-bit one,
+// whose other values stay as they were.
+TEST(ProfileFiles, EveryCharacterOfAValueSurvives) {
+  TempFolder dir;
+  const std::wstring value = L"C:\\Users\\한글 ภาษา\\";
+  const std::wstring fresh = dir / L"fresh.ini";
+  install_config::WriteProfileString(fresh, L"install", L"localappdata", value);
+  EXPECT_EQ(install_config::ReadProfileString(fresh, L"install", L"localappdata", L"", 520), value);
+
+  const std::wstring old = WriteText(dir, L"old.ini", "[installinfo]\r\nstartmenudir=Lumen \xCE\xC4\xD7\xD6\r\n");
+  const std::wstring menu = install_config::ReadProfileString(old, L"installinfo", L"startmenudir", L"", 520);
+  install_config::WriteProfileString(old, L"update", L"needAdmin", L"false");
+  EXPECT_FALSE(ZFunction::IsUnicodeProfile(old)) << "a value the code page holds leaves the file as it is";
+  install_config::WriteProfileString(old, L"update", L"pathname", value);
+  EXPECT_TRUE(ZFunction::IsUnicodeProfile(old));
+  EXPECT_EQ(install_config::ReadProfileString(old, L"update", L"pathname", L"", 520), value);
+  EXPECT_EQ(install_config::ReadProfileString(old, L"installinfo", L"startmenudir", L"", 520), menu);
+  EXPECT_EQ(install_config::ReadProfileString(old, L"update", L"needAdmin", L"", 520), L"false");
+}

@@ -103,6 +103,56 @@ TEST_F(DemoInstall, SilentInstallIntoTheDefaultFolderRunsTheListForSilentInstall
   EXPECT_TRUE(ZFunction::PathExists(GetSpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Lumen文字.lnk"));
 }
 
+// Points the current user's local and roaming application-data folders somewhere else while it
+// lives; the folders and their contents go when it ends.
+class UserFoldersMoved {
+ public:
+  explicit UserFoldersMoved(const std::wstring& base) : base_(base) {
+    for (const auto& [name, sub] : kFolders) {
+      saved_.push_back(ZFunction::ReadRegString(HKEY_CURRENT_USER, kKey, name));
+      ZFunction::CreateFolderTree(base_ + sub);
+      Set(name, base_ + sub);
+    }
+  }
+  ~UserFoldersMoved() {
+    for (size_t i = 0; i < 2; ++i) Set(kFolders[i].first, saved_[i]);
+    ZFunction::DeleteFolder(base_, false, false);
+  }
+
+ private:
+  static constexpr wchar_t kKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+  static constexpr std::pair<const wchar_t*, const wchar_t*> kFolders[2] = {{L"Local AppData", L"\\Local"},
+                                                                           {L"AppData", L"\\Roaming"}};
+  static void Set(const wchar_t* name, const std::wstring& path) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr)) return;
+    RegSetValueExW(key, name, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                   static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+  }
+  std::wstring base_;
+  std::vector<std::wstring> saved_;
+};
+
+// A user whose folders hold characters the system code page lacks: every value handed from the
+// user-level copy to the installing copy arrives whole.
+TEST_F(DemoInstall, UserFoldersOutsideTheSystemCodePage) {
+  const std::wstring name = L"한글 ภาษา";
+  BOOL lossy = FALSE;
+  WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, nullptr, 0, nullptr, &lossy);
+  ASSERT_TRUE(lossy) << "the name must lie outside the code page for this test to mean anything";
+  const std::wstring base = GetSpecialFolder(CSIDL_PROFILE) + L"\\" + name;
+  UserFoldersMoved moved(base);
+  ASSERT_EQ(GetSpecialFolder(CSIDL_LOCAL_APPDATA), base + L"\\Local");
+
+  EXPECT_EQ(Install(L"-s"), 0);
+  const std::string log = testing_support::ReadBytes(base + L"\\Roaming\\tallis\\office6\\log\\setup\\lumensetup.log");
+  EXPECT_NE(log.find("user process mode:1"), std::string::npos) << "the log is in the user's roaming folder";
+  const std::wstring folder = base + L"\\Local\\Tallis\\Lumen Office\\" + kVersion + L"\\";
+  EXPECT_TRUE(ZFunction::PathExists(folder + L"office6\\lumen.exe")) << "installed into the default folder";
+  EXPECT_EQ(Profile(folder + L"utility\\install.ini", L"update", L"needAdmin"), L"false");
+}
+
 TEST_F(DemoInstall, OptionsFolderAndOemFileRewriteTheToolsCommandLines) {
   PlaceOemFile();  // channel 123, start-menu folder "Lumen Office OEM", LaunchLumen 1
   TempFolder target;

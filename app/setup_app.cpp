@@ -57,28 +57,28 @@ std::vector<std::wstring> ProcessArguments() {
   return args;
 }
 
-BOOL CALLBACK CollectUserWindow(HWND hwnd, LPARAM param) {
-  wchar_t title[64] = {};
-  if (GetWindowTextW(hwnd, title, 64) > 0 && wcscmp(title, kUserWindowTitle) == 0)
-    reinterpret_cast<std::set<HWND>*>(param)->insert(hwnd);
-  return TRUE;
-}
-
-// The top-level windows titled "lumensetup_message" that exist now.
 std::set<HWND> UserWindows() {
   std::set<HWND> found;
-  EnumWindows(CollectUserWindow, reinterpret_cast<LPARAM>(&found));
+  for (const auto& window : ZFunction::FindWindowsByTitle(kUserWindowTitle)) found.insert(window.first);
   return found;
 }
 
-// Waits up to 5000 ms for the window of the user-level copy this process just started. A
-// window that existed before the start belongs to another setup and is not ours to talk to.
-HWND WaitForNewUserWindow(const std::set<HWND>& before) {
+// Waits up to 5000 ms for the window of the user-level copy this process just started: a new
+// window of a process that runs this program's own file. A window that existed before the
+// start belongs to another setup and is not ours to talk to.
+void WaitForNewUserWindow(const std::set<HWND>& before) {
+  const std::wstring self = ZFunction::GetModulePath();
   const DWORD start = GetTickCount();
   for (;;) {
-    for (HWND hwnd : UserWindows())
-      if (!before.count(hwnd)) return hwnd;
-    if (GetTickCount() - start > 5000) return nullptr;
+    for (const auto& [hwnd, owner] : ZFunction::FindWindowsByTitle(kUserWindowTitle)) {
+      std::wstring path;
+      if (before.count(hwnd) || !ZFunction::GetModuleFileOfProcess(owner, path) ||
+          _wcsicmp(path.c_str(), self.c_str()) != 0)
+        continue;
+      g_Install.SetUserWindow(hwnd, owner);
+      return;
+    }
+    if (GetTickCount() - start > 5000) return;
     Sleep(10);
   }
 }
@@ -251,6 +251,9 @@ int SetupMain(HINSTANCE instance) {
   if (g_App.DownPower) return RunUserCopy();
 
   if (g_App.UpgradePower) {
+    // Started through the elevation prompt by the user-level copy: that copy is the process
+    // that asked for the start.
+    g_Install.SetUserWindow(nullptr, ZFunction::GetParentProcessId());
     if (!IsUserAnAdmin()) {
       ShowMessage(kMsgNotAdmin);
       ExitCode = kExitNoAdmin;
@@ -259,7 +262,7 @@ int SetupMain(HINSTANCE instance) {
   } else if (IsUserAnAdmin()) {
     const std::set<HWND> before = UserWindows();
     if (!RelaunchAsUser()) goto end;
-    g_Install.UserWindow = WaitForNewUserWindow(before);
+    WaitForNewUserWindow(before);
     g_App.ReadHandOverFile();
   } else if (!g_App.Update || g_Install.NeedAdmin() != 0) {
     return RelaunchElevated();

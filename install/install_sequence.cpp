@@ -62,7 +62,7 @@ ItemOptions ZInsall::Options() const {
 void ZInsall::InstallThread() {
   Report(kStepPrepare, 0, L"正在准备安装");
   ZFunction::EnableDebugPrivilege();
-  if (!UserWindow) UserWindow = FindWindowW(nullptr, kUserWindowTitle);
+  FindUserWindow();
   const bool interactiveUpdate = Update && !Silent;
 
   // A per-user installation never needs elevation for its updates. Without a handed-over

@@ -25,7 +25,7 @@ bool ZInsall::Init() {
                  ZFunction::ReadRegString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"UninstallString").empty();
   ProductVersion = ZFunction::GetSelfProductVersion();
   OldVersion = install_config::ReadOldVersion(GetOldInstallRoot());
-  if (!UserWindow) UserWindow = FindWindowW(nullptr, kUserWindowTitle);
+  FindUserWindow();
 
   const std::wstring folder = install_config::NewTempFolder();
   if (folder.empty() || !ZFunction::CreateFolderTree(folder)) {
@@ -173,8 +173,12 @@ void ZInsall::RemovePayloadFolder() {
   PayloadFolder.clear();
 }
 
+void ZInsall::FindUserWindow() {
+  if (!UserWindow) UserWindow = ZFunction::FindProcessWindow(kUserWindowTitle, UserWindowProcess);
+}
+
 void ZInsall::SendExitCode(int exitCode) {
-  if (!UserWindow) UserWindow = FindWindowW(nullptr, kUserWindowTitle);
+  FindUserWindow();
   if (!UserWindow) return;
   wchar_t text[20] = {};
   swprintf(text, 20, L"%d", exitCode);

@@ -152,6 +152,12 @@ class ZInsall {
   // Hands the exit code to the user-level copy's window (code 8), when there is one.
   void SendExitCode(int exitCode);
   HWND GetUserWindow() const { return UserWindow; }
+  // The user-level copy this setup belongs to: its window, or the process whose window is to be
+  // looked for. Only that copy is ever talked to; another setup's copy carries the same title.
+  void SetUserWindow(HWND window, DWORD process) {
+    UserWindow = window;
+    UserWindowProcess = process;
+  }
 
   // The install thread's parts, public for the tests that drive them one by one.
   void InstallThread();
@@ -198,6 +204,7 @@ class ZInsall {
   std::wstring LocalAppData, AppDataPath, StartMenuDir, WaitClearList, NewCurInstallPath, OldInstallPath;
   int UserProcessMode = 0;
   HWND UserWindow = nullptr;
+  DWORD UserWindowProcess = 0;
   std::wstring Iid, Tid1, Tid2, Tod1, Tod2, VersionTypes, ProductId;
   PacketLoader Packet;
 
@@ -210,6 +217,8 @@ class ZInsall {
   // An item started in this process whatever the mode, its result not counted.
   void RunHere(const InstallItem& item, bool logElapsed);
   void ClearRestartInfo();
+  // Looks for this setup's user-level window when it is not known yet.
+  void FindUserWindow();
 
   // Built-in steps of the install list.
   void CopyOemFile();

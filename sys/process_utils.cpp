@@ -220,6 +220,44 @@ bool FindProcessPathsByName(const std::vector<const wchar_t*>& names, std::vecto
   return found;
 }
 
+std::vector<std::pair<HWND, DWORD>> FindWindowsByTitle(const wchar_t* title) {
+  struct Search {
+    const wchar_t* title;
+    std::vector<std::pair<HWND, DWORD>> found;
+  } search{title, {}};
+  EnumWindows(
+      [](HWND hwnd, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(param);
+        wchar_t text[128] = {};
+        if (GetWindowTextW(hwnd, text, 128) > 0 && wcscmp(text, s->title) == 0) {
+          DWORD owner = 0;
+          GetWindowThreadProcessId(hwnd, &owner);
+          s->found.emplace_back(hwnd, owner);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND FindProcessWindow(const wchar_t* title, DWORD processId) {
+  if (processId == 0) return nullptr;
+  for (const auto& [hwnd, owner] : FindWindowsByTitle(title))
+    if (owner == processId) return hwnd;
+  return nullptr;
+}
+
+DWORD GetParentProcessId() {
+  sys::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return 0;
+  const DWORD self = GetCurrentProcessId();
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry))
+    if (entry.th32ProcessID == self) return entry.th32ParentProcessID;
+  return 0;
+}
+
 bool EnableDebugPrivilege() {
   sys::UniqueKernel token;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.Put())) return false;

@@ -39,6 +39,15 @@ bool GetModuleFileOfProcess(DWORD processId, std::wstring& path);
 // True when any process matched, also when its path could not be read.
 bool FindProcessPathsByName(const std::vector<const wchar_t*>& names, std::vector<std::wstring>& paths);
 
+// The top-level windows titled exactly `title` that exist now, each with the id of the process
+// it belongs to.
+std::vector<std::pair<HWND, DWORD>> FindWindowsByTitle(const wchar_t* title);
+// The top-level window titled exactly `title` that belongs to process `processId`; null when
+// there is none (or the id is 0).
+HWND FindProcessWindow(const wchar_t* title, DWORD processId);
+// The id of the process that started this one; 0 when unknown.
+DWORD GetParentProcessId();
+
 // Enables SeDebugPrivilege in this process's token; true when the adjustment call succeeded.
 bool EnableDebugPrivilege();
 

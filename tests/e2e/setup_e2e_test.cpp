@@ -263,6 +263,15 @@ TEST_F(SetupProgram, RunningSuiteProgramAndSecondSetup) {
   EXPECT_EQ(second.Wait(), 3);
   EXPECT_EQ(ExitCodeOf(secondUser), 3);
   EXPECT_EQ(WaitForSingleObject(firstUser, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the first pair is untouched";
+  // An elevated copy without a user-level copy of its own (its starter has no window) talks to
+  // nobody's: the first setup's window carries the same title.
+  Process third;
+  ASSERT_TRUE(third.Start(setup.exe, L"-upgradepower -s", setup.dir.Path()));
+  const Box m3again = WaitForBox(third.Id());
+  ASSERT_NE(m3again.hwnd, nullptr);
+  Press(m3again, IDOK);
+  EXPECT_EQ(third.Wait(), 3);
+  EXPECT_EQ(WaitForSingleObject(firstUser, 300), static_cast<DWORD>(WAIT_TIMEOUT)) << "the first pair is untouched";
 
   // Retry while the program still runs asks again; after it was closed the run goes on.
   Press(m5, IDRETRY);

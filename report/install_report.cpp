@@ -124,33 +124,32 @@ int UserCopyReportType(bool noReportId, bool noOldProduct) {
 }
 
 void SendInstallReport(const std::wstring& installFolder, int reportType, bool engineLog) {
-  // A current folder longer than the buffer is not filled in and restores as empty.
-  wchar_t current[520] = {};
-  if (GetCurrentDirectoryW(520, current) >= 520) current[0] = L'\0';
-
   const std::wstring office6 = installFolder + L"office6";
-  ZFunction::SetDllFolder(office6);
-  // By its full path: a library of the same name beside the setup program, or one loaded
-  // earlier from elsewhere, must not take the installation's place.
-  if (HMODULE library = LoadLibraryW((office6 + L"\\lmo.dll").c_str())) {
-    if (auto send = reinterpret_cast<SendInfoCellectFn>(GetProcAddress(library, "_lmo_SendInfoCellect")))
-      send(reportType);
-    if (engineLog) g_Log.Log("_lmo_SendInfoCellect End and _lmo_SIC start find.");
+  {
+    // The library's own dependencies come from office6; the search the program had before is
+    // put back afterwards.
+    const ZFunction::ScopedDllFolder dllFolder(office6);
+    // By its full path: a library of the same name beside the setup program, or one loaded
+    // earlier from elsewhere, must not take the installation's place.
+    if (HMODULE library = LoadLibraryW((office6 + L"\\lmo.dll").c_str())) {
+      if (auto send = reinterpret_cast<SendInfoCellectFn>(GetProcAddress(library, "_lmo_SendInfoCellect")))
+        send(reportType);
+      if (engineLog) g_Log.Log("_lmo_SendInfoCellect End and _lmo_SIC start find.");
 
-    if (auto sic = reinterpret_cast<SicFn>(GetProcAddress(library, "_lmo_SIC"))) {
-      InfoCollectFields fields;
-      const auto code = CopyOf(fields.Code());
-      const auto path = CopyOf(fields.Path());
-      const auto table = CopyOf(fields.Table());
-      const std::unique_ptr<wchar_t[]> values[4] = {CopyOf(fields.ReportId()), CopyOf(fields.Version()),
-                                                    CopyOf(fields.DistSrc()), CopyOf(fields.OfficeKind())};
-      const wchar_t* const pointers[4] = {values[0].get(), values[1].get(), values[2].get(), values[3].get()};
-      sic(1, code.get(), path.get(), table.get(), 4, pointers);
+      if (auto sic = reinterpret_cast<SicFn>(GetProcAddress(library, "_lmo_SIC"))) {
+        InfoCollectFields fields;
+        const auto code = CopyOf(fields.Code());
+        const auto path = CopyOf(fields.Path());
+        const auto table = CopyOf(fields.Table());
+        const std::unique_ptr<wchar_t[]> values[4] = {CopyOf(fields.ReportId()), CopyOf(fields.Version()),
+                                                      CopyOf(fields.DistSrc()), CopyOf(fields.OfficeKind())};
+        const wchar_t* const pointers[4] = {values[0].get(), values[1].get(), values[2].get(), values[3].get()};
+        sic(1, code.get(), path.get(), table.get(), 4, pointers);
+      }
+      if (engineLog) g_Log.Log("_lmo_SIC End.");
+      // The library stays loaded: it may still be sending when the call returns.
     }
-    if (engineLog) g_Log.Log("_lmo_SIC End.");
-    // The library stays loaded: it may still be sending when the call returns.
   }
-  ZFunction::SetDllFolder(current);
   if (engineLog) g_Log.Log("Send Infocellect End.");
 }
 

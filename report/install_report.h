@@ -61,8 +61,7 @@ int UserCopyReportType(bool noReportId, bool noOldProduct);
 
 // Sends the report through <installFolder>office6\lmo.dll (installFolder ends in a backslash).
 // The library is loaded by its full path, with the DLL search folder pointed at office6 for its
-// own dependencies, and stays loaded; afterwards the DLL search folder is set to the current
-// folder. A missing library or export skips that part silently. engineLog writes the engine's
+// own dependencies, and stays loaded; afterwards the DLL search is put back as it was. A missing library or export skips that part silently. engineLog writes the engine's
 // log lines (the user-level copy has no log).
 void SendInstallReport(const std::wstring& installFolder, int reportType, bool engineLog);
 

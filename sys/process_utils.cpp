@@ -295,6 +295,39 @@ BOOL SetDllFolder(const std::wstring& folder) {
   return ok ? ok : SetCurrentDirectoryW(folder.c_str());
 }
 
+namespace {
+
+// The DLL-folder calls exist from Windows XP SP1 on; looked up so the program still starts
+// without them.
+template <typename Fn>
+Fn Kernel32Function(const char* name) {
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  return kernel ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(kernel, name))) : nullptr;
+}
+
+}  // namespace
+
+ScopedDllFolder::ScopedDllFolder(const std::wstring& folder) {
+  wchar_t current[MAX_PATH + 1] = {};
+  if (GetCurrentDirectoryW(MAX_PATH + 1, current) <= MAX_PATH) PreviousCurrentFolder = current;
+  using GetDirectory = DWORD(WINAPI*)(DWORD, LPWSTR);
+  if (auto get = Kernel32Function<GetDirectory>("GetDllDirectoryW")) {
+    wchar_t dll[MAX_PATH + 1] = {};
+    if (get(MAX_PATH + 1, dll) <= MAX_PATH) {
+      PreviousDllFolder = dll;
+      HadDllFolderCall = true;
+    }
+  }
+  SetDllFolder(folder);
+}
+
+ScopedDllFolder::~ScopedDllFolder() {
+  using SetDirectory = BOOL(WINAPI*)(LPCWSTR);
+  if (auto set = Kernel32Function<SetDirectory>("SetDllDirectoryW"); set && HadDllFolderCall)
+    set(PreviousDllFolder.c_str());  // "" keeps the current folder out of the search
+  if (!PreviousCurrentFolder.empty()) SetCurrentDirectoryW(PreviousCurrentFolder.c_str());
+}
+
 void MarkCompatibilityAssistantDone() {
   sys::UniqueRegKey key;
   const wchar_t* sub = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Compatibility Assistant\\Persisted";

@@ -59,6 +59,22 @@ bool EnableWow64Redirection(bool on);
 // success.
 BOOL SetDllFolder(const std::wstring& folder);
 
+// Points the DLL search at a folder while it lives, then puts back the search the process had
+// (at start the program takes the current folder out of it: a download folder must never be
+// searched) and the current folder.
+class ScopedDllFolder {
+ public:
+  explicit ScopedDllFolder(const std::wstring& folder);
+  ~ScopedDllFolder();
+  ScopedDllFolder(const ScopedDllFolder&) = delete;
+  ScopedDllFolder& operator=(const ScopedDllFolder&) = delete;
+
+ private:
+  std::wstring PreviousDllFolder;
+  std::wstring PreviousCurrentFolder;
+  bool HadDllFolderCall = false;
+};
+
 void MarkCompatibilityAssistantDone();
 
 // Token of the desktop shell of this session; 0 on success, else a result code.

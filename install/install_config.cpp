@@ -257,6 +257,17 @@ void WriteInstallIni(const InstallIniValues& v) {
   g_Log.Log("Write \"install.ini\" File End.");
 }
 
+void WriteReportInfo(const std::wstring& installFolder, const ReportInfo& info) {
+  const std::wstring ini = installFolder + L"utility\\install.ini";
+  ZFunction::CreateFolderTree(installFolder + L"utility");
+  const std::pair<const wchar_t*, const std::wstring*> values[] = {
+      {L"iid", &info.iid},   {L"tid1", &info.tid1},           {L"tid2", &info.tid2},
+      {L"tod1", &info.tod1}, {L"tod2", &info.tod2},           {L"productid", &info.productId},
+      {L"versiontypes", &info.versionTypes},
+  };
+  for (const auto& [key, value] : values) WriteProfileString(ini, L"reportinfo", key, *value);
+}
+
 std::wstring TakeVersionLists(const std::wstring& root) {
   const std::wstring ini = ZFunction::WithSlash(root) + L"utility\\install.ini";
   std::wstring list;

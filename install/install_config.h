@@ -103,6 +103,16 @@ struct InstallIniValues {
 };
 void WriteInstallIni(const InstallIniValues& values);
 
+// The values that describe where an installation came from, for the installation report: the
+// payload's info element, with "iid", "productid" and "versiontypes" given on the command line
+// taking their place, and the command line's "tod" split at its first dot.
+struct ReportInfo {
+  std::wstring iid, tid1, tid2, tod1, tod2, productId, versionTypes;
+};
+// Records them in the new installation's utility\install.ini, section "reportinfo", where the
+// suite's core library reads them when it sends the report (in this process or the user's).
+void WriteReportInfo(const std::wstring& installFolder, const ReportInfo& info);
+
 // The versions an installation below `root` replaced or was replaced by: "lowerversion" and
 // "higherversion" of its utility\install.ini, each followed by ";" when not empty, joined.
 // Both keys are emptied: the caller now owns the names.

@@ -250,6 +250,7 @@ bool ZInsall::RunInstallItems() {
         break;
       case ItemKind::SendReport:
         g_Log.Log("Send Infocellect Begin.");
+        install_config::WriteReportInfo(InstallFolder, {Iid, Tid1, Tid2, Tod1, Tod2, ProductId, VersionTypes});
         if (UserProcessMode) {
           g_Log.Log(" the path is %ws", InstallFolder.c_str());
           SendUserRequest(kRequestReport, InstallFolder);

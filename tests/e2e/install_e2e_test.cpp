@@ -25,6 +25,10 @@ using ZFunction::GetSpecialFolder;
 
 namespace {
 
+// The report values the suite's library finds in the installation: the payload's info element.
+const std::wstring kPayloadInfo =
+    L" [iid=demo-iid tid1=demo tid2=web tod1= tod2= productid=lumen-demo versiontypes=personal]";
+
 // The payload folders below %TEMP%\lumen.
 size_t PayloadFolders() {
   wchar_t temp[MAX_PATH + 1] = {};
@@ -64,7 +68,7 @@ TEST_F(DemoInstall, SilentInstallIntoTheDefaultFolderRunsTheListForSilentInstall
       // The report through the suite's library: a user without an identifier yet.
       {L"office6\\lmo.dll", L"_lmo_SendInfoCellect 5"},
       {L"office6\\lmo.dll", L"_lmo_SIC 1|R4T2H8|/lumen/client/info|mso_infoc|4|5C3A9E17D2B04F68A1E7C93B0D46F2A8|" +
-                                 std::wstring(kVersion) + L"|0.0|0"},
+                                 std::wstring(kVersion) + L"|0.0|0" + kPayloadInfo},
       {L"office6\\cirrussetup.exe", L"/S /InstallType=setup"},
       {L"utility\\config.exe", L"/SetupConfig=last /WebPage=0"},
       {L"wtoolex\\desktoptip.exe", L"-setup"},  // a plain silent install shows the tip, not the programs
@@ -173,7 +177,7 @@ TEST_F(DemoInstall, OptionsFolderAndOemFileRewriteTheToolsCommandLines) {
       {L"office6\\zlumenlive.exe", L"/RegServer"},
       {L"office6\\lmo.dll", L"_lmo_SendInfoCellect 5"},
       {L"office6\\lmo.dll", L"_lmo_SIC 1|R4T2H8|/lumen/client/info|mso_infoc|4|5C3A9E17D2B04F68A1E7C93B0D46F2A8|" +
-                                 std::wstring(kVersion) + L"|0.0|0"},
+                                 std::wstring(kVersion) + L"|0.0|0" + kPayloadInfo},
       {L"office6\\cirrussetup.exe", L"/S /StartMenuDirectory=\"Lumen Office OEM\" /InstallType=setup"},
       {L"utility\\config.exe", L"/SetupConfig=last /WebPage=0"},
       {L"office6\\lumen.exe", L""},  // LaunchLumen 1: the word processor instead of the tip

@@ -245,11 +245,14 @@ std::vector<std::wstring> ReportCalls(const std::vector<Start>& journal) {
 
 TEST_P(Upgrade, ReportTypesAndFields) {
   const std::wstring sic = L"_lmo_SIC 1|R4T2H8|/lumen/client/info|mso_infoc|4|";
+  // The report values the library finds beside it: the payload's info element.
+  const std::wstring payloadInfo =
+      L" [iid=demo-iid tid1=demo tid2=web tod1= tod2= productid=lumen-demo versiontypes=personal]";
   // A user who never had the suite: type 5 and the fixed identifier.
   ASSERT_EQ(InstallAs(L"-s"), 0) << log_;
   EXPECT_EQ(ReportCalls(Journal(L"")),
             (std::vector<std::wstring>{L"_lmo_SendInfoCellect 5",
-                                       sic + L"5C3A9E17D2B04F68A1E7C93B0D46F2A8|" + kVersion + L"|0.0|0"}));
+                                       sic + L"5C3A9E17D2B04F68A1E7C93B0D46F2A8|" + kVersion + L"|0.0|0" + payloadInfo}));
 
   // An identifier but no earlier installation: type 6; the fields as the suite recorded them.
   ForgetInstallations();
@@ -260,14 +263,17 @@ TEST_P(Upgrade, ReportTypesAndFields) {
     ZFunction::WriteRegString(HKEY_LOCAL_MACHINE, (std::wstring(uninstall) + office).c_str(), L"UninstallString", L"x");
   ASSERT_EQ(InstallAs(L"-s"), 0) << log_;
   const std::wstring fields = L"8D6F2C1A0B3E4F5A9C7D112233445566|" + std::wstring(kVersion) + L"|12.5|3";
-  EXPECT_EQ(ReportCalls(Journal(L"")), (std::vector<std::wstring>{L"_lmo_SendInfoCellect 6", sic + fields}));
+  EXPECT_EQ(ReportCalls(Journal(L"")), (std::vector<std::wstring>{L"_lmo_SendInfoCellect 6", sic + fields + payloadInfo}));
 
   // Over an installation: the install list's "3", in the engine and in the user-level copy.
-  // Installing over it took the old channel value away.
-  ASSERT_EQ(InstallAs(L"-s"), 0) << log_;
+  // Installing over it took the old channel value away. Values on the command line take the
+  // payload's place.
+  ASSERT_EQ(InstallAs(L"-s -iid=cli-iid -tod=7.8 -productid=cli-product"), 0) << log_;
   EXPECT_EQ(ReportCalls(Journal(L"")),
-            (std::vector<std::wstring>{L"_lmo_SendInfoCellect 3",
-                                       sic + L"8D6F2C1A0B3E4F5A9C7D112233445566|" + kVersion + L"|0.0|3"}));
+            (std::vector<std::wstring>{
+                L"_lmo_SendInfoCellect 3",
+                sic + L"8D6F2C1A0B3E4F5A9C7D112233445566|" + kVersion +
+                    L"|0.0|3 [iid=cli-iid tid1=demo tid2=web tod1=7 tod2=8 productid=cli-product versiontypes=personal]"}));
   for (const wchar_t* office : {L"{90120000-0011-0000-0000-0000000FF1CE}", L"{90140000-0011-0000-0000-0000000FF1CE}"})
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(uninstall) + office).c_str());
 }

@@ -79,8 +79,10 @@ void C7zExtractImpl::CloseTargetFile() {
   CloseHandle(CurrentFile);
   CurrentFile = INVALID_HANDLE_VALUE;
   const std::wstring path = TargetFolder + CurrentName;
-  if (HasSysExtension(path))
+  if (HasSysExtension(path)) {
+    const ZFunction::ScopedRealSystemFolder real;
     CopyFileW(path.c_str(), (ZFunction::GetDriversFolder() + FileNameOf(path)).c_str(), FALSE);
+  }
 }
 
 HRESULT C7zExtractImpl::ExtractMemoryFiles(const std::wstring& folder) {
@@ -118,7 +120,10 @@ bool C7zExtractImpl::WriteMemoryFile(const MemoryFile& file, const std::wstring&
       ReplaceAtRestart(side, path);
     }
   }
-  if (HasSysExtension(path)) CreateFileByMem(file, ZFunction::GetDriversFolder() + FileNameOf(path));
+  if (HasSysExtension(path)) {
+    const ZFunction::ScopedRealSystemFolder real;
+    CreateFileByMem(file, ZFunction::GetDriversFolder() + FileNameOf(path));
+  }
   return true;
 }
 

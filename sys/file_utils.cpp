@@ -33,6 +33,7 @@ bool DeleteFolderWorker(const std::wstring& folder, bool alsoDriverCopies, bool 
         continue;
       }
       if (alsoDriverCopies && name.size() > 4 && EndsWithNoCase(name, L".sys")) {
+        const ScopedRealSystemFolder real;
         const std::wstring driver = GetDriversFolder() + name;
         SetFileAttributesW(driver.c_str(), 0);
         if (!DeleteFileW(driver.c_str()) && scheduleAtRestart && !DeleteAtRestart(driver))
@@ -264,6 +265,26 @@ std::wstring GetModuleFolder(HMODULE module) {
   size_t sep = path.rfind(L'\\');
   if (sep == std::wstring::npos) sep = path.rfind(L'/');
   return sep == std::wstring::npos ? std::wstring() : path.substr(0, sep + 1);
+}
+
+ScopedRealSystemFolder::ScopedRealSystemFolder() {
+#ifndef _WIN64  // a 64-bit program is never redirected
+  using Disable = BOOL(WINAPI*)(PVOID*);
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  auto disable = kernel ? reinterpret_cast<Disable>(
+                              reinterpret_cast<void*>(GetProcAddress(kernel, "Wow64DisableWow64FsRedirection")))
+                        : nullptr;
+  Switched = disable && disable(&Previous);
+#endif
+}
+
+ScopedRealSystemFolder::~ScopedRealSystemFolder() {
+  if (!Switched) return;
+  using Revert = BOOL(WINAPI*)(PVOID);
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  if (auto revert = reinterpret_cast<Revert>(
+          reinterpret_cast<void*>(GetProcAddress(kernel, "Wow64RevertWow64FsRedirection"))))
+    revert(Previous);
 }
 
 std::wstring GetDriversFolder() {

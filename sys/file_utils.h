@@ -54,8 +54,25 @@ bool LoadFileText(const std::wstring& path, std::string& text);
 std::wstring GetModulePath(HMODULE module = nullptr);
 // Folder of a module's file including the final separator; empty on failure.
 std::wstring GetModuleFolder(HMODULE module = nullptr);
-// The system folder's "drivers\" subfolder, cached once known.
+// The system folder's "drivers\" subfolder, cached once known. Use it inside a
+// ScopedRealSystemFolder: the 32-bit program on 64-bit Windows would otherwise reach the 32-bit
+// system folder instead.
 std::wstring GetDriversFolder();
+
+// While it lives, file calls of this thread reach the real system folder also from the 32-bit
+// program on 64-bit Windows (the file-system redirection is off); afterwards the redirection is
+// as it was. Does nothing where there is no redirection.
+class ScopedRealSystemFolder {
+ public:
+  ScopedRealSystemFolder();
+  ~ScopedRealSystemFolder();
+  ScopedRealSystemFolder(const ScopedRealSystemFolder&) = delete;
+  ScopedRealSystemFolder& operator=(const ScopedRealSystemFolder&) = delete;
+
+ private:
+  void* Previous = nullptr;
+  bool Switched = false;
+};
 
 // Registers a file for deletion at the next restart (PendingFileRenameOperations).
 bool DeleteAtRestart(const std::wstring& path);

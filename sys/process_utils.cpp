@@ -19,6 +19,14 @@
 namespace ZFunction {
 namespace {
 
+// Calls that newer Windows versions added are looked up, so the program still starts on
+// Windows XP; null where the call does not exist.
+template <typename Fn>
+Fn Kernel32Function(const char* name) {
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  return kernel ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(kernel, name))) : nullptr;
+}
+
 template <typename T>
 struct ComPtr {  // the few shell objects of ShellExecuteFromDesktop, released on every path
   T* p = nullptr;
@@ -195,9 +203,20 @@ std::wstring FindBlockingSuiteProcess() {
 
 bool GetModuleFileOfProcess(DWORD processId, std::wstring& path) {
   path.clear();
+  // The image name: readable for 64-bit processes from the 32-bit program, and for processes
+  // whose loader has not run. Windows XP has only the module list.
+  using QueryImageName = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
+  static const auto query = Kernel32Function<QueryImageName>("QueryFullProcessImageNameW");
+  wchar_t name[MAX_PATH + 1] = {};
+  if (query) {
+    sys::UniqueKernel process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    DWORD n = MAX_PATH;
+    if (!process || !query(process.Get(), 0, name, &n) || n == 0) return false;
+    path.assign(name, n);
+    return true;
+  }
   sys::UniqueKernel process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
   if (!process) return false;
-  wchar_t name[MAX_PATH + 1] = {};
   const DWORD n = GetModuleFileNameExW(process.Get(), nullptr, name, MAX_PATH);
   if (n == 0) return false;
   path.assign(name, n);
@@ -220,23 +239,29 @@ bool FindProcessPathsByName(const std::vector<const wchar_t*>& names, std::vecto
   return found;
 }
 
+namespace {
+
+struct TitleSearch {
+  const wchar_t* title;
+  std::vector<std::pair<HWND, DWORD>> found;
+};
+
+BOOL CALLBACK CollectTitledWindow(HWND hwnd, LPARAM param) {
+  auto* search = reinterpret_cast<TitleSearch*>(param);
+  wchar_t text[128] = {};
+  if (GetWindowTextW(hwnd, text, 128) > 0 && wcscmp(text, search->title) == 0) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    search->found.emplace_back(hwnd, owner);
+  }
+  return TRUE;
+}
+
+}  // namespace
+
 std::vector<std::pair<HWND, DWORD>> FindWindowsByTitle(const wchar_t* title) {
-  struct Search {
-    const wchar_t* title;
-    std::vector<std::pair<HWND, DWORD>> found;
-  } search{title, {}};
-  EnumWindows(
-      [](HWND hwnd, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        wchar_t text[128] = {};
-        if (GetWindowTextW(hwnd, text, 128) > 0 && wcscmp(text, s->title) == 0) {
-          DWORD owner = 0;
-          GetWindowThreadProcessId(hwnd, &owner);
-          s->found.emplace_back(hwnd, owner);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  TitleSearch search{title, {}};
+  EnumWindows(CollectTitledWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
@@ -294,18 +319,6 @@ BOOL SetDllFolder(const std::wstring& folder) {
   }
   return ok ? ok : SetCurrentDirectoryW(folder.c_str());
 }
-
-namespace {
-
-// The DLL-folder calls exist from Windows XP SP1 on; looked up so the program still starts
-// without them.
-template <typename Fn>
-Fn Kernel32Function(const char* name) {
-  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  return kernel ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(kernel, name))) : nullptr;
-}
-
-}  // namespace
 
 ScopedDllFolder::ScopedDllFolder(const std::wstring& folder) {
   wchar_t current[MAX_PATH + 1] = {};

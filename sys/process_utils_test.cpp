@@ -81,6 +81,26 @@ TEST(FindProcessPathsByName, PathsOfRunningSuitePrograms) {
   b.Wait();
 }
 
+// The path of a process is read from its image name, not from its module list: that list of a
+// 64-bit process cannot be read by the shipped 32-bit program, nor that of a process whose
+// loader has not run yet.
+TEST(GetModuleFileOfProcess, ReadsTheImageNameOfAProcessNotYetRunning) {
+  TempFolder dir;
+  const std::wstring tool = CopyTool(dir, L"lumentestsuspended.exe");
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  std::wstring line = L"\"" + tool + L"\" sleep 10";
+  ASSERT_TRUE(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si, &pi));
+  std::wstring path;
+  EXPECT_TRUE(ZFunction::GetModuleFileOfProcess(pi.dwProcessId, path));
+  EXPECT_EQ(_wcsicmp(path.c_str(), tool.c_str()), 0) << testing_support::Narrow(path);
+  TerminateProcess(pi.hProcess, 0);
+  WaitForSingleObject(pi.hProcess, 5000);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+}
+
 TEST(PlatformSwitches, DebugPrivilegeRedirectionAndDllFolder) {
   EXPECT_TRUE(ZFunction::EnableDebugPrivilege());
   EXPECT_TRUE(ZFunction::EnableWow64Redirection(false));  // a 64-bit program has nothing to switch

@@ -6,10 +6,28 @@
 
 ZSetupLog g_Log;
 
+namespace {
+
+// Holds a critical section for one scope.
+class Locked {
+ public:
+  explicit Locked(CRITICAL_SECTION& lock) : Lock(lock) { EnterCriticalSection(&Lock); }
+  ~Locked() { LeaveCriticalSection(&Lock); }
+  Locked(const Locked&) = delete;
+  Locked& operator=(const Locked&) = delete;
+
+ private:
+  CRITICAL_SECTION& Lock;
+};
+
+}  // namespace
+
+ZSetupLog::ZSetupLog() { InitializeCriticalSection(&QueueLock); }
+
 ZSetupLog::~ZSetupLog() {
   Stop();
   if (EnableEvent) CloseHandle(EnableEvent);
-  if (QueueLockReady) DeleteCriticalSection(&QueueLock);
+  DeleteCriticalSection(&QueueLock);
 }
 
 std::wstring ZSetupLog::EnableEventName(DWORD processId) {
@@ -38,8 +56,6 @@ void ZSetupLog::RotateIfLarge() {
 bool ZSetupLog::Start(const std::wstring& path) {
   if (WriterThread) return true;  // already running
   Path_ = path;
-  InterlockedExchange(&StopRequested, 0);
-  InterlockedExchange(&Enabled, 1);
   RotateIfLarge();
 
   // A null access list: any process may open the gate event.
@@ -47,14 +63,15 @@ bool ZSetupLog::Start(const std::wstring& path) {
   InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
   SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE);
   SECURITY_ATTRIBUTES sa{sizeof(sa), &sd, FALSE};
-
-  if (!QueueLockReady) {
-    InitializeCriticalSection(&QueueLock);
-    QueueLockReady = true;
-  }
   if (!EnableEvent)
     EnableEvent = CreateEventW(&sa, TRUE, TRUE, EnableEventName(GetCurrentProcessId()).c_str());
   DataEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  {
+    // Calls are accepted from here on; without the events they fail the gate test.
+    Locked lock(QueueLock);
+    StopRequested = 0;
+    Enabled = 1;
+  }
   if (!EnableEvent || !DataEvent) return false;
   WriterThread = CreateThread(nullptr, 0, WriterThreadProc, this, 0, nullptr);
   return WriterThread != nullptr;
@@ -79,9 +96,9 @@ int ZSetupLog::Log(const char* format, ...) {
 
   std::string line(stamp);
   line += text;
-  EnterCriticalSection(&QueueLock);
+  Locked lock(QueueLock);
+  if (!Enabled) return 0;  // Stop came while this line was being formatted
   Queue.push_back(std::move(line));
-  LeaveCriticalSection(&QueueLock);
   SetEvent(DataEvent);
   return written;
 }
@@ -95,21 +112,25 @@ void ZSetupLog::WriterLoop() {
   if (WaitForSingleObject(DataEvent, INFINITE) != WAIT_OBJECT_0) return;
   std::list<std::string> batch;
   for (;;) {
-    EnterCriticalSection(&QueueLock);
-    // Lines that could not be written last time go back in front of the newer ones.
-    batch.splice(batch.end(), Queue);
-    ResetEvent(DataEvent);
-    LeaveCriticalSection(&QueueLock);
+    bool stopping;
+    {
+      Locked lock(QueueLock);
+      // Lines that could not be written last time go back in front of the newer ones.
+      batch.splice(batch.end(), Queue);
+      ResetEvent(DataEvent);
+      stopping = StopRequested != 0;
+    }
 
     if (!batch.empty()) {
       if (!File) File = _wfopen(Path_.c_str(), L"ab");
       if (!File) {
         // The folder or file is not reachable now: keep the lines and try with the next batch,
         // unless the run is ending.
-        if (InterlockedCompareExchange(&StopRequested, 0, 0)) break;
-        EnterCriticalSection(&QueueLock);
-        Queue.splice(Queue.begin(), batch);
-        LeaveCriticalSection(&QueueLock);
+        if (stopping) break;
+        {
+          Locked lock(QueueLock);
+          Queue.splice(Queue.begin(), batch);
+        }
         if (WaitForSingleObject(DataEvent, INFINITE) != WAIT_OBJECT_0) break;
         continue;
       }
@@ -122,14 +143,18 @@ void ZSetupLog::WriterLoop() {
       File = nullptr;
       continue;
     }
-    if (InterlockedCompareExchange(&StopRequested, 0, 0)) break;
+    if (stopping) break;  // nothing queued, and nothing can be queued after the flag was seen
     if (WaitForSingleObject(DataEvent, INFINITE) != WAIT_OBJECT_0) break;
   }
 }
 
 void ZSetupLog::Stop() {
-  InterlockedExchange(&Enabled, 0);
-  InterlockedExchange(&StopRequested, 1);
+  {
+    Locked lock(QueueLock);
+    Enabled = 0;
+    StopRequested = 1;
+  }
+  // No line can be queued any more: the writer's last exchange finds every accepted one.
   if (WriterThread) {
     SetEvent(DataEvent);
     WaitForSingleObject(WriterThread, INFINITE);

@@ -18,7 +18,7 @@ class ZSetupLog {
   static constexpr DWORD kRotateSize = 0x80000;  // bytes
   static constexpr int kMaxText = 499;            // characters of caller text kept per line
 
-  ZSetupLog() = default;
+  ZSetupLog();
   ~ZSetupLog();
   ZSetupLog(const ZSetupLog&) = delete;
   ZSetupLog& operator=(const ZSetupLog&) = delete;
@@ -32,7 +32,8 @@ class ZSetupLog {
   // accepted (not started, stopped, or the gate event was reset by another process).
   int Log(const char* format, ...);
 
-  // Writes everything queued, ends the writer thread and refuses later calls.
+  // Writes everything queued, ends the writer thread and refuses later calls. A line that Log
+  // accepted from any thread is in the file when Stop returns (unless the file cannot be opened).
   void Stop();
 
   const std::wstring& Path() const { return Path_; }
@@ -45,6 +46,8 @@ class ZSetupLog {
   void WriterLoop();
   void RotateIfLarge();
 
+  // Enabled and StopRequested change only under QueueLock, so a line is either queued before the
+  // writer's last exchange or refused. The lock exists for the object's whole life.
   LONG Enabled = 0;
   LONG StopRequested = 0;
   FILE* File = nullptr;
@@ -53,7 +56,6 @@ class ZSetupLog {
   HANDLE WriterThread = nullptr;
   std::wstring Path_;
   CRITICAL_SECTION QueueLock{};
-  bool QueueLockReady = false;
   std::list<std::string> Queue;
 };
 

@@ -91,17 +91,17 @@ Z7_CLASS_IMP_COM_1(CPkExtractCallback, IArchiveExtractCallback)
   Z7_IFACE_COM7_IMP(IProgress)
 
  public:
-  CPkExtractCallback(I7zExtractCallBack* target, IInArchive* handler) : Target(target), Handler(handler) {}
+  CPkExtractCallback(C7zExtractImpl* target, IInArchive* handler) : Target(target), Handler(handler) {}
 
  private:
-  I7zExtractCallBack* Target;
+  C7zExtractImpl* Target;
   IInArchive* Handler;
 };
 
 // The handler announces the unpacked total of the blocks it is about to decode: that is the
 // extraction total the wizard's progress bar needs.
 Z7_COM7F_IMF(CPkExtractCallback::SetTotal(UInt64 total)) {
-  C7zExtractImpl::NotifyWizard(kMsgExtractTotal, &total);
+  Target->NotifyWizard(kMsgExtractTotal, &total);
   return S_OK;
 }
 Z7_COM7F_IMF(CPkExtractCallback::SetCompleted(const UInt64*)) { return S_OK; }
@@ -121,13 +121,11 @@ Z7_COM7F_IMF(CPkExtractCallback::GetStream(UInt32 index, ISequentialOutStream** 
   return S_OK;
 }
 
-HWND g_WizardWindow = nullptr;
-
 }  // namespace
 
 void C7zExtractImpl::NotifyWizard(UINT message, void* value) {
-  if (!g_WizardWindow || !IsWindow(g_WizardWindow)) g_WizardWindow = FindWindowW(nullptr, kWizardWindowTitle);
-  if (g_WizardWindow) SendMessageW(g_WizardWindow, message, reinterpret_cast<WPARAM>(value), 0);
+  if (!WizardWindow || !IsWindow(WizardWindow)) WizardWindow = FindWindowW(nullptr, kWizardWindowTitle);
+  if (WizardWindow) SendMessageW(WizardWindow, message, reinterpret_cast<WPARAM>(value), 0);
 }
 
 I7zExtract* Create7zExtract() { return new (std::nothrow) C7zExtractImpl(); }

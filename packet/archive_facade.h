@@ -75,8 +75,9 @@ class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
   // Memory files grouped by folder key ("." for root items), keys in code-unit order.
   const std::map<std::wstring, std::list<std::unique_ptr<MemoryFile>>>& Folders() const { return MemoryFolders; }
 
-  // Sends a progress message to the wizard window when there is one.
-  static void NotifyWizard(UINT message, void* value);
+  // Sends a progress message to the wizard window when there is one. Each facade object looks
+  // the window up for itself: objects on different threads share nothing.
+  void NotifyWizard(UINT message, void* value);
   // "office6\2052\x.dll" -> "office6\2052"; "x.dll" -> ".".
   static std::wstring FolderKey(const std::wstring& name);
   // Archive names must stay inside the target folder: no "..", no drive, no leading separator.
@@ -88,7 +89,7 @@ class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
 
   // Writing to disk (direct and memory mode).
   bool OpenTargetFile(const std::wstring& path);
-  static bool WriteAll(HANDLE file, UINT32 size, const BYTE* data);
+  bool WriteAll(HANDLE file, UINT32 size, const BYTE* data);
   void CloseTargetFile();
   static bool WriteMemoryFile(const MemoryFile& file, const std::wstring& folder);
   static bool CreateFileByMem(const MemoryFile& file, const std::wstring& path);
@@ -98,6 +99,7 @@ class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
   int ToMemory = 0;
   HANDLE CurrentFile = INVALID_HANDLE_VALUE;
   std::unique_ptr<MemoryFile> CurrentMemoryFile;
+  HWND WizardWindow = nullptr;
   std::map<std::wstring, std::list<std::unique_ptr<MemoryFile>>> MemoryFolders;
 };
 

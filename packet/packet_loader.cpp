@@ -8,7 +8,22 @@
 
 PacketLoader::~PacketLoader() {
   Close();
+  ReleaseDecoder();
+}
+
+void PacketLoader::ReleaseDecoder() {
   if (Decoder) Decoder->Release();
+  Decoder = nullptr;
+}
+
+bool PacketLoader::FinishPreload() {
+  if (!LoadThread) return false;
+  WaitForSingleObject(LoadThread, INFINITE);
+  DWORD decoded = 0;
+  GetExitCodeThread(LoadThread, &decoded);
+  CloseHandle(LoadThread);
+  LoadThread = nullptr;
+  return decoded == 1;
 }
 
 bool PacketLoader::OpenPacket(const std::wstring& path) {
@@ -87,49 +102,49 @@ bool PacketLoader::ExtractPacket(int index, const std::wstring& folder) {
 }
 
 bool PacketLoader::LoadProductPacket(int index) {
+  if (LoadThread) return true;  // already preloading
   EntryIndex = index;
   if (FileSize > kMaxPreloadFileSize) {
     g_Log.Log("the packet is too large");
     return true;
   }
-  if (LoadThread) return true;  // already preloading
+  ReleaseDecoder();
   Decoder = Create7zExtract();
   if (!Decoder) return false;
   LoadThread = CreateThread(nullptr, 0, LoadThreadFunc, this, 0, nullptr);
   g_Log.Log("LoadProductPacket CreateThread return:%d", static_cast<int>(reinterpret_cast<INT_PTR>(LoadThread)));
+  if (!LoadThread) ReleaseDecoder();
   return LoadThread != nullptr;
 }
 
+// The preload: decodes the entry into the decoder's memory. Only reads the loader; its result
+// is the thread's exit code (1 decoded, 0 not), which the owner reads after waiting.
 DWORD WINAPI PacketLoader::LoadThreadFunc(void* param) {
-  PacketLoader* self = static_cast<PacketLoader*>(param);
+  const PacketLoader* self = static_cast<const PacketLoader*>(param);
   g_Log.Log("GetPacketData ...");
   UINT32 size = 0;
   const BYTE* data = self->GetPacketData(self->EntryIndex, &size);
   g_Log.Log("GetPacketData return:%p", data);
-  if (data && self->Decoder) {
-    g_Log.Log("Uncompress ...");
-    const HRESULT result = self->Decoder->Uncompress(data, size);
-    g_Log.Log("Uncompress return:%d", result == S_OK ? 1 : 0);
-    if (result == S_OK) return 1;
-  }
-  if (self->Decoder) self->Decoder->Release();
-  self->Decoder = nullptr;
-  return 0;
+  if (!data || !self->Decoder) return 0;
+  g_Log.Log("Uncompress ...");
+  const HRESULT result = self->Decoder->Uncompress(data, size);
+  g_Log.Log("Uncompress return:%d", result == S_OK ? 1 : 0);
+  return result == S_OK ? 1 : 0;
 }
 
 bool PacketLoader::ExtractMemoryFiles(int index, const std::wstring& folder) {
-  EntryIndex = index;
-  if (LoadThread && Decoder) {
-    WaitForSingleObject(LoadThread, INFINITE);
-    if (!Decoder) {
-      g_Log.Log("LoadThreadFunc fail\n");
-      return false;
-    }
+  const bool preloading = LoadThread != nullptr;
+  const bool preloaded = FinishPreload();
+  if (preloaded && EntryIndex == index) {
     g_Log.Log("ExtractMemoryFiles...");
     const HRESULT result = Decoder->ExtractMemoryFiles(folder);
     g_Log.Log("ExtractMemoryFiles return:%d", result == S_OK ? 1 : 0);
     return result == S_OK;
   }
+  // A preload that failed, or of another entry, holds nothing to write: decode directly.
+  if (preloading) g_Log.Log("LoadThreadFunc fail\n");
+  ReleaseDecoder();
+  EntryIndex = index;
   g_Log.Log("ExtractPacket...");
   const bool ok = ExtractPacket(index, folder);
   g_Log.Log("ExtractPacket return:%d", ok);
@@ -137,11 +152,7 @@ bool PacketLoader::ExtractMemoryFiles(int index, const std::wstring& folder) {
 }
 
 void PacketLoader::Close() {
-  if (LoadThread) {  // the view must outlive the preload
-    WaitForSingleObject(LoadThread, INFINITE);
-    CloseHandle(LoadThread);
-    LoadThread = nullptr;
-  }
+  if (LoadThread && !FinishPreload()) ReleaseDecoder();  // the view must outlive the preload
   if (View) UnmapViewOfFile(View);
   if (Mapping) CloseHandle(Mapping);
   View = nullptr;

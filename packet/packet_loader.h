@@ -27,8 +27,12 @@ class PacketLoader {
   // The data of entry `index` after its CRC-32 matched; null (and size 0) otherwise. The
   // pointer is valid until Close.
   const BYTE* GetPacketData(int index, UINT32* size) const;
+  // Starts decoding entry `index` into memory on a thread of its own (not for files above
+  // kMaxPreloadFileSize, which are decoded when they are written).
   bool LoadProductPacket(int index);
   bool ExtractPacket(int index, const std::wstring& folder);
+  // Waits for a running preload and writes what it decoded; without a preload, or after one
+  // that failed, decodes the entry straight into the folder.
   bool ExtractMemoryFiles(int index, const std::wstring& folder);
   // Waits for a running preload, then unmaps the file. The preloaded files stay until the
   // loader ends.
@@ -43,7 +47,12 @@ class PacketLoader {
   const BYTE* View = nullptr;
   DWORD FileSize = 0;
   DWORD PacketOffset = 0;
+  // The preload thread reads EntryIndex and Decoder; both change only while no preload runs.
   HANDLE LoadThread = nullptr;
   int EntryIndex = -1;
   I7zExtract* Decoder = nullptr;
+
+  // Waits for the preload thread; true when it decoded its entry. Afterwards no thread runs.
+  bool FinishPreload();
+  void ReleaseDecoder();
 };

@@ -27,9 +27,9 @@ const wchar_t kWindowClass[] = L"LumenSetupMessageWindow";
 constexpr size_t kMaxCommandLine = 10240;
 constexpr DWORD kHandOverChars = 520;
 
-HANDLE g_InstanceMutex = nullptr;
-HANDLE g_InstanceMapping = nullptr;
-void* g_InstanceView = nullptr;
+sys::UniqueKernel g_InstanceMutex;
+sys::UniqueKernel g_InstanceMapping;  // with its view, kept for the life of the process
+sys::UniqueView g_InstanceView;
 HINSTANCE g_WindowModule = nullptr;
 
 // This program's own arguments, from the second on, as the platform split them.
@@ -83,21 +83,18 @@ int RunUserWindowLoop() {
 
 bool IsAnotherSetupRunning() {
   if (g_InstanceView) return true;
-  if (!g_InstanceMutex) g_InstanceMutex = CreateMutexW(nullptr, TRUE, kMutexName);
-  g_InstanceMapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4, kMappingName);
+  if (!g_InstanceMutex) g_InstanceMutex.Reset(CreateMutexW(nullptr, TRUE, kMutexName));
+  sys::UniqueKernel mapping(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4, kMappingName));
   const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
-  if (!g_InstanceMapping) return false;
-  g_InstanceView = MapViewOfFile(g_InstanceMapping, FILE_MAP_ALL_ACCESS, 0, 0, 0);
-  if (!g_InstanceView) return false;
+  if (!mapping) return false;
+  sys::UniqueView view(MapViewOfFile(mapping.Get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
+  if (!view) return false;  // the mapping closes with it
+  g_InstanceMapping = std::move(mapping);
+  g_InstanceView = std::move(view);
   return existed;
 }
 
-void CloseSingleInstance() {
-  if (g_InstanceMutex) {
-    CloseHandle(g_InstanceMutex);
-    g_InstanceMutex = nullptr;
-  }
-}
+void CloseSingleInstance() { g_InstanceMutex.Reset(); }
 
 std::wstring BuildElevatedParameters(const std::wstring& localAppData, const std::wstring& appData,
                                      const std::wstring& curInstallPath, const std::wstring& curStartMenu,

@@ -35,7 +35,7 @@ bool ZInsall::StartInstall(int forceFlag, int silent, int update) {
   if (InstallFolder.empty()) return false;
   InstallFolder = ZFunction::WithSlash(ZFunction::WithSlash(InstallFolder) + ProductVersion);
   Result = 0;
-  if (!forceFlag && !silent && !update) WaitEvent = CreateEventW(nullptr, TRUE, FALSE, kInstallWaitEvent);
+  if (!forceFlag && !silent && !update) WaitEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, kInstallWaitEvent));
   Thread = CreateThread(nullptr, 0, &ZInsall::ThreadEntry, this, 0, nullptr);
   return Thread != nullptr;
 }
@@ -111,7 +111,8 @@ void ZInsall::InstallThread() {
   if (Result == 1) Report(kStepDone, 0, L"安装成功");
   if (WaitEvent) {
     g_Log.Log("wait zismain");
-    WaitForSingleObject(WaitEvent, 500);
+    WaitForSingleObject(WaitEvent.Get(), 500);
+    WaitEvent.Reset();  // its one use is over
     g_Log.Log("wait zismain end");
   }
   g_Log.Log("install end, return:%d, install cost time:%dms", Result, static_cast<int>(ElapsedMs));

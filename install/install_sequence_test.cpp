@@ -136,10 +136,11 @@ TEST_F(InstallThread, ExtractionAndFolderFailures) {
   reports_.clear();
   nowhere.InstallFolder = L"Q:\\no drive\\";
   nowhere.SetProgressCallback(&Record, reinterpret_cast<INT_PTR>(&reports_));
-  ASSERT_TRUE(nowhere.StartInstall(0, 1, 0));
+  ASSERT_TRUE(nowhere.StartInstall(0, 0, 0));  // interactive: the wait event exists while it runs
   ASSERT_TRUE(nowhere.WaitInstall(60000));
   EXPECT_EQ(reports_, (std::vector<Report>{kPrepare, kExtract}));
   EXPECT_EQ(nowhere.GetResult(), 0);
+  EXPECT_EQ(OpenEventW(SYNCHRONIZE, FALSE, kInstallWaitEvent), nullptr) << "the wait event is closed at the end";
 
   ZInsall noFolder;
   EXPECT_FALSE(noFolder.StartInstall(0, 1, 0)) << "no install folder, no thread";

@@ -12,6 +12,7 @@
 #include "install/install_config.h"
 #include "install/install_items.h"
 #include "packet/packet_loader.h"
+#include "sys/handles.h"
 
 // Tri-state option values.
 constexpr int kOptionUnset = -1;
@@ -193,7 +194,7 @@ class ZInsall {
   int NeedAdminValue = kOptionUnset;
   int NoReportId = 0;
   int NoOldProduct = 0;
-  HANDLE WaitEvent = nullptr;
+  sys::UniqueKernel WaitEvent;  // exists from StartInstall of an interactive install to the thread's end
   DWORD ElapsedMs = 0;
   InstallProgressFn ProgressCallback = nullptr;
   INT_PTR CallbackData = 0;

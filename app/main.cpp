@@ -14,11 +14,16 @@ namespace {
 // report step does for the suite's core library), never from the program's own folder or the
 // current directory. SetDefaultDllDirectories exists from Windows 7 with its loader update on.
 void RestrictDllSearch() {
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
   using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  using SetDllDirectoryFn = BOOL(WINAPI*)(LPCWSTR);
   auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
   if (setDefault) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_USER_DIRS);
-  SetDllDirectoryW(L"");  // drops the current directory from the older search order
+  // Drops the current directory from the older search order (Windows XP SP1 and later).
+  auto setDirectory =
+      reinterpret_cast<SetDllDirectoryFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryW")));
+  if (setDirectory) setDirectory(L"");
 }
 
 // GDI+ and the version library are not among the system's known DLLs, so the program loads

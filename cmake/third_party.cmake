@@ -157,7 +157,7 @@ target_link_libraries(sevenzip PUBLIC oleaut32 ole32 uuid)
 # Include root: the tinyxml2 tree, so our code writes #include "tinyxml2.h".
 # ---------------------------------------------------------------------------------------
 add_library(tinyxml2 STATIC "${_lumen_tinyxml2_dir}/tinyxml2.cpp")
-target_compile_options(tinyxml2 PRIVATE -w)
+target_compile_options(tinyxml2 PRIVATE -w -Os)
 target_include_directories(tinyxml2 SYSTEM PUBLIC "${_lumen_tinyxml2_dir}")
 
 # ---------------------------------------------------------------------------------------

@@ -171,7 +171,7 @@ const wchar_t* OptionText(int option) { return option == 0 ? L"0" : L"1"; }
 
 void ParseVersion(const std::wstring& version, int numbers[4]) {
   numbers[0] = numbers[1] = numbers[2] = numbers[3] = 0;
-  swscanf(version.c_str(), L"%d.%d.%d.%d", &numbers[0], &numbers[1], &numbers[2], &numbers[3]);
+  ZFunction::ScanVersion(version, numbers);
 }
 
 std::wstring ReadOldVersion(const std::wstring& root) {

@@ -109,10 +109,9 @@ std::vector<BYTE> ReadVersionResource(const std::wstring& path) {
   return data;
 }
 
-// Parses "%d.%d.%d.%d" exactly like the C runtime's scanner: four numbers, anything may follow.
 bool IsVersionComponent(const std::wstring& component) {
-  int a, b, c, d;
-  return swscanf(component.c_str(), L"%d.%d.%d.%d", &a, &b, &c, &d) == 4;
+  int numbers[4];
+  return ScanVersion(component, numbers) == 4;
 }
 
 // One trim step on a path whose trailing separator is already dropped. False when nothing
@@ -285,6 +284,22 @@ ScopedRealSystemFolder::~ScopedRealSystemFolder() {
   if (auto revert = reinterpret_cast<Revert>(
           reinterpret_cast<void*>(GetProcAddress(kernel, "Wow64RevertWow64FsRedirection"))))
     revert(Previous);
+}
+
+int ScanVersion(const std::wstring& text, int numbers[4]) {
+  const wchar_t* p = text.c_str();
+  for (int read = 0; read < 4; ++read) {
+    if (read > 0 && *p++ != L'.') return read;
+    while (iswspace(*p)) ++p;
+    const bool negative = *p == L'-';
+    if (*p == L'-' || *p == L'+') ++p;
+    if (*p < L'0' || *p > L'9') return read;
+    long long value = 0;
+    for (; *p >= L'0' && *p <= L'9'; ++p)
+      if (value <= 0x7FFFFFFF) value = value * 10 + (*p - L'0');
+    numbers[read] = static_cast<int>(negative ? -value : value);
+  }
+  return 4;
 }
 
 std::wstring GetDriversFolder() {

@@ -37,6 +37,11 @@ std::wstring GetProductVersionOf(const std::wstring& path);
 // The fixed file version's two 32-bit halves; false (and both 0) without a version resource.
 bool GetFileVersion(const std::wstring& path, DWORD* high, DWORD* low);
 
+// Reads "%d.%d.%d.%d" as the C runtime's scanner does (blanks before a number, a sign, digits;
+// anything may follow the fourth) into `numbers` and returns how many numbers were read; the
+// ones not read are left alone.
+int ScanVersion(const std::wstring& text, int numbers[4]);
+
 // Drops one trailing separator and, when the last component is a four-number version
 // ("9.1.0.4567"), that component: C:\Suite\9.1.0.4567\ becomes C:\Suite\.
 void TrimVersionFolder(std::wstring& path);

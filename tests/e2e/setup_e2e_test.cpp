@@ -316,10 +316,10 @@ TEST_F(SetupProgram, CancelWhileSuiteProgramRunsEndsWithFour) {
 
 TEST_F(SetupProgram, WindowsOlderThanXpIsRefused) {
   // Wine reports Windows 2000 (5.0) to a program of this file name.
-  const wchar_t* key = L"Software\\Wine\\AppDefaults\\setup_w2k.exe";
-  ASSERT_TRUE(ZFunction::WriteRegString(HKEY_CURRENT_USER, key, L"Version", L"win2k"));
-  ExpectRefused(Installer(L"setup_w2k.exe"), L"Lumen Office 不支持该版本系统", IDOK, 2);
-  RegDeleteTreeW(HKEY_CURRENT_USER, key);
+  {
+    const testing_support::WindowsVersionFor win2k(L"setup_w2k.exe", L"win2k");
+    ExpectRefused(Installer(L"setup_w2k.exe"), L"Lumen Office 不支持该版本系统", IDOK, 2);
+  }
   const std::string log = LogText();
   EXPECT_NE(log.find("  IsWinXPAndLater return false\r\n"), std::string::npos) << log;
   EXPECT_EQ(log.find("g_Install.Init"), std::string::npos);

@@ -315,12 +315,11 @@ TEST_P(Upgrade, RecommendationToolInAnUpdateStartsTheProgramsForTheInstaller) {
 
 TEST_P(Upgrade, SuiteEnvironmentOnOlderWindowsOnly) {
   // Wine reports the Windows version per program: the setup program sees Windows XP.
-  const wchar_t* appDefaults = L"Software\\Wine\\AppDefaults\\setup.exe";
-  ZFunction::WriteRegString(HKEY_CURRENT_USER, appDefaults, L"Version", L"winxp");
   WriteExpand(HKEY_CURRENT_USER, L"Environment", L"PATH", L"C:\\tools");
-  const int code = InstallAs(L"-s");
-  RegDeleteTreeW(HKEY_CURRENT_USER, appDefaults);
-  ASSERT_EQ(code, 0) << log_;
+  {
+    const testing_support::WindowsVersionFor xp(L"setup.exe", L"winxp");
+    ASSERT_EQ(InstallAs(L"-s"), 0) << log_;
+  }
   const std::wstring folder = DefaultRoot() + kVersion + L"\\";
   EXPECT_EQ(ZFunction::ReadRegString(HKEY_CURRENT_USER, L"Environment", L"LUMEN_HOME"), folder + L"office6");
   EXPECT_EQ(ZFunction::ReadRegString(HKEY_CURRENT_USER, L"Environment", L"PATH"), L"%LUMEN_HOME%;C:\\tools");

@@ -114,16 +114,24 @@ void ExpectSameTree(const std::wstring& actual, const std::wstring& expected) {
 }
 
 Process::~Process() {
+  if (info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) Kill();
   if (info_.hProcess) CloseHandle(info_.hProcess);
   if (info_.hThread) CloseHandle(info_.hThread);
+  if (job_) CloseHandle(job_);
 }
 
 bool Process::Start(const std::wstring& program, const std::wstring& params, const std::wstring& folder) {
   std::wstring line = L"\"" + program + L"\" " + params;
   STARTUPINFOW si{};
   si.cb = sizeof(si);
-  return CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.empty() ? nullptr : folder.c_str(), &si, &info_) != FALSE;
+  if (!CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                      folder.empty() ? nullptr : folder.c_str(), &si, &info_))
+    return false;
+  // The job collects the program and whatever it starts.
+  job_ = CreateJobObjectW(nullptr, nullptr);
+  if (job_) AssignProcessToJobObject(job_, info_.hProcess);
+  ResumeThread(info_.hThread);
+  return true;
 }
 
 int Process::Wait(DWORD ms) {
@@ -134,8 +142,20 @@ int Process::Wait(DWORD ms) {
 }
 
 void Process::Kill() {
+  if (job_) TerminateJobObject(job_, 99);
   if (info_.hProcess) TerminateProcess(info_.hProcess, 99);
 }
+
+WindowsVersionFor::WindowsVersionFor(const std::wstring& exeName, const wchar_t* version)
+    : key_(L"Software\\Wine\\AppDefaults\\" + exeName) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr)) return;
+  RegSetValueExW(key, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                 static_cast<DWORD>((wcslen(version) + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+}
+
+WindowsVersionFor::~WindowsVersionFor() { RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str()); }
 
 int Run(const std::wstring& program, const std::wstring& params, DWORD ms) {
   Process p;

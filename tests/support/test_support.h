@@ -60,20 +60,42 @@ std::map<std::wstring, std::string> Tree(const std::wstring& root);
 // Adds a test failure for every entry of `expected` that `actual` lacks or holds otherwise.
 void ExpectSameTree(const std::wstring& actual, const std::wstring& expected);
 
-// A started program. Wait returns its exit code, or -1 on time-out.
+// A started program and everything it starts (its other copy, the suite's programs): when the
+// object ends while the program still runs (a test failed or timed out), all of them are ended,
+// so nothing of one test waits on into the next. Wait returns the exit code, or -1 on time-out.
 class Process {
  public:
   Process() = default;
-  Process(Process&& o) noexcept : info_(o.info_) { o.info_ = {}; }
+  Process(Process&& o) noexcept : info_(o.info_), job_(o.job_) {
+    o.info_ = {};
+    o.job_ = nullptr;
+  }
   ~Process();
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
   bool Start(const std::wstring& program, const std::wstring& params, const std::wstring& folder = L"");
   int Wait(DWORD ms = 60000);
   DWORD Id() const { return info_.dwProcessId; }
   HANDLE Handle() const { return info_.hProcess; }
+  // Ends the program and everything it started.
   void Kill();
 
  private:
   PROCESS_INFORMATION info_{};
+  HANDLE job_ = nullptr;
+};
+
+// Has Wine report `version` ("win2k", "winxp", ...) to programs of the file name `exeName`
+// while it lives. (An interrupted run's leftover is removed by the harness at the next run.)
+class WindowsVersionFor {
+ public:
+  WindowsVersionFor(const std::wstring& exeName, const wchar_t* version);
+  ~WindowsVersionFor();
+  WindowsVersionFor(const WindowsVersionFor&) = delete;
+  WindowsVersionFor& operator=(const WindowsVersionFor&) = delete;
+
+ private:
+  std::wstring key_;
 };
 
 // Runs a program to its end and returns the exit code (-1 when it could not start or hung).

@@ -27,7 +27,8 @@
 #      untimed), so that no run sees the product a previous one installed; then the page cache
 #      is flushed (sync). Each method's
 #      tree is checked against the payload manifest after its first run, and the setup log for
-#      "install end, return:1" after every run.
+#      "install end, return:1" after every run; a method whose tree differs gets no figure and no
+#      ratio.
 # Figures are printed, never judged: the ratio is setup / NSIS, both measured in the same run.
 # Environment:
 #   LUMEN_BENCH_DIR     build and work folder (default <repo>/build/bench; this script works in
@@ -152,13 +153,18 @@ wine_version=$(/usr/lib/wine/wine64 --version 2>/dev/null || echo wine)
 nsis_version=$(makensis -VERSION 2>/dev/null)
 target_why="BENCH_NSIS_TARGET"
 if [ "$nsis_target" = auto ]; then
-  # Can this Wine run the usual (32-bit) NSIS installer? A tiny one that installs nothing.
+  # Can this Wine run the usual (32-bit) NSIS installer? A tiny one that writes one file: its
+  # exit code says nothing (a Wine without its 32-bit part answers 0 too), the file does.
   probe=$work/probe32
-  rm -rf "$probe" && mkdir -p "$probe"
-  printf 'Target x86-unicode\nOutFile "probe32.exe"\nRequestExecutionLevel user\nSilentInstall silent\nSection\nSectionEnd\n' \
+  mark=$prefix/drive_c/lumen-probe32.txt
+  rm -rf "$probe" "$mark" && mkdir -p "$probe"
+  printf '%s\n' 'Target x86-unicode' 'OutFile "probe32.exe"' 'RequestExecutionLevel user' 'SilentInstall silent' \
+    'Section' '  FileOpen $0 "C:\lumen-probe32.txt" w' '  FileWrite $0 "ran"' '  FileClose $0' 'SectionEnd' \
     >"$probe/probe32.nsi"
   (cd "$probe" && makensis -V1 probe32.nsi) >"$probe/makensis.log" 2>&1 || { cat "$probe/makensis.log" >&2; die "makensis failed on the probe"; }
-  if timeout 60 "$wine_run" "$probe/probe32.exe" /S >"$probe/run.out" 2>&1 </dev/null; then
+  timeout 60 "$wine_run" "$probe/probe32.exe" /S >"$probe/run.out" 2>&1 </dev/null || true
+  if [ -f "$mark" ]; then
+    rm -f "$mark"
     nsis_target=x86-unicode
     target_why="32-bit programs run under this Wine"
   else
@@ -339,6 +345,13 @@ restore_prefix
 median() { tr ' ' '\n' | grep . | sort -n | awk '{ v[NR] = $1 } END { if (NR) print ((NR % 2) ? v[(NR + 1) / 2] : int((v[NR / 2] + v[NR / 2 + 1]) / 2)) }'; }
 spread() { tr ' ' '\n' | grep . | sort -n | awk 'NR == 1 { lo = $1 } { hi = $1 } END { if (NR) printf "%s-%s", lo, hi }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a > 0 && b > 0) printf "%.2f", a / b; else printf "-" }'; }
+# A method whose tree is not the payload installed something else: it gets no figure.
+for m in setup nsis; do
+  case ${checked[$m]:-} in
+    "same as payload"*) ;;
+    *) [ -n "${failed[$m]:-}" ] || failed[$m]="installed tree: ${checked[$m]:-not checked}" ;;
+  esac
+done
 declare -A med
 for m in setup nsis start; do
   med[$m]=

@@ -137,17 +137,4 @@ TEST(UserCopyMessages, FieldRequestSplitsAtItsSeparators) {
   EXPECT_FALSE(ParseFieldRequest(L"", &path, &params, &wait, &show));
 }
 
-TEST(UpdateRun, InstallStateAndSingleInstance) {
-  WriteInstallState(0);
-  EXPECT_EQ(ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUserSettingKey, L"InstallState"), L"0");
-  WriteInstallState(4);
-  EXPECT_EQ(ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUserSettingKey, L"InstallState"), L"1");
-  ZFunction::DeleteRegValue(HKEY_CURRENT_USER, suite::kUserSettingKey, L"InstallState");
-
-  // The first test in this process creates the mapping; asking again finds it held by us.
-  EXPECT_FALSE(IsAnotherSetupRunning());
-  EXPECT_TRUE(IsAnotherSetupRunning());
-  CloseSingleInstance();
-}
-
 }  // namespace

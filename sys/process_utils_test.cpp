@@ -101,20 +101,6 @@ TEST(GetModuleFileOfProcess, ReadsTheImageNameOfAProcessNotYetRunning) {
   CloseHandle(pi.hProcess);
 }
 
-TEST(PlatformSwitches, DebugPrivilegeRedirectionAndDllFolder) {
-  EXPECT_TRUE(ZFunction::EnableDebugPrivilege());
-  EXPECT_TRUE(ZFunction::EnableWow64Redirection(false));  // a 64-bit program has nothing to switch
-  EXPECT_TRUE(ZFunction::EnableWow64Redirection(true));
-  TempFolder dir;
-  wchar_t before[MAX_PATH] = {};
-  GetCurrentDirectoryW(MAX_PATH, before);
-  EXPECT_NE(ZFunction::SetDllFolder(dir.Path()), FALSE);
-  wchar_t dllFolder[MAX_PATH] = {};
-  GetDllDirectoryW(MAX_PATH, dllFolder);
-  EXPECT_EQ(ZFunction::WithSlash(dllFolder), dir.Path());
-  EXPECT_NE(ZFunction::SetDllFolder(before), FALSE);
-}
-
 TEST(RunApp, MissingFileWaitAndNoWait) {
   TempFolder dir;
   EXPECT_FALSE(ZFunction::RunApp(dir / L"missing.exe", L"", 0, 1));
@@ -127,17 +113,6 @@ TEST(RunApp, MissingFileWaitAndNoWait) {
   EXPECT_TRUE(IsRunning(L"lumentestwait.exe")) << "returned at once";
   EXPECT_TRUE(ZFunction::RunApp(tool, L"sleep 3000", 100, 0));  // a wait that runs out still counts
   for (DWORD start = GetTickCount(); IsRunning(L"lumentestwait.exe") && GetTickCount() - start < 10000;) Sleep(50);
-}
-
-TEST(WindowsQuestions, VersionAndLanguageRules) {
-  EXPECT_FALSE(ZFunction::IsXpOrLaterVersion(5, 0));  // Windows 2000
-  EXPECT_FALSE(ZFunction::IsXpOrLaterVersion(4, 10));
-  EXPECT_TRUE(ZFunction::IsXpOrLaterVersion(5, 1));
-  EXPECT_TRUE(ZFunction::IsXpOrLaterVersion(5, 2));
-  EXPECT_TRUE(ZFunction::IsXpOrLaterVersion(6, 0));
-  EXPECT_TRUE(ZFunction::IsXpOrLaterVersion(10, 0));
-  for (LANGID id : {1028, 3076, 5124}) EXPECT_TRUE(ZFunction::IsTraditionalChineseLangId(id)) << id;
-  for (LANGID id : {2052, 4100, 1033, 0, 1029}) EXPECT_FALSE(ZFunction::IsTraditionalChineseLangId(id)) << id;
 }
 
 TEST(WindowsQuestions, TokensAndCompatibilityMark) {

@@ -93,12 +93,13 @@ TEST(DamagedInstaller, UnpacksCorrectlyOrFailsCleanly) {
 TEST(DamagedInstaller, DamagedArchivesDoNotEscapeOrCrash) {
   const std::string archive = ReadBytes(testing_support::TestData() + L"product.7z");
   std::mt19937 rng(EnvNumber("LUMEN_FUZZ_SEED", 20261206));
-  TempFolder dir;
+  TempFolder outside;
+  const std::wstring dir = outside / L"in\\";
   for (int i = 0; i < 40; ++i) {
     std::string bytes = archive;
     for (unsigned n = 1 + rng() % 8; n > 0; --n) bytes[rng() % bytes.size()] ^= 1 + rng() % 255;
     if (rng() % 3 == 0) bytes.resize(rng() % bytes.size());
-    const std::wstring out = dir / (L"o" + std::to_wstring(i));
+    const std::wstring out = dir + L"o" + std::to_wstring(i);
     I7zExtract* direct = Create7zExtract();
     direct->Extract(bytes.data(), static_cast<UINT32>(bytes.size()), out);
     direct->Release();
@@ -106,11 +107,10 @@ TEST(DamagedInstaller, DamagedArchivesDoNotEscapeOrCrash) {
     if (memory->Uncompress(bytes.data(), static_cast<UINT32>(bytes.size())) == S_OK) memory->ExtractMemoryFiles(out + L"m");
     memory->Release();
   }
-  // Everything written stayed below the target folders.
-  for (const auto& entry : testing_support::Tree(dir.Path())) {
+  // Everything written stayed below the target folders: the folder around them holds nothing else.
+  for (const auto& entry : testing_support::Tree(outside.Path())) {
     const std::wstring& name = entry.first;
-    EXPECT_EQ(name.find(L".."), std::wstring::npos) << testing_support::Narrow(name);
-    EXPECT_EQ(name[0], L'o') << testing_support::Narrow(name);
+    EXPECT_TRUE(name == L"in" || name.rfind(L"in\\", 0) == 0) << testing_support::Narrow(name);
   }
 }
 

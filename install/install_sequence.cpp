@@ -90,6 +90,7 @@ void ZInsall::InstallThread() {
   ClearRestartInfo();
 
   Report(kStepExtract, 0, L"正在释放安装文件");
+  const bool folderExisted = ZFunction::FolderExists(InstallFolder);
   if (!ZFunction::CreateFolderTree(InstallFolder)) {
     g_Log.Log("Create the %ws folder failed. %ld", InstallFolder.c_str(), static_cast<long>(GetLastError()));
   } else {
@@ -98,6 +99,12 @@ void ZInsall::InstallThread() {
     const bool extracted = Packet.ExtractMemoryFiles(1, InstallFolder);
     ZFunction::EnableWow64Redirection(true);
     if (!extracted) {
+      // A version folder this run began and could not complete goes again; one that was
+      // there before (the same version installed earlier) is left as it is.
+      if (!folderExisted) {
+        g_Log.Log("remove the incomplete folder %ws", InstallFolder.c_str());
+        ZFunction::DeleteFolder(InstallFolder, false, false);
+      }
       Report(kStepExtract, kErrorExtract, L"释放安装文件失败");
     } else {
       Packet.Close();

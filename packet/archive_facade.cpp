@@ -15,6 +15,7 @@
 #include "CPP/7zip/Archive/IArchive.h"
 #include "CPP/7zip/IStream.h"
 
+#include "app/setup_log.h"
 #include "sys/file_utils.h"
 
 // The library's class factory (its DLL export, linked in statically).
@@ -96,7 +97,24 @@ Z7_CLASS_IMP_COM_1(CPkExtractCallback, IArchiveExtractCallback)
  private:
   C7zExtractImpl* Target;
   IInArchive* Handler;
+  std::wstring CurrentPath;  // the item being decoded, for the log
 };
+
+// The library's per-item verdicts (NArchive::NExtract::NOperationResult), as the log says them.
+const char* OperationResultText(Int32 result) {
+  switch (result) {
+    case 1: return "unsupported method";
+    case 2: return "data error";
+    case 3: return "CRC error";
+    case 4: return "data unavailable";
+    case 5: return "unexpected end of data";
+    case 6: return "data after the end";
+    case 7: return "not an archive";
+    case 8: return "headers error";
+    case 9: return "wrong password";
+    default: return "unknown error";
+  }
+}
 
 // The handler announces the unpacked total of the blocks it is about to decode: that is the
 // extraction total the wizard's progress bar needs.
@@ -106,12 +124,23 @@ Z7_COM7F_IMF(CPkExtractCallback::SetTotal(UInt64 total)) {
 }
 Z7_COM7F_IMF(CPkExtractCallback::SetCompleted(const UInt64*)) { return S_OK; }
 Z7_COM7F_IMF(CPkExtractCallback::PrepareOperation(Int32)) { return S_OK; }
-Z7_COM7F_IMF(CPkExtractCallback::SetOperationResult(Int32)) { return S_OK; }
+// A damaged item fails the whole extraction: its bytes are already written (or held), but
+// they are not the product's.
+Z7_COM7F_IMF(CPkExtractCallback::SetOperationResult(Int32 result)) {
+  if (result != 0) {
+    g_Log.Log("Extract item error:%d (%s), path:%ws", static_cast<int>(result), OperationResultText(result),
+              CurrentPath.c_str());
+    if (Target) Target->ItemFailed();
+  }
+  return S_OK;
+}
 
 Z7_COM7F_IMF(CPkExtractCallback::GetStream(UInt32 index, ISequentialOutStream** outStream, Int32)) {
   *outStream = nullptr;
+  CurrentPath.clear();
   NWindows::NCOM::CPropVariant path, isDir;
-  if (Handler->GetProperty(index, kpidPath, &path) == S_OK && path.vt == VT_BSTR && Target) {
+  if (Handler->GetProperty(index, kpidPath, &path) == S_OK && path.vt == VT_BSTR) CurrentPath = path.bstrVal;
+  if (!CurrentPath.empty() && Target) {
     if (Handler->GetProperty(index, kpidIsDir, &isDir) == S_OK && isDir.vt == VT_BOOL && isDir.boolVal != VARIANT_FALSE)
       return Target->BeginFolder(path.bstrVal);  // folders get no stream
     Target->BeginFile(path.bstrVal);             // a failed open shows at the first write
@@ -152,7 +181,9 @@ HRESULT C7zExtractImpl::DecodingRun(const void* data, UINT32 size) {
     std::vector<UInt32> indices(count);
     for (UInt32 i = 0; i < count; ++i) indices[i] = i;
     CMyComPtr<IArchiveExtractCallback> callback = new CPkExtractCallback(this, handler);
+    FailedItems = 0;
     result = handler->Extract(indices.data(), count, 0, callback);
+    if (result == S_OK && FailedItems > 0) result = E_FAIL;
   }
   handler->Close();
   return result;
@@ -208,7 +239,9 @@ HRESULT C7zExtractImpl::BeginFile(const std::wstring& name) {
   CloseTargetFile();
   CurrentName = name;
   if (!IsSafeRelativeName(name)) return E_FAIL;
-  return OpenTargetFile(TargetFolder + name) ? S_OK : E_FAIL;
+  if (OpenTargetFile(TargetFolder + name)) return S_OK;
+  g_Log.Log("Extract create file error:%d, path:%ws", static_cast<int>(GetLastError()), (TargetFolder + name).c_str());
+  return E_FAIL;
 }
 
 HRESULT C7zExtractImpl::BeginFolder(const std::wstring& name) {
@@ -232,7 +265,12 @@ HRESULT C7zExtractImpl::WriteData(const void* data, UINT32 size, UINT32* process
     }
     CurrentMemoryFile->TotalSize += size;
   } else {
-    if (CurrentFile == INVALID_HANDLE_VALUE || !WriteAll(CurrentFile, size, static_cast<const BYTE*>(data))) return E_FAIL;
+    if (CurrentFile == INVALID_HANDLE_VALUE) return E_FAIL;  // its open failed and was logged
+    if (!WriteAll(CurrentFile, size, static_cast<const BYTE*>(data))) {
+      // A full disk shows here (error 112): the log names the file and the reason.
+      g_Log.Log("Extract write error:%d, path:%ws", static_cast<int>(GetLastError()), (TargetFolder + CurrentName).c_str());
+      return E_FAIL;
+    }
   }
   if (processed) *processed = size;
   return S_OK;

@@ -78,6 +78,8 @@ class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
   // Sends a progress message to the wizard window when there is one. Each facade object looks
   // the window up for itself: objects on different threads share nothing.
   void NotifyWizard(UINT message, void* value);
+  // The archive library found an item damaged (data or CRC error): the run fails.
+  void ItemFailed() { ++FailedItems; }
   // "office6\2052\x.dll" -> "office6\2052"; "x.dll" -> ".".
   static std::wstring FolderKey(const std::wstring& name);
   // Archive names must stay inside the target folder: no "..", no drive, no leading separator.
@@ -100,6 +102,7 @@ class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
   HANDLE CurrentFile = INVALID_HANDLE_VALUE;
   std::unique_ptr<MemoryFile> CurrentMemoryFile;
   HWND WizardWindow = nullptr;
+  int FailedItems = 0;
   std::map<std::wstring, std::list<std::unique_ptr<MemoryFile>>> MemoryFolders;
 };
 

@@ -97,6 +97,25 @@ TEST(PacketLoader, RefusesDamagedInstallers) {
     EXPECT_EQ(loader.GetPacketData(1, &size), nullptr);
     EXPECT_FALSE(loader.ExtractPacket(1, dir / L"out"));
   }
+  {  // a file damaged before packing: the packet's checksum is right, the archive's own CRCs
+     // are what must stop it, in direct and in memory mode
+    std::string bytes = good;
+    const uint32_t len0 = ReadU32At(bytes, packetAt + 6);
+    const size_t entry1 = packetAt + 6 + 8 + len0;
+    const size_t data = entry1 + 8;
+    bytes[data + 32 + 40] ^= 0x55;  // inside the first packed stream, after the 32-byte signature header
+    WriteU32At(bytes, entry1 + 4,
+               packet::Crc32(bytes.data() + data, ReadU32At(bytes, entry1)));
+    WriteBytes(dir / L"inner.exe", bytes);
+    PacketLoader direct;
+    ASSERT_TRUE(direct.OpenPacket(dir / L"inner.exe"));
+    UINT32 size = 0;
+    ASSERT_NE(direct.GetPacketData(1, &size), nullptr);
+    EXPECT_FALSE(direct.ExtractPacket(1, dir / L"inner-direct"));
+    PacketLoader preloaded;
+    ASSERT_TRUE(preloaded.OpenPacket(dir / L"inner.exe"));
+    EXPECT_FALSE(preloaded.LoadProductPacket(1) && preloaded.ExtractMemoryFiles(1, dir / L"inner-memory"));
+  }
   {  // the time stamp points past the end, or at bytes that are not the magic
     std::string bytes = good;
     WriteU32At(bytes, stamp, static_cast<uint32_t>(bytes.size()) - 3);

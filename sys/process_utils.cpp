@@ -86,7 +86,9 @@ bool RunApp(const std::wstring& path, const std::wstring& params, DWORD wait, in
   if (!PathExists(path)) return false;
   SHELLEXECUTEINFOW sei{};
   sei.cbSize = sizeof(sei);
-  sei.fMask = SEE_MASK_NOCLOSEPROCESS;
+  // No error box from the shell: nobody may be there to close it (silent installs, the
+  // user-level copy serving an elevated one). A failed start is logged below instead.
+  sei.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
   sei.lpFile = path.c_str();
   sei.lpParameters = params.empty() ? nullptr : params.c_str();
   sei.nShow = show ? SW_SHOWDEFAULT : SW_HIDE;

@@ -48,7 +48,7 @@ TEST(DamagedInstaller, UnpacksCorrectlyOrFailsCleanly) {
   for (unsigned i = 0; i < cases; ++i) {
     SCOPED_TRACE("seed " + std::to_string(seed) + " case " + std::to_string(i));
     std::string bytes = good;
-    switch (rng() % 4) {
+    switch (rng() % 5) {
       case 0:  // a few flipped bytes anywhere in the packet
       case 1:
         for (unsigned n = 1 + rng() % 4; n > 0; --n) bytes[packetAt + rng() % (bytes.size() - packetAt)] ^= 1 + rng() % 255;
@@ -59,6 +59,14 @@ TEST(DamagedInstaller, UnpacksCorrectlyOrFailsCleanly) {
       case 3:  // the locator or the packet head damaged
         bytes[(rng() % 2 ? stamp : packetAt) + rng() % 10] ^= 1 + rng() % 255;
         break;
+      case 4: {  // the product entry damaged before packing: its packet checksum is right
+        const size_t entry1 = packetAt + 6 + 8 + U32(bytes, packetAt + 6);
+        const uint32_t length = U32(bytes, entry1);
+        for (unsigned n = 1 + rng() % 4; n > 0; --n) bytes[entry1 + 8 + rng() % length] ^= 1 + rng() % 255;
+        const uint32_t crc = packet::Crc32(bytes.data() + entry1 + 8, length);
+        for (int b = 0; b < 4; ++b) bytes[entry1 + 4 + b] = static_cast<char>(crc >> (8 * b));
+        break;
+      }
     }
     TempFolder dir;
     WriteBytes(dir / L"setup.exe", bytes);

@@ -58,15 +58,10 @@ bool IsDriveOrEmpty(const std::wstring& folder) {
   return bare.empty() || bare.back() == L':';
 }
 
-// A version name from a list names one folder right below the product root, nothing else.
+// A version name from a list, or a start-menu name, names one folder right below its parent
+// (the product root, the programs folder), nothing else.
 bool IsFolderName(const std::wstring& name) {
   return !name.empty() && name != L"." && name != L".." && name.find_first_of(L"\\/:") == std::wstring::npos;
-}
-
-// A start-menu name may name a nested folder, but never one outside the programs folder.
-bool IsMenuName(const std::wstring& name) {
-  return !name.empty() && !IsSeparator(name.front()) && name.find(L':') == std::wstring::npos &&
-         name.find(L"..") == std::wstring::npos;
 }
 
 void AppendName(std::wstring& list, const std::wstring& name) {
@@ -192,7 +187,7 @@ void ZClear::DeleteStartMenu(const std::wstring& name, MenuOwner owner) {
   const bool allUsers = owner == MenuOwner::AllUsers;
   const std::wstring programs = ZFunction::GetSpecialFolder(allUsers ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS);
   if (!programs.empty()) {
-    if (IsMenuName(name)) ZFunction::DeleteFolder(ZFunction::WithSlash(programs) + name, false, false);
+    if (IsFolderName(name)) ZFunction::DeleteFolder(ZFunction::WithSlash(programs) + name, false, false);
     ZFunction::DeleteFolder(ZFunction::WithSlash(programs) + kEarlyAccessMenu, false, false);
   }
   const std::wstring desktop =

@@ -439,3 +439,13 @@ TEST_F(OldVersion, RemoveOldRegistrationNeedsTheWholeEntry) {
 }
 
 }  // namespace
+
+TEST(StartMenu, OnlyAPlainFolderNameIsDeleted) {
+  const std::wstring programs = Special(CSIDL_PROGRAMS);
+  MakeFile(programs + L"Lumen Outer\\Inner\\keep.lnk");
+  for (const wchar_t* name : {L"Lumen Outer\\Inner", L"Lumen Outer/Inner", L"..", L".", L"C:\\Lumen Outer"})
+    ZClear::DeleteStartMenu(name, ZClear::MenuOwner::CurrentUser);
+  EXPECT_TRUE(testing_support::Exists(programs + L"Lumen Outer\\Inner\\keep.lnk"));
+  ZClear::DeleteStartMenu(L"Lumen Outer", ZClear::MenuOwner::CurrentUser);
+  EXPECT_FALSE(testing_support::Exists(programs + L"Lumen Outer"));
+}

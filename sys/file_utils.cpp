@@ -28,6 +28,11 @@ bool DeleteFolderWorker(const std::wstring& folder, bool alsoDriverCopies, bool 
       const std::wstring name = fd.cFileName;
       if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         if (IsDots(fd.cFileName)) continue;
+        // A symbolic link or junction goes itself; what it points to is never touched.
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+          if (!RemoveDirectoryW((folder + name).c_str())) result = false;
+          continue;
+        }
         // A subtree that could not be registered ends this folder's walk.
         if (!DeleteFolderWorker(folder + name + L"\\", alsoDriverCopies, scheduleAtRestart)) break;
         continue;
@@ -154,6 +159,12 @@ bool DeleteAtRestart(const std::wstring& path) {
 }
 
 bool DeleteFolder(const std::wstring& folder, bool alsoDriverCopies, bool scheduleAtRestart) {
+  const DWORD attributes = GetFileAttributesW(folder.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    std::wstring link = folder;
+    while (link.size() > 3 && (link.back() == L'\\' || link.back() == L'/')) link.pop_back();
+    return RemoveDirectoryW(link.c_str()) != FALSE;  // the link itself, never its target
+  }
   return DeleteFolderWorker(WithSlash(folder), alsoDriverCopies, scheduleAtRestart);
 }
 

@@ -118,6 +118,29 @@ TEST(DeleteFolder, MissingFolderAndDriverCopies) {
   DeleteFileW((drivers + L"lumentestflt.sys").c_str());
 }
 
+TEST(DeleteFolder, RemovesLinksNotWhatTheyPointTo) {
+  TempFolder dir;
+  const std::wstring target = dir / L"target\\", tree = dir / L"tree\\";
+  ZFunction::CreateFolderTree(target + L"sub");
+  ZFunction::CreateFolderTree(tree);
+  WriteBytes(target + L"keep.txt", "keep");
+  WriteBytes(target + L"sub\\keep.sys", "keep");
+  if (!CreateSymbolicLinkW((tree + L"link").c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY))
+    GTEST_SKIP() << "no directory links here, error " << GetLastError();
+  ASSERT_TRUE(GetFileAttributesW((tree + L"link").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+
+  EXPECT_TRUE(ZFunction::DeleteFolder(tree, true, true));
+  EXPECT_FALSE(Exists(tree));
+  EXPECT_TRUE(Exists(target + L"keep.txt"));
+  EXPECT_TRUE(Exists(target + L"sub\\keep.sys"));
+
+  // A link given as the folder itself.
+  ASSERT_TRUE(CreateSymbolicLinkW((dir / L"alias").c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY));
+  EXPECT_TRUE(ZFunction::DeleteFolder(dir / L"alias\\", true, true));
+  EXPECT_FALSE(Exists(dir / L"alias"));
+  EXPECT_TRUE(Exists(target + L"keep.txt"));
+}
+
 TEST(FolderTree, CreateCopyAndRemoveEmpty) {
   TempFolder dir;
   EXPECT_TRUE(ZFunction::CreateFolderTree(dir / L"a\\b\\c"));

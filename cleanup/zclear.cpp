@@ -124,8 +124,7 @@ void ZClear::RemoveOldRegistration() {
 
   if (Engine.UserProcessMode) Engine.SendUserRequest(kRequestDeleteUserKeys, nullptr, 0);
 
-  suite_registry::PreserveUserDictionary(Engine.UserProcessMode ? Engine.AppDataPath
-                                                                : ZFunction::GetSpecialFolder(CSIDL_APPDATA));
+  suite_registry::PreserveUserDictionary(Engine.UserAppData());
   suite_registry::DeleteMachineEntries(HKEY_CURRENT_USER);
   DeleteProductFolders(root);
   DeleteStartMenu(menu, MenuOwner::AllUsers);

@@ -284,8 +284,7 @@ bool ZInsall::RunInstallItems() {
       case ItemKind::WriteIniFile: {
         install_config::InstallIniValues values{AssoWord, AssoExcel, AssoPowerpoint, SaveToMso, DesktopShortcut,
                                                 InstallFolder,
-                                                UserProcessMode ? LocalAppData
-                                                                : ZFunction::GetSpecialFolder(CSIDL_LOCAL_APPDATA),
+                                                UserLocalAppData(),
                                                 ZFunction::GetModulePath(), LowerVersion()};
         install_config::WriteInstallIni(values);
         break;

@@ -37,7 +37,7 @@ void ZInsall::CopyOemFile() {
 void ZInsall::CopyNewFiles() {
   g_Log.Log("Copy newfile Files Begin.");
   const std::wstring source = InstallFolder + L"office6\\2052\\";
-  const std::wstring roaming = UserProcessMode ? AppDataPath : ZFunction::GetSpecialFolder(CSIDL_APPDATA);
+  const std::wstring roaming = UserAppData();
   const std::wstring target = ZFunction::WithSlash(roaming) + L"Tallis\\Office6\\templates\\2052\\";
   if (ZFunction::FolderExists(target))  // the suite makes the folder; without it nothing is copied
     for (const wchar_t* name : {L"newfile.lumen", L"newfile.grid", L"newfile.dps"})
@@ -147,7 +147,7 @@ std::wstring NewGuidText() {
 bool ZInsall::RecommendAllowed() const { return !(Silent && !Update) && RecommendEnabled != 0; }
 
 std::wstring ZInsall::UserTempInstallFile() const {
-  const std::wstring local = UserProcessMode ? LocalAppData : ZFunction::GetSpecialFolder(CSIDL_LOCAL_APPDATA);
+  const std::wstring local = UserLocalAppData();
   return ZFunction::WithSlash(local) + L"tempinstall.ini";
 }
 

@@ -82,8 +82,23 @@ void ZInsall::SetInstallFolderIfEmpty(const std::wstring& folder) {
   if (InstallFolder.empty() && !folder.empty()) InstallFolder = ZFunction::WithSlash(folder);
 }
 
+namespace {
+
+// A handed-over folder counts only as a whole local path ("C:\..."); anything else, an empty
+// value included, means it was not handed over.
+std::wstring HandedOverOr(int userProcessMode, const std::wstring& handedOver, int csidl) {
+  const bool whole = handedOver.size() >= 3 && iswalpha(handedOver[0]) && handedOver[1] == L':' &&
+                     (handedOver[2] == L'\\' || handedOver[2] == L'/');
+  return userProcessMode && whole ? handedOver : ZFunction::GetSpecialFolder(csidl);
+}
+
+}  // namespace
+
+std::wstring ZInsall::UserLocalAppData() const { return HandedOverOr(UserProcessMode, LocalAppData, CSIDL_LOCAL_APPDATA); }
+std::wstring ZInsall::UserAppData() const { return HandedOverOr(UserProcessMode, AppDataPath, CSIDL_APPDATA); }
+
 std::wstring ZInsall::DefaultInstallFolder() const {
-  const std::wstring local = UserProcessMode ? LocalAppData : ZFunction::GetSpecialFolder(CSIDL_LOCAL_APPDATA);
+  const std::wstring local = UserLocalAppData();
   return ZFunction::WithSlash(local) + L"Tallis\\Lumen Office\\";
 }
 
@@ -102,7 +117,7 @@ std::wstring ZInsall::UpdateInstallFolder() const {
   const std::wstring programFiles = ZFunction::GetSpecialFolder(CSIDL_PROGRAM_FILES);
   const int at = programFiles.empty() ? -1 : ZFunction::ContainsNoCase(root, programFiles);
   if (at < 0) return root;
-  const std::wstring local = UserProcessMode ? LocalAppData : ZFunction::GetSpecialFolder(CSIDL_LOCAL_APPDATA);
+  const std::wstring local = UserLocalAppData();
   root.replace(at, programFiles.size(), local);
   root = ZFunction::WithSlash(root);
   for (const wchar_t* old : {L"\\Lumen Office Professional\\", L"\\Lumen Office Personal\\", L"\\Lumen Office 2007\\",
@@ -114,7 +129,7 @@ std::wstring ZInsall::UpdateInstallFolder() const {
 }
 
 std::wstring ZInsall::GetLogPath() const {
-  std::wstring folder = UserProcessMode ? AppDataPath : ZFunction::GetSpecialFolder(CSIDL_APPDATA);
+  std::wstring folder = UserAppData();
   if (folder.empty()) return std::wstring();
   folder = ZFunction::WithSlash(folder) + L"tallis\\office6\\log\\setup\\";
   ZFunction::CreateFolderTree(folder);

@@ -118,6 +118,10 @@ class ZInsall {
   void SetInstallFolderIfEmpty(const std::wstring& folder);
   const std::wstring& GetInstallFolder() const { return InstallFolder; }
   const std::wstring& GetPayloadFolder() const { return PayloadFolder; }
+  // The desktop user's local and roaming application data folders: the handed-over ones in
+  // user-process mode, this process's own when none (or no absolute folder) was handed over.
+  std::wstring UserLocalAppData() const;
+  std::wstring UserAppData() const;
   // "<local application data>\Tallis\Lumen Office\".
   std::wstring DefaultInstallFolder() const;
   // LocationRoot of the suite's uninstall key: the user's, else the machine's; in user-process

@@ -260,6 +260,12 @@ TEST_F(DemoInstall, AbsurdCommandLinesEndCleanly) {
   const std::wstring junk = L" -p -D -tod=" + std::wstring(5000, L'.') + L" -iid= -what -s -s -S \"\" - --";
   EXPECT_EQ(Install(L"-s" + junk), 0) << log_;
   EXPECT_TRUE(ZFunction::PathExists(DefaultRoot() + kVersion + L"\\office6\\lumen.exe"));
+  // The internal switches without their values: nothing was handed over, so the run uses its
+  // own folders (the default install folder, the log in its own roaming folder).
+  ZFunction::DeleteFolder(DefaultRoot(), false, false);
+  EXPECT_EQ(Install(L"-s -upgradepower -needcommunicate -localapp= -appdata="), 0) << log_;
+  EXPECT_TRUE(ZFunction::PathExists(DefaultRoot() + kVersion + L"\\office6\\lumen.exe")) << log_;
+  EXPECT_TRUE(Logged("user process mode:1"));
 }
 
 // Payloads whose setup.xml is missing, broken or lists nothing: the run ends before anything

@@ -8,6 +8,7 @@
 
 #include "app/command_line.h"
 #include "app/setup_app.h"
+#include "app/setup_log.h"
 #include "cleanup/zclear.h"
 #include "install/suite_registry.h"
 #include "install/zinstall.h"
@@ -58,22 +59,32 @@ std::wstring AnyLocationRoot() {
   return root;
 }
 
-int RunMessageLoop() {
+// Pumps messages until WM_QUIT (code 8 or message 1235), or until the copy this one serves
+// ends without either (killed, crashed): a user-level copy never outlives its installing copy.
+void RunMessageLoop(HANDLE partner) {
   MSG msg;
-  BOOL got;
-  while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0 && got != -1) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
+  for (;;) {
+    const DWORD woke = MsgWaitForMultipleObjects(partner ? 1 : 0, &partner, FALSE, INFINITE, QS_ALLINPUT);
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) return;  // the handler has set ExitCode
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    if (partner && woke == WAIT_OBJECT_0) {
+      g_Log.Log("the installing copy ended without an exit code");
+      ExitCode = kExitFailed;
+      return;
+    }
+    if (woke == WAIT_FAILED) return;
   }
-  return got == 0 ? static_cast<int>(msg.wParam) : 0;
 }
 
 // The hidden window and its loop, shared by both kinds of user-level copy.
-int RunUserWindowLoop() {
+int RunUserWindowLoop(HANDLE partner) {
   if (!InitWindowModule(AppInstance)) return ExitCode;
   {
     ZInnerWinCallback callback;
-    if (callback.Handle()) RunMessageLoop();
+    if (callback.Handle()) RunMessageLoop(partner);
   }
   TermWindowModule();
   return ExitCode;
@@ -128,7 +139,7 @@ int RelaunchElevated() {
 
   SHELLEXECUTEINFOW sei{};
   sei.cbSize = sizeof(sei);
-  sei.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+  sei.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC | SEE_MASK_NOCLOSEPROCESS;
   sei.lpVerb = L"runas";
   sei.lpFile = self.c_str();
   sei.lpParameters = params.c_str();
@@ -138,7 +149,8 @@ int RelaunchElevated() {
     if (SUCCEEDED(com)) CoUninitialize();
     return kExitNoAdmin;
   }
-  RunUserWindowLoop();
+  const sys::UniqueKernel elevated(sei.hProcess);
+  RunUserWindowLoop(elevated.Get());
   if (SUCCEEDED(com)) CoUninitialize();
   return ExitCode;
 }
@@ -206,7 +218,9 @@ void ZSetupApp::ReadHandOverFile() {
 int RunUserCopy() {
   WriteHandOverFile();
   const HRESULT com = CoInitialize(nullptr);
-  RunUserWindowLoop();
+  // The administrator's copy that started this one is the copy it serves.
+  const sys::UniqueKernel starter(OpenProcess(SYNCHRONIZE, FALSE, ZFunction::GetParentProcessId()));
+  RunUserWindowLoop(starter.Get());
   if (SUCCEEDED(com)) CoUninitialize();
   return ExitCode;
 }

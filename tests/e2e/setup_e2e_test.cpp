@@ -289,6 +289,22 @@ TEST_F(SetupProgram, RunningSuiteProgramAndSecondSetup) {
   EXPECT_NE(log.find("  g_App.Run...\r\n"), std::string::npos) << log;
 }
 
+// A killed installing copy takes its user-level copy with it, which ends with code 2.
+TEST_F(SetupProgram, UserCopyEndsWithTheKilledInstallingCopy) {
+  Installer setup;
+  TempFolder suiteDir;
+  const std::wstring word = suiteDir / L"lumen.exe";
+  ASSERT_TRUE(CopyFileW((testing_support::BinFolder() + L"testtool.exe").c_str(), word.c_str(), FALSE));
+  Process running;
+  ASSERT_TRUE(running.Start(word, L"sleep 60000"));
+  Process installing;
+  ASSERT_TRUE(installing.Start(setup.exe, L"-s", setup.dir.Path()));
+  HANDLE user = WaitForUserCopy(installing);
+  ASSERT_NE(WaitForBox(installing.Id()).hwnd, nullptr) << "the installing copy waits on the running program";
+  TerminateProcess(installing.Handle(), 99);  // that process alone, not its job
+  EXPECT_EQ(ExitCodeOf(user, 5000), 2);
+}
+
 // Starts a silent run, answers the message box it shows with `button`, and checks the text,
 // the exit code, and that the user-level copy ends with the same code.
 void ExpectRefused(const Installer& setup, const std::wstring& text, int button, int code) {

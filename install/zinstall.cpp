@@ -87,7 +87,8 @@ namespace {
 // A handed-over folder counts only as a whole local path ("C:\..."); anything else, an empty
 // value included, means it was not handed over.
 std::wstring HandedOverOr(int userProcessMode, const std::wstring& handedOver, int csidl) {
-  const bool whole = handedOver.size() >= 3 && iswalpha(handedOver[0]) && handedOver[1] == L':' &&
+  const wchar_t drive = handedOver.empty() ? 0 : static_cast<wchar_t>(handedOver[0] | 0x20);
+  const bool whole = handedOver.size() >= 3 && drive >= L'a' && drive <= L'z' && handedOver[1] == L':' &&
                      (handedOver[2] == L'\\' || handedOver[2] == L'/');
   return userProcessMode && whole ? handedOver : ZFunction::GetSpecialFolder(csidl);
 }

@@ -140,10 +140,10 @@ Z7_COM7F_IMF(CPkExtractCallback::GetStream(UInt32 index, ISequentialOutStream** 
   CurrentPath.clear();
   NWindows::NCOM::CPropVariant path, isDir;
   if (Handler->GetProperty(index, kpidPath, &path) == S_OK && path.vt == VT_BSTR) CurrentPath = path.bstrVal;
-  if (!CurrentPath.empty() && Target) {
+  if (Target) {
     if (Handler->GetProperty(index, kpidIsDir, &isDir) == S_OK && isDir.vt == VT_BOOL && isDir.boolVal != VARIANT_FALSE)
-      return Target->BeginFolder(path.bstrVal);  // folders get no stream
-    Target->BeginFile(path.bstrVal);             // a failed open shows at the first write
+      return Target->BeginFolder(CurrentPath);  // folders get no stream
+    Target->BeginFile(CurrentPath);  // a nameless item is refused; a failed open shows at the first write
   }
   CMyComPtr<ISequentialOutStream> stream = new CPkOutStream(Target);
   *outStream = stream.Detach();

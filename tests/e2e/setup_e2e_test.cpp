@@ -235,14 +235,21 @@ TEST_F(SetupProgram, UserCopyAloneWritesHandOverAndObeysItsMessages) {
   DeleteFileW(file.c_str());
 }
 
+// A suite program that keeps running: the test tool under a suite program's name.
+struct RunningSuiteProgram {
+  TempFolder dir;
+  Process process;
+  bool Start(const wchar_t* name = L"lumen.exe") {
+    const std::wstring path = dir / name;
+    return CopyFileW((testing_support::BinFolder() + L"testtool.exe").c_str(), path.c_str(), FALSE) &&
+           process.Start(path, L"sleep 60000");
+  }
+};
+
 TEST_F(SetupProgram, RunningSuiteProgramAndSecondSetup) {
   Installer setup;
-  // A suite program that keeps running: the test tool under the word processor's name.
-  TempFolder suiteDir;
-  const std::wstring word = suiteDir / L"lumen.exe";
-  ASSERT_TRUE(CopyFileW((testing_support::BinFolder() + L"testtool.exe").c_str(), word.c_str(), FALSE));
-  Process running;
-  ASSERT_TRUE(running.Start(word, L"sleep 60000"));
+  RunningSuiteProgram running;
+  ASSERT_TRUE(running.Start());
 
   Process first;
   ASSERT_TRUE(first.Start(setup.exe, L"-s", setup.dir.Path()));
@@ -278,8 +285,8 @@ TEST_F(SetupProgram, RunningSuiteProgramAndSecondSetup) {
   Sleep(300);
   const Box again = WaitForBox(first.Id());
   ASSERT_NE(again.hwnd, nullptr);
-  running.Kill();
-  running.Wait();
+  running.process.Kill();
+  running.process.Wait();
   Press(again, IDRETRY);
   EXPECT_EQ(first.Wait(), 0);  // past the checks, installed
   EXPECT_EQ(ExitCodeOf(firstUser), 0);
@@ -292,11 +299,8 @@ TEST_F(SetupProgram, RunningSuiteProgramAndSecondSetup) {
 // A killed installing copy takes its user-level copy with it, which ends with code 2.
 TEST_F(SetupProgram, UserCopyEndsWithTheKilledInstallingCopy) {
   Installer setup;
-  TempFolder suiteDir;
-  const std::wstring word = suiteDir / L"lumen.exe";
-  ASSERT_TRUE(CopyFileW((testing_support::BinFolder() + L"testtool.exe").c_str(), word.c_str(), FALSE));
-  Process running;
-  ASSERT_TRUE(running.Start(word, L"sleep 60000"));
+  RunningSuiteProgram running;
+  ASSERT_TRUE(running.Start());
   Process installing;
   ASSERT_TRUE(installing.Start(setup.exe, L"-s", setup.dir.Path()));
   HANDLE user = WaitForUserCopy(installing);
@@ -321,13 +325,9 @@ void ExpectRefused(const Installer& setup, const std::wstring& text, int button,
 
 TEST_F(SetupProgram, CancelWhileSuiteProgramRunsEndsWithFour) {
   Installer setup;
-  TempFolder suiteDir;
-  const std::wstring sheet = suiteDir / L"GRID.EXE";  // names compare without regard to case
-  ASSERT_TRUE(CopyFileW((testing_support::BinFolder() + L"testtool.exe").c_str(), sheet.c_str(), FALSE));
-  Process running;
-  ASSERT_TRUE(running.Start(sheet, L"sleep 60000"));
+  RunningSuiteProgram running;
+  ASSERT_TRUE(running.Start(L"GRID.EXE"));  // names compare without regard to case
   ExpectRefused(setup, L"有一个 Lumen Office 应用程序实例 GRID.EXE 在运行，请关闭后重试！", IDCANCEL, 4);
-  running.Kill();
 }
 
 TEST_F(SetupProgram, WindowsOlderThanXpIsRefused) {

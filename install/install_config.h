@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "sys/handles.h"
 #include "sys/profile.h"
 
 struct InstallItem {
@@ -69,6 +70,14 @@ bool ParseDeepRecommendXml(const std::wstring& file, DeepRecommendConfig& config
 // (the payload folder and the recommendation and download tools' folders), one that does not
 // exist yet. Not created here.
 std::wstring NewTempFolder();
+
+// Creates a new temporary folder for this run's payload and marks it as in use for as long as
+// `mark` stays open (a killed run's mark closes with its process). "" when it cannot be created.
+std::wstring NewPayloadFolder(sys::UniqueFile& mark);
+
+// Removes the payload folders of setup programs that no longer run: those whose in-use mark is
+// no longer held open. The tools' folders carry no mark and stay.
+void RemoveStalePayloadFolders();
 
 // The folder the setup program runs in (its current folder), with a trailing backslash: where
 // oem.ini and the OEM folders are looked for.

@@ -27,12 +27,12 @@ bool ZInsall::Init() {
   OldVersion = install_config::ReadOldVersion(GetOldInstallRoot());
   FindUserWindow();
 
-  const std::wstring folder = install_config::NewTempFolder();
-  if (folder.empty() || !ZFunction::CreateFolderTree(folder)) {
-    g_Log.Log("ZInsall::Init create payload folder failed:%ws", folder.c_str());
+  install_config::RemoveStalePayloadFolders();
+  PayloadFolder = install_config::NewPayloadFolder(PayloadMark);
+  if (PayloadFolder.empty()) {
+    g_Log.Log("ZInsall::Init create payload folder failed");
     return false;
   }
-  PayloadFolder = folder;
   g_Log.Log("ZInsall::Init payload folder:%ws version:%ws user process mode:%d", PayloadFolder.c_str(),
             ProductVersion.c_str(), UserProcessMode);
   if (!Packet.OpenPacket()) {
@@ -182,6 +182,7 @@ bool ZInsall::WaitInstall(DWORD milliseconds) {
 
 void ZInsall::RemovePayloadFolder() {
   if (PayloadFolder.empty()) return;
+  PayloadMark.Reset();
   ZFunction::DeleteFolder(PayloadFolder, false, false);
   std::wstring parent = PayloadFolder.substr(0, PayloadFolder.size() - 1);
   parent.resize(parent.find_last_of(L'\\') + 1);

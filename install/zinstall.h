@@ -185,6 +185,7 @@ class ZInsall {
   HANDLE Thread = nullptr;
   std::wstring InstallFolder;
   std::wstring PayloadFolder;
+  sys::UniqueFile PayloadMark;  // held open while this run uses PayloadFolder
   std::wstring OldStartMenuDir;
   std::wstring ProductVersion = L"0.0.0.0";
   std::wstring OldVersion;

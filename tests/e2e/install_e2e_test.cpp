@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -30,22 +31,41 @@ const std::wstring kPayloadInfo =
     L" [iid=demo-iid tid1=demo tid2=web tod1= tod2= productid=lumen-demo versiontypes=personal]";
 
 // The payload folders below %TEMP%\lumen.
-size_t PayloadFolders() {
+std::set<std::wstring> PayloadFolders() {
   wchar_t temp[MAX_PATH + 1] = {};
   GetTempPathW(MAX_PATH, temp);
+  const std::wstring parent = ZFunction::WithSlash(temp) + L"lumen\\";
+  std::set<std::wstring> folders;
   WIN32_FIND_DATAW found;
-  HANDLE find = FindFirstFileW((ZFunction::WithSlash(temp) + L"lumen\\~*").c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return 0;
-  size_t count = 0;
-  do ++count; while (FindNextFileW(find, &found));
+  HANDLE find = FindFirstFileW((parent + L"~*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return folders;
+  do folders.insert(parent + found.cFileName + L"\\");
+  while (FindNextFileW(find, &found));
   FindClose(find);
-  return count;
+  return folders;
+}
+
+TEST_F(DemoInstall, ARunRemovesThePayloadFolderOfAKilledRun) {
+  const std::set<std::wstring> before = PayloadFolders();
+  testing_support::Process killed;
+  ASSERT_TRUE(killed.Start(exe_, L"-s", dir_.Path()));
+  std::wstring left;  // the killed run's folder, once it holds its in-use mark
+  for (DWORD start = GetTickCount(); left.empty() && GetTickCount() - start < 20000; Sleep(2))
+    for (const std::wstring& folder : PayloadFolders())
+      if (!before.count(folder) && ZFunction::PathExists(folder + L"~inuse")) left = folder;
+  killed.Kill();
+  ASSERT_FALSE(left.empty());
+  ASSERT_TRUE(ZFunction::PathExists(left));
+
+  ASSERT_EQ(Install(L"-s"), 0) << log_;
+  EXPECT_FALSE(ZFunction::PathExists(left));
+  EXPECT_TRUE(Logged("remove the payload folder of a run that ended early")) << log_;
 }
 
 TEST_F(DemoInstall, SilentInstallIntoTheDefaultFolderRunsTheListForSilentInstalls) {
-  const size_t payloads = PayloadFolders();
+  const size_t payloads = PayloadFolders().size();
   ASSERT_EQ(Install(L"-s"), 0) << log_;
-  EXPECT_EQ(PayloadFolders(), payloads) << "the run removed its payload folder";
+  EXPECT_LE(PayloadFolders().size(), payloads) << "the run removed its payload folder";
   const std::wstring folder = DefaultRoot() + kVersion + L"\\";
   EXPECT_TRUE(Logged("install end, return:1")) << log_;
   EXPECT_TRUE(Logged("current install type is silent."));

@@ -127,6 +127,25 @@ TEST_F(DemoInstall, SilentInstallIntoTheDefaultFolderRunsTheListForSilentInstall
   EXPECT_TRUE(ZFunction::PathExists(GetSpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Lumen文字.lnk"));
 }
 
+// Drive S: is a 4 MiB file system (see the harness): too small for the suite. The log names the
+// file that could not be written and the reason, the half-written version folder goes again, and
+// what the install folder held before stays.
+TEST_F(DemoInstall, AFullDriveLeavesNoHalfWrittenVersion) {
+  ULARGE_INTEGER free{};
+  if (!GetDiskFreeSpaceExW(L"S:\\", &free, nullptr, nullptr) || free.QuadPart > (64u << 20))
+    GTEST_SKIP() << "no small drive S: on this machine";
+  const std::wstring root = L"S:\\suite\\";
+  ZFunction::DeleteFolder(root, false, false);
+  ASSERT_TRUE(ZFunction::CreateFolderTree(root));
+  testing_support::WriteBytes(root + L"notes.txt", "mine");
+
+  EXPECT_EQ(Install(L"-s -p " + root), 2);
+  EXPECT_TRUE(Logged("Extract write error:112, path:") || Logged("Extract create file error:112, path:")) << log_;
+  EXPECT_FALSE(ZFunction::PathExists(root + kVersion));
+  EXPECT_EQ(testing_support::ReadBytes(root + L"notes.txt"), "mine");
+  ZFunction::DeleteFolder(root, false, false);
+}
+
 // Points the current user's local and roaming application-data folders somewhere else while it
 // lives; the folders and their contents go when it ends.
 class UserFoldersMoved {

@@ -11,3 +11,11 @@ reg delete 'HKCU\Software\Wine\AppDefaults' /f || true   # none is the harness's
 folders='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
 reg add "$folders" /v 'Local AppData' /t REG_EXPAND_SZ /d '%USERPROFILE%\AppData\Local' /f
 reg add "$folders" /v AppData /t REG_EXPAND_SZ /d '%USERPROFILE%\AppData\Roaming' /f
+
+# Drive S:, a 4 MiB file system for the full-disk tests: a tmpfs where the machine lets us mount
+# one (as root); elsewhere a plain folder, and those tests skip. Kept out of the build folder so
+# that removing the build never meets a mount point.
+small=${TMPDIR:-/tmp}/lumen-small-drive
+mkdir -p "$small"
+mountpoint -q "$small" || mount -t tmpfs -o size=4m lumen-small "$small" 2>/dev/null || true
+ln -sfn "$small" "$WINEPREFIX/dosdevices/s:"

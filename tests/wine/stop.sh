@@ -8,3 +8,4 @@ set -euo pipefail
 
 [ -d "$WINEPREFIX" ] || exit 0
 kill_server
+umount "${TMPDIR:-/tmp}/lumen-small-drive" 2>/dev/null || true

@@ -11,7 +11,8 @@
 #   setup-no-setup-xml.exe, setup-broken-setup-xml.exe, setup-empty-list.exe
 #                               the same product with an install entry that cannot steer an
 #                               installation
-#   setup-failing-item.exe      an install list whose first program is not in the product
+#   setup-failing-item.exe      an install list whose first program is no program, the next one
+#                               not in the product
 #   setup-signed.exe            the same, signed with a throw-away certificate (table after the packet)
 #   setup-large.exe             the same with a product entry that makes the file exceed 30 MiB
 set -euo pipefail
@@ -34,6 +35,7 @@ cp "$tool" product/office6/lmo.dll
 cp "$tool" product/Upper/upper.exe  # capital letters sort before small ones
 printf 'driver bytes\n' >product/office6/lumentestflt.SYS
 printf 'not a driver\n' >product/office6/notdriver.sysx
+printf 'damaged program\n' >product/office6/broken.exe
 seq 1 20000 >product/office6/2052/strings.txt
 printf '中文内容\n' >product/templates/空/模板.dot
 : >product/utility/empty.ini
@@ -64,6 +66,7 @@ variant no-setup-xml -
 variant broken-setup-xml '<config><office><info/><install><item path="writeinifile"></install></office>'
 variant empty-list '<config><office><info silent="0"/><install></install></office></config>'
 variant failing-item '<config><office><info/><install>
+<item path="office6\broken.exe" param="-y" wait="-1" show="0" type="silent"/>
 <item path="office6\missing.exe" param="-x" wait="-1" show="0" type="silent"/>
 <item path="writeinifile" type="silent"/></install></office></config>'
 

@@ -63,15 +63,38 @@ void ZInsall::InstallThread() {
   Report(kStepPrepare, 0, L"正在准备安装");
   ZFunction::EnableDebugPrivilege();
   FindUserWindow();
-  const bool interactiveUpdate = Update && !Silent;
-
   // A per-user installation never needs elevation for its updates. Without a handed-over
   // current installation there is no file to mark.
-  if (!interactiveUpdate && !NewCurInstallPath.empty())
+  if (!(Update && !Silent) && !NewCurInstallPath.empty())
     install_config::WriteProfileString(ZFunction::WithSlash(NewCurInstallPath) + L"utility\\install.ini", L"update",
                                        L"needAdmin", L"false");
 
   const DWORD start = GetTickCount();
+  if (SuiteFitsInstallFolder()) InstallSteps();
+  ElapsedMs = GetTickCount() - start;
+  if (Result == 1) Report(kStepDone, 0, L"安装成功");
+  if (WaitEvent) {
+    g_Log.Log("wait zismain");
+    WaitForSingleObject(WaitEvent.Get(), 500);
+    WaitEvent.Reset();  // its one use is over
+    g_Log.Log("wait zismain end");
+  }
+  g_Log.Log("install end, return:%d, install cost time:%dms", Result, static_cast<int>(ElapsedMs));
+}
+
+bool ZInsall::SuiteFitsInstallFolder() {
+  // Every file of the suite must be reachable by a plain path (the suite's programs and the
+  // shell use no longer ones): a folder too long is refused before anything old is removed or
+  // anything new written, like a folder that cannot be created.
+  const size_t longest = Packet.LongestItemName(1);
+  if (InstallFolder.size() + longest < MAX_PATH) return true;
+  g_Log.Log("the install folder %ws is too long for the suite: its longest file name adds %d characters, %d fit",
+            InstallFolder.c_str(), static_cast<int>(longest), static_cast<int>(MAX_PATH - 1 - InstallFolder.size()));
+  return false;
+}
+
+void ZInsall::InstallSteps() {
+  const bool interactiveUpdate = Update && !Silent;
   ZClear clear(*this);
   clear.Init(InstallFolder);
 
@@ -113,16 +136,6 @@ void ZInsall::InstallThread() {
       else Result = 1;
     }
   }
-
-  ElapsedMs = GetTickCount() - start;
-  if (Result == 1) Report(kStepDone, 0, L"安装成功");
-  if (WaitEvent) {
-    g_Log.Log("wait zismain");
-    WaitForSingleObject(WaitEvent.Get(), 500);
-    WaitEvent.Reset();  // its one use is over
-    g_Log.Log("wait zismain end");
-  }
-  g_Log.Log("install end, return:%d, install cost time:%dms", Result, static_cast<int>(ElapsedMs));
 }
 
 void ZInsall::ClearRestartInfo() {

@@ -166,6 +166,9 @@ class ZInsall {
 
   // The install thread's parts, public for the tests that drive them one by one.
   void InstallThread();
+  bool SuiteFitsInstallFolder();
+  // Old version removal, extraction and the Register step; sets Result.
+  void InstallSteps();
   bool Register();
   bool RunInstallItems();
   // Sends a request to the user-level copy's window; false when there is no window.

@@ -101,6 +101,12 @@ bool PacketLoader::ExtractPacket(int index, const std::wstring& folder) {
   return result == S_OK;
 }
 
+size_t PacketLoader::LongestItemName(int index) const {
+  UINT32 size = 0;
+  const BYTE* data = GetPacketData(index, &size);
+  return data ? ::LongestItemName(data, size) : 0;
+}
+
 bool PacketLoader::LoadProductPacket(int index) {
   if (LoadThread) return true;  // already preloading
   EntryIndex = index;

@@ -31,6 +31,9 @@ class PacketLoader {
   // kMaxPreloadFileSize, which are decoded when they are written).
   bool LoadProductPacket(int index);
   bool ExtractPacket(int index, const std::wstring& folder);
+  // The length of the longest file or folder name below the target folder that entry `index`
+  // makes; 0 when the entry cannot be read.
+  size_t LongestItemName(int index) const;
   // Waits for a running preload and writes what it decoded; without a preload, or after one
   // that failed, decodes the entry straight into the folder.
   bool ExtractMemoryFiles(int index, const std::wstring& folder);

@@ -299,6 +299,14 @@ TEST_F(DemoInstall, AbsurdCommandLinesEndCleanly) {
   const std::wstring junk = L" -p -D -tod=" + std::wstring(5000, L'.') + L" -iid= -what -s -s -S \"\" - --";
   EXPECT_EQ(Install(L"-s" + junk), 0) << log_;
   EXPECT_TRUE(ZFunction::PathExists(DefaultRoot() + kVersion + L"\\office6\\lumen.exe"));
+  // A folder that can be made, but the suite's longest file name would not fit below it: refused
+  // before the installation just made is removed as the old one.
+  const std::wstring deep = L"C:\\lumen\\" + std::wstring(220, L'x') + L"\\";
+  EXPECT_EQ(Install(L"-s -p " + deep), 2) << log_;
+  EXPECT_TRUE(Logged("is too long for the suite: its longest file name adds 28 characters, 18 fit")) << log_;
+  EXPECT_FALSE(ZFunction::PathExists(deep));
+  EXPECT_TRUE(ZFunction::PathExists(DefaultRoot() + kVersion + L"\\office6\\lumen.exe"));
+  ZFunction::DeleteFolder(L"C:\\lumen", false, false);
   // The internal switches without their values: nothing was handed over, so the run uses its
   // own folders (the default install folder, the log in its own roaming folder).
   ZFunction::DeleteFolder(DefaultRoot(), false, false);

@@ -83,7 +83,7 @@ std::wstring ZClear::GetCurUserRoot() const {
           ? Engine.NewCurInstallPath
           : ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"LocationRoot", kValueChars);
   ZFunction::TrimVersionFolder(root);
-  return root;
+  return install_config::VerifiedInstallation(root, "user's installation");
 }
 
 std::wstring ZClear::GetCurUserStartMenuDir() const {
@@ -108,8 +108,9 @@ void ZClear::RemoveOldRegistration() {
   }
   const std::wstring uninstall =
       ZFunction::ReadRegString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"UninstallString", kValueChars);
-  const std::wstring root =
-      ZFunction::ReadRegString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"LocationRoot", kValueChars);
+  const std::wstring root = install_config::VerifiedInstallation(
+      ZFunction::ReadRegString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"LocationRoot", kValueChars),
+      "machine's installation");
   const std::wstring menu =
       ZFunction::ReadRegString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"StartMenuDir", kValueChars);
   Engine.OldStartMenuDir = menu;
@@ -128,7 +129,7 @@ void ZClear::RemoveOldRegistration() {
   suite_registry::DeleteMachineEntries(HKEY_CURRENT_USER);
   DeleteProductFolders(root);
   DeleteStartMenu(menu, MenuOwner::AllUsers);
-  suite_registry::DeleteNewFileTemplates();
+  suite_registry::DeleteNewFileTemplates(Engine.SuiteDrivers);
 }
 
 void ZClear::ClearOldVersion() {
@@ -161,7 +162,7 @@ void ZClear::ClearOldVersion() {
   if (cut == std::wstring::npos) cut = root.rfind(L'/');
   if (cut == std::wstring::npos) return;
   const std::wstring parent = root.substr(0, cut);
-  if (IsDriveOrEmpty(parent)) return;  // never sweep a whole drive
+  if (install_config::IsSystemFolder(parent)) return;  // never sweep a drive, a profile, the system
   ZFunction::RemoveEmptyFolders(parent);
   g_Log.Log("Remove the empty folder %ws when uninstall new product.%ld", parent.c_str(),
             static_cast<long>(GetLastError()));
@@ -174,7 +175,7 @@ bool ZClear::DeleteProductFolders(const std::wstring& root) const {
   int failures = 0;
   for (const wchar_t* folder : kProductFolders) {
     if (Engine.Update && wcscmp(folder, kDownloads) == 0) continue;
-    if (!ZFunction::DeleteFolder(base + folder, true, true)) ++failures;
+    if (!ZFunction::DeleteFolder(base + folder, Engine.SuiteDrivers, true)) ++failures;
   }
   g_Log.Log("delete the product folder %ws %ld", root.c_str(), static_cast<long>(GetLastError()));
   ZFunction::RemoveEmptyFolders(base);
@@ -186,8 +187,8 @@ void ZClear::DeleteStartMenu(const std::wstring& name, MenuOwner owner) {
   const bool allUsers = owner == MenuOwner::AllUsers;
   const std::wstring programs = ZFunction::GetSpecialFolder(allUsers ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS);
   if (!programs.empty()) {
-    if (IsFolderName(name)) ZFunction::DeleteFolder(ZFunction::WithSlash(programs) + name, false, false);
-    ZFunction::DeleteFolder(ZFunction::WithSlash(programs) + kEarlyAccessMenu, false, false);
+    if (IsFolderName(name)) ZFunction::DeleteFolder(ZFunction::WithSlash(programs) + name);
+    ZFunction::DeleteFolder(ZFunction::WithSlash(programs) + kEarlyAccessMenu);
   }
   const std::wstring desktop =
       ZFunction::GetSpecialFolder(allUsers ? CSIDL_COMMON_DESKTOPDIRECTORY : CSIDL_DESKTOPDIRECTORY);
@@ -243,7 +244,7 @@ std::wstring ZClear::DeleteReplacedFolders(const std::wstring& productRoot, cons
     const bool used = std::any_of(inUse.begin(), inUse.end(), [&prefix](const std::wstring& path) {
       return ZFunction::ContainsNoCase(path, prefix) >= 0;
     });
-    if (used || !ZFunction::DeleteFolder(folder, true, true)) AppendName(kept, name);
+    if (used || !ZFunction::DeleteFolder(folder, Engine.SuiteDrivers, true)) AppendName(kept, name);
   }
   return kept;
 }

@@ -33,6 +33,7 @@ void MakeFile(const std::wstring& path) {
 
 void MakeProduct(const std::wstring& root) {
   for (const wchar_t* folder : kProductFolders) MakeFile(ZFunction::WithSlash(root) + folder + L"\\sub\\file.txt");
+  MakeFile(ZFunction::WithSlash(root) + L"office6\\lmo.dll");  // what makes it an installation of the suite
 }
 
 // A suite program started from `path`, running until killed.
@@ -306,7 +307,7 @@ class OldVersion : public ::testing::Test {
       RemoveDirectoryW((programs + kMenu).c_str());
       RemoveDirectoryW((programs + L"Lumen Office 个人版 抢鲜版").c_str());
     }
-    ZFunction::DeleteFolder(Special(CSIDL_COMMON_APPDATA) + L"tallis", false, false);
+    ZFunction::DeleteFolder(Special(CSIDL_COMMON_APPDATA) + L"tallis");
   }
   // A start-menu folder's shortcut, the early-access edition's, and the desktop shortcuts.
   static std::vector<std::wstring> MenuFiles(bool allUsers) {
@@ -357,6 +358,7 @@ TEST_F(OldVersion, ClearOldVersionRemovesTheUsersInstallation) {
 
   // A root without a version folder: the empty folders beside it go as well.
   DeleteFileW((product_ + L"readme.txt").c_str());
+  MakeProduct(product_);
   Register(HKEY_CURRENT_USER, dir_ / L"Vendor\\Lumen Office", kMenu);
   clear_.ClearOldVersion();
   EXPECT_FALSE(Exists(dir_ / L"Vendor"));

@@ -1,9 +1,11 @@
 #include "install/install_config.h"
 
+#include <shlobj.h>
 #include <stdio.h>
 
 #include "app/setup_log.h"
 #include "sys/file_utils.h"
+#include "sys/process_utils.h"
 #include "tinyxml2.h"
 
 namespace install_config {
@@ -176,8 +178,64 @@ void RemoveStalePayloadFolders() {
     const std::wstring path = parent + found.cFileName + L"\\";
     if (!DeleteFileW((path + kInUseMark).c_str())) continue;  // still in use, or not a payload folder
     g_Log.Log("remove the payload folder of a run that ended early: %ws", path.c_str());
-    ZFunction::DeleteFolder(path, false, false);
+    ZFunction::DeleteFolder(path);
   } while (FindNextFileW(find.Get(), &found));
+}
+
+namespace {
+
+// One spelling per folder, for comparisons: C:\A\b, c:/a/B and C:\a\b\\ all give "c:\a\b\".
+std::wstring FolderKey(std::wstring folder) {
+  while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+  for (wchar_t& c : folder) c = c == L'/' ? L'\\' : towlower(c);
+  return folder + L'\\';
+}
+
+bool StartsWith(const std::wstring& s, const std::wstring& prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
+
+}  // namespace
+
+bool IsSystemFolder(const std::wstring& folder) {
+  const std::wstring key = FolderKey(folder);
+  if (key.size() <= 3 || key.find(L':') != 1) return true;  // a drive root, or no drive at all
+  wchar_t windows[MAX_PATH + 1] = {};
+  const UINT chars = GetWindowsDirectoryW(windows, MAX_PATH);
+  if (chars > 0 && chars <= MAX_PATH && StartsWith(key, FolderKey(windows))) return true;
+  const std::wstring profile = FolderKey(ZFunction::GetSpecialFolder(CSIDL_PROFILE));  // "c:\users\bob\"
+  const std::wstring profiles = profile.substr(0, profile.find_last_of(L'\\', profile.size() - 2) + 1);
+  for (const std::wstring& system :
+       {ZFunction::GetSpecialFolder(CSIDL_PROGRAM_FILES), ZFunction::GetSpecialFolder(CSIDL_PROGRAM_FILESX86),
+        ZFunction::GetSpecialFolder(CSIDL_PROGRAM_FILES_COMMON), profile, profiles,
+        ZFunction::GetSpecialFolder(CSIDL_COMMON_APPDATA), ZFunction::GetSpecialFolder(CSIDL_APPDATA),
+        ZFunction::GetSpecialFolder(CSIDL_LOCAL_APPDATA), ZFunction::GetSpecialFolder(CSIDL_DESKTOPDIRECTORY),
+        ZFunction::GetSpecialFolder(CSIDL_PERSONAL)}) {
+    if (!system.empty() && StartsWith(FolderKey(system), key)) return true;  // the folder itself or one above it
+  }
+  return false;
+}
+
+bool IsSuiteInstallation(const std::wstring& root) {
+  if (!ZFunction::IsWholeLocalPath(root) || IsSystemFolder(root)) return false;
+  const std::wstring key = FolderKey(root);
+  if (key.find(L"\\..\\") != std::wstring::npos || key.find(L"\\.\\") != std::wstring::npos) return false;
+  const std::wstring folder = ZFunction::WithSlash(root);
+  const wchar_t library[] = L"office6\\lmo.dll";
+  if (ZFunction::PathExists(folder + library)) return true;
+  WIN32_FIND_DATAW found;
+  sys::UniqueFind find(FindFirstFileW((folder + L"*").c_str(), &found));
+  if (!find) return false;
+  do {
+    const bool versionFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                               !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && found.cFileName[0] != L'.';
+    if (versionFolder && ZFunction::PathExists(folder + found.cFileName + L"\\" + library)) return true;
+  } while (FindNextFileW(find.Get(), &found));
+  return false;
+}
+
+std::wstring VerifiedInstallation(const std::wstring& root, const char* source) {
+  if (root.empty() || IsSuiteInstallation(root)) return root;
+  g_Log.Log("the %s %ws is no installation of the suite: ignored", source, root.c_str());
+  return std::wstring();
 }
 
 std::wstring SourceFolder() {

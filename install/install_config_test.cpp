@@ -2,8 +2,12 @@
 // files.
 #include "install/install_config.h"
 
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
+#include "sys/file_utils.h"
+#include "sys/process_utils.h"
 #include "tests/support/test_support.h"
 
 using testing_support::TempFolder;
@@ -218,4 +222,32 @@ TEST(ProfileFiles, EveryCharacterOfAValueSurvives) {
   EXPECT_EQ(install_config::ReadProfileString(old, L"update", L"pathname", L"", 520), value);
   EXPECT_EQ(install_config::ReadProfileString(old, L"installinfo", L"startmenudir", L"", 520), menu);
   EXPECT_EQ(install_config::ReadProfileString(old, L"update", L"needAdmin", L"", 520), L"false");
+}
+
+// The folders the cleanup may treat as an installation: only folders that hold the suite, and
+// never one of the system's own, whatever a planted value says.
+TEST(SuiteInstallation, OnlyFoldersHoldingTheSuiteOutsideTheSystemsOwn) {
+  TempFolder dir;
+  const std::wstring root = dir / L"Lumen Office\\";
+  EXPECT_FALSE(install_config::IsSuiteInstallation(root)) << "missing";
+  ZFunction::CreateFolderTree(root + L"9.1.0.1\\office6");
+  testing_support::WriteBytes(root + L"9.1.0.1\\office6\\lmo.dll", "");
+  EXPECT_TRUE(install_config::IsSuiteInstallation(root)) << "through its version folder";
+  EXPECT_TRUE(install_config::IsSuiteInstallation(root + L"9.1.0.1")) << "the version folder itself";
+  EXPECT_FALSE(install_config::IsSuiteInstallation(root + L"9.1.0.1\\..\\9.1.0.1\\"));
+  EXPECT_FALSE(install_config::IsSuiteInstallation(dir.Path())) << "two levels up";
+  EXPECT_FALSE(install_config::IsSuiteInstallation(L"Lumen Office\\9.1.0.1\\")) << "relative";
+
+  wchar_t windows[MAX_PATH] = {};
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  const std::wstring profile = ZFunction::GetSpecialFolder(CSIDL_PROFILE);
+  const std::wstring profiles = profile.substr(0, profile.rfind(L'\\'));
+  for (const std::wstring& system :
+       {std::wstring(L"C:\\"), std::wstring(L"c:"), std::wstring(windows), std::wstring(windows) + L"\\System32\\",
+        ZFunction::GetSpecialFolder(CSIDL_PROGRAM_FILES) + L"\\", profile, profiles + L"\\\\", std::wstring(L"C:\\users"),
+        ZFunction::GetSpecialFolder(CSIDL_LOCAL_APPDATA), std::wstring(L"\\\\server\\share")}) {
+    EXPECT_TRUE(install_config::IsSystemFolder(system)) << testing_support::Narrow(system);
+  }
+  EXPECT_FALSE(install_config::IsSystemFolder(ZFunction::GetSpecialFolder(CSIDL_PROGRAM_FILES) + L"\\Lumen Office"));
+  EXPECT_FALSE(install_config::IsSystemFolder(root));
 }

@@ -65,12 +65,13 @@ void ZInsall::InstallThread() {
   FindUserWindow();
   // A per-user installation never needs elevation for its updates. Without a handed-over
   // current installation there is no file to mark.
-  if (!(Update && !Silent) && !NewCurInstallPath.empty())
-    install_config::WriteProfileString(ZFunction::WithSlash(NewCurInstallPath) + L"utility\\install.ini", L"update",
+  const std::wstring current = CurrentInstallation();
+  if (!(Update && !Silent) && !current.empty())
+    install_config::WriteProfileString(ZFunction::WithSlash(current) + L"utility\\install.ini", L"update",
                                        L"needAdmin", L"false");
 
   const DWORD start = GetTickCount();
-  if (SuiteFitsInstallFolder()) InstallSteps();
+  if (ReadSuiteFiles()) InstallSteps();
   ElapsedMs = GetTickCount() - start;
   if (Result == 1) Report(kStepDone, 0, L"安装成功");
   if (WaitEvent) {
@@ -82,11 +83,18 @@ void ZInsall::InstallThread() {
   g_Log.Log("install end, return:%d, install cost time:%dms", Result, static_cast<int>(ElapsedMs));
 }
 
-bool ZInsall::SuiteFitsInstallFolder() {
+bool ZInsall::ReadSuiteFiles() {
+  const std::vector<std::wstring> names = Packet.ItemNames(1);
+  size_t longest = 0;
+  SuiteDrivers.clear();
+  for (const std::wstring& name : names) {
+    longest = std::max(longest, name.size());
+    const std::wstring file = name.substr(name.find_last_of(L'\\') + 1);
+    if (file.size() > 4 && _wcsicmp(file.c_str() + file.size() - 4, L".sys") == 0) SuiteDrivers.push_back(file);
+  }
   // Every file of the suite must be reachable by a plain path (the suite's programs and the
   // shell use no longer ones): a folder too long is refused before anything old is removed or
   // anything new written, like a folder that cannot be created.
-  const size_t longest = Packet.LongestItemName(1);
   if (InstallFolder.size() + longest < MAX_PATH) return true;
   g_Log.Log("the install folder %ws is too long for the suite: its longest file name adds %d characters, %d fit",
             InstallFolder.c_str(), static_cast<int>(longest), static_cast<int>(MAX_PATH - 1 - InstallFolder.size()));
@@ -126,7 +134,7 @@ void ZInsall::InstallSteps() {
       // there before (the same version installed earlier) is left as it is.
       if (!folderExisted) {
         g_Log.Log("remove the incomplete folder %ws", InstallFolder.c_str());
-        ZFunction::DeleteFolder(InstallFolder, false, false);
+        ZFunction::DeleteFolder(InstallFolder);
       }
       Report(kStepExtract, kErrorExtract, L"释放安装文件失败");
     } else {
@@ -166,7 +174,7 @@ bool ZInsall::Register() {
     }
   }
   if (Update && !Silent) {
-    const std::wstring current = UserProcessMode ? NewCurInstallPath : InstallFolder;
+    const std::wstring current = UserProcessMode ? CurrentInstallation() : InstallFolder;
     g_Log.Log("cur install path is %ws.", current.c_str());
     ZClear(*this).ClearReplacedVersions(current);
   }

@@ -303,17 +303,26 @@ TEST(InstallFolders, UpdateFolderOfAnOlderInstallation) {
   engine.SetLocalAppData(L"C:\\users\\u\\AppData\\Local");
   EXPECT_EQ(engine.DefaultInstallFolder(), L"C:\\users\\u\\AppData\\Local\\Tallis\\Lumen Office\\");
 
-  // A personal edition below the program-files folder moves below local application data.
-  const std::wstring programFiles = ZFunction::GetSpecialFolder(CSIDL_PROGRAM_FILES);
-  engine.SetOldInstallPath(programFiles + L"\\Lumen Office Personal\\9.0.0.1\\");
-  EXPECT_EQ(engine.UpdateInstallFolder(), L"C:\\users\\u\\AppData\\Local\\Lumen Office\\");
+  // Only a folder that holds the suite counts as the old installation.
+  TempFolder elsewhere;
+  const std::wstring older = elsewhere / L"Lumen Office 2009\\9.0.0.1\\8.1.0.2\\";
+  engine.SetOldInstallPath(older);
+  EXPECT_EQ(engine.UpdateInstallFolder(), L"");
   // Elsewhere only the version folders are dropped.
-  engine.SetOldInstallPath(L"D:\\Suites\\Lumen Office 2009\\9.0.0.1\\8.1.0.2\\");
-  EXPECT_EQ(engine.UpdateInstallFolder(), L"D:\\Suites\\Lumen Office 2009\\");
+  ZFunction::CreateFolderTree(older + L"office6");
+  testing_support::WriteBytes(older + L"office6\\lmo.dll", "");
+  EXPECT_EQ(engine.UpdateInstallFolder(), elsewhere / L"Lumen Office 2009\\");
+  // A personal edition below the program-files folder moves below local application data.
+  const std::wstring personal = ZFunction::GetSpecialFolder(CSIDL_PROGRAM_FILES) + L"\\Lumen Office Personal\\";
+  ZFunction::CopyFolder(older, personal + L"9.0.0.1\\");
+  engine.SetOldInstallPath(personal + L"9.0.0.1\\");
+  EXPECT_EQ(engine.UpdateInstallFolder(), L"C:\\users\\u\\AppData\\Local\\Lumen Office\\");
+  ZFunction::DeleteFolder(personal);
 
   // A root whose installation says it is of the new kind is taken as it stands.
   TempFolder root;
   CreateDirectoryW((root / L"utility").c_str(), nullptr);
+  ZFunction::CopyFolder(older, root.Path());
   WritePrivateProfileStringW(L"installinfo", L"newinstall", L"true", (root / L"utility\\install.ini").c_str());
   engine.SetOldInstallPath(root.Path());
   EXPECT_EQ(engine.UpdateInstallFolder(), root.Path());

@@ -168,11 +168,11 @@ void RemoveLumenHome(HKEY userRoot) {
   }
 }
 
-void DeleteNewFileTemplates() {
+void DeleteNewFileTemplates(const std::vector<std::wstring>& suiteDrivers) {
   const std::wstring common = ZFunction::GetSpecialFolder(CSIDL_COMMON_APPDATA);
   if (!common.empty()) {
     for (const wchar_t* folder : {L"\\tallis\\Office6", L"\\tallis\\lumen"}) {
-      ZFunction::DeleteFolder(common + folder, true, false);
+      ZFunction::DeleteFolder(common + folder, suiteDrivers, false);
       ZFunction::RemoveEmptyFolders(common + folder);
     }
   }

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace suite_registry {
 
@@ -43,7 +44,7 @@ void RemoveLumenHome(HKEY userRoot);
 // Deletes the shared new-document templates and profile folders below the common application
 // data folder ("tallis\Office6", "tallis\lumen") and the templates of the Windows folder's
 // ShellNew folder.
-void DeleteNewFileTemplates();
+void DeleteNewFileTemplates(const std::vector<std::wstring>& suiteDrivers);
 // Copies the user dictionary kept in the common application data folder
 // ("tallis\office6\CUSTOM.DIC") to the same place below the user's roaming folder, so
 // deleting the shared folders does not lose the user's words. Nothing when there is none.

@@ -87,10 +87,7 @@ namespace {
 // A handed-over folder counts only as a whole local path ("C:\..."); anything else, an empty
 // value included, means it was not handed over.
 std::wstring HandedOverOr(int userProcessMode, const std::wstring& handedOver, int csidl) {
-  const wchar_t drive = handedOver.empty() ? 0 : static_cast<wchar_t>(handedOver[0] | 0x20);
-  const bool whole = handedOver.size() >= 3 && drive >= L'a' && drive <= L'z' && handedOver[1] == L':' &&
-                     (handedOver[2] == L'\\' || handedOver[2] == L'/');
-  return userProcessMode && whole ? handedOver : ZFunction::GetSpecialFolder(csidl);
+  return userProcessMode && ZFunction::IsWholeLocalPath(handedOver) ? handedOver : ZFunction::GetSpecialFolder(csidl);
 }
 
 }  // namespace
@@ -104,10 +101,14 @@ std::wstring ZInsall::DefaultInstallFolder() const {
 }
 
 std::wstring ZInsall::GetOldInstallRoot() const {
-  if (UserProcessMode) return OldInstallPath;
+  if (UserProcessMode) return install_config::VerifiedInstallation(OldInstallPath, "handed-over old installation");
   std::wstring root = ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"LocationRoot");
   if (root.empty()) root = ZFunction::ReadRegString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"LocationRoot");
-  return root;
+  return install_config::VerifiedInstallation(root, "registered installation");
+}
+
+std::wstring ZInsall::CurrentInstallation() const {
+  return install_config::VerifiedInstallation(NewCurInstallPath, "handed-over current installation");
 }
 
 std::wstring ZInsall::UpdateInstallFolder() const {
@@ -183,7 +184,7 @@ bool ZInsall::WaitInstall(DWORD milliseconds) {
 void ZInsall::RemovePayloadFolder() {
   if (PayloadFolder.empty()) return;
   PayloadMark.Reset();
-  ZFunction::DeleteFolder(PayloadFolder, false, false);
+  ZFunction::DeleteFolder(PayloadFolder);
   std::wstring parent = PayloadFolder.substr(0, PayloadFolder.size() - 1);
   parent.resize(parent.find_last_of(L'\\') + 1);
   RemoveDirectoryW(parent.c_str());  // only when no other run's folder is in it

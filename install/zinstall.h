@@ -126,7 +126,11 @@ class ZInsall {
   std::wstring DefaultInstallFolder() const;
   // LocationRoot of the suite's uninstall key: the user's, else the machine's; in user-process
   // mode the handed-over value.
+  // The old installation's root ("LocationRoot" of the user, else of the machine; the handed-over
+  // value in user-process mode), "" when there is none or it is no installation of the suite.
   std::wstring GetOldInstallRoot() const;
+  // The handed-over current installation of the user (NewCurInstallPath) when it is one.
+  std::wstring CurrentInstallation() const;
   // The old installation's folder for an update (old root with version folders dropped and the
   // program-files part moved below the local application data folder).
   std::wstring UpdateInstallFolder() const;
@@ -166,7 +170,9 @@ class ZInsall {
 
   // The install thread's parts, public for the tests that drive them one by one.
   void InstallThread();
-  bool SuiteFitsInstallFolder();
+  // Reads the product entry's names: the suite's driver names, and whether its longest path
+  // fits below InstallFolder (false, logged, when not).
+  bool ReadSuiteFiles();
   // Old version removal, extraction and the Register step; sets Result.
   void InstallSteps();
   bool Register();
@@ -189,6 +195,9 @@ class ZInsall {
   std::wstring InstallFolder;
   std::wstring PayloadFolder;
   sys::UniqueFile PayloadMark;  // held open while this run uses PayloadFolder
+  // The file names of the suite's drivers ("x.sys" in the product entry): the only names whose
+  // copies in the system's drivers folder the cleanup deletes.
+  std::vector<std::wstring> SuiteDrivers;
   std::wstring OldStartMenuDir;
   std::wstring ProductVersion = L"0.0.0.0";
   std::wstring OldVersion;

@@ -189,23 +189,22 @@ HRESULT C7zExtractImpl::DecodingRun(const void* data, UINT32 size) {
   return result;
 }
 
-size_t LongestItemName(const void* data, UINT32 size) {
+std::vector<std::wstring> ItemNames(const void* data, UINT32 size) {
+  std::vector<std::wstring> names;
   CMyComPtr<IInArchive> handler;
-  if (CreateObject(&kClsid7z, &IID_IInArchive, reinterpret_cast<void**>(&handler)) != S_OK || !handler) return 0;
+  if (CreateObject(&kClsid7z, &IID_IInArchive, reinterpret_cast<void**>(&handler)) != S_OK || !handler) return names;
   CMyComPtr<IInStream> stream;
   stream.Attach(NewPacketInStream(static_cast<const BYTE*>(data), size));
-  size_t longest = 0;
   UInt32 count = 0;
   // Only the archive's header is read: the names come without decoding any file.
   if (handler->Open(stream, &kMaxSignatureSearch, nullptr) == S_OK && handler->GetNumberOfItems(&count) == S_OK) {
     for (UInt32 i = 0; i < count; ++i) {
       NWindows::NCOM::CPropVariant path;
-      if (handler->GetProperty(i, kpidPath, &path) == S_OK && path.vt == VT_BSTR)
-        longest = std::max<size_t>(longest, SysStringLen(path.bstrVal));
+      if (handler->GetProperty(i, kpidPath, &path) == S_OK && path.vt == VT_BSTR) names.emplace_back(path.bstrVal);
     }
   }
   handler->Close();
-  return longest;
+  return names;
 }
 
 HRESULT C7zExtractImpl::Extract(const void* data, UINT32 size, const std::wstring& folder) {

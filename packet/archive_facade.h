@@ -109,6 +109,6 @@ class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
 // A new facade object, owned by the caller until its Release; null when memory runs out.
 I7zExtract* Create7zExtract();
 
-// The length in characters of the longest item name of a 7z archive in memory (0 when the
-// archive cannot be read), read from the archive's header alone.
-size_t LongestItemName(const void* data, UINT32 size);
+// The item names of a 7z archive in memory, read from the archive's header alone; empty when
+// the archive cannot be read.
+std::vector<std::wstring> ItemNames(const void* data, UINT32 size);

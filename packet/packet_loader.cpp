@@ -101,10 +101,10 @@ bool PacketLoader::ExtractPacket(int index, const std::wstring& folder) {
   return result == S_OK;
 }
 
-size_t PacketLoader::LongestItemName(int index) const {
+std::vector<std::wstring> PacketLoader::ItemNames(int index) const {
   UINT32 size = 0;
   const BYTE* data = GetPacketData(index, &size);
-  return data ? ::LongestItemName(data, size) : 0;
+  return data ? ::ItemNames(data, size) : std::vector<std::wstring>();
 }
 
 bool PacketLoader::LoadProductPacket(int index) {

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 class I7zExtract;
 
@@ -31,9 +32,9 @@ class PacketLoader {
   // kMaxPreloadFileSize, which are decoded when they are written).
   bool LoadProductPacket(int index);
   bool ExtractPacket(int index, const std::wstring& folder);
-  // The length of the longest file or folder name below the target folder that entry `index`
-  // makes; 0 when the entry cannot be read.
-  size_t LongestItemName(int index) const;
+  // The relative names of the files and folders entry `index` makes, without decoding them;
+  // empty when the entry cannot be read.
+  std::vector<std::wstring> ItemNames(int index) const;
   // Waits for a running preload and writes what it decoded; without a preload, or after one
   // that failed, decodes the entry straight into the folder.
   bool ExtractMemoryFiles(int index, const std::wstring& folder);

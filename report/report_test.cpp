@@ -242,7 +242,7 @@ class DownloadDeepRecommend : public ::testing::Test {
     return made;
   }
   void TearDown() override {
-    for (const std::wstring& folder : NewFolders()) ZFunction::DeleteFolder(folder, false, false);
+    for (const std::wstring& folder : NewFolders()) ZFunction::DeleteFolder(folder);
   }
   std::wstring Install() const { return dir_ / L"install\\"; }
   std::wstring Office6(const wchar_t* name) const { return Install() + L"office6\\" + name; }

@@ -14,12 +14,14 @@ namespace {
 
 bool IsDots(const wchar_t* name) { return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0; }
 
-bool EndsWithNoCase(const std::wstring& s, const wchar_t* suffix) {
-  const size_t n = wcslen(suffix);
-  return s.size() >= n && _wcsicmp(s.c_str() + s.size() - n, suffix) == 0;
+bool IsSuiteDriver(const std::wstring& name, const std::vector<std::wstring>& suiteDrivers) {
+  return std::any_of(suiteDrivers.begin(), suiteDrivers.end(), [&name](const std::wstring& driver) {
+    return _wcsicmp(name.c_str(), driver.c_str()) == 0;
+  });
 }
 
-bool DeleteFolderWorker(const std::wstring& folder, bool alsoDriverCopies, bool scheduleAtRestart) {
+bool DeleteFolderWorker(const std::wstring& folder, const std::vector<std::wstring>& suiteDrivers,
+                        bool scheduleAtRestart) {
   bool result = true;
   WIN32_FIND_DATAW fd;
   sys::UniqueFind find(FindFirstFileW((folder + L"*").c_str(), &fd));
@@ -34,10 +36,10 @@ bool DeleteFolderWorker(const std::wstring& folder, bool alsoDriverCopies, bool 
           continue;
         }
         // A subtree that could not be registered ends this folder's walk.
-        if (!DeleteFolderWorker(folder + name + L"\\", alsoDriverCopies, scheduleAtRestart)) break;
+        if (!DeleteFolderWorker(folder + name + L"\\", suiteDrivers, scheduleAtRestart)) break;
         continue;
       }
-      if (alsoDriverCopies && name.size() > 4 && EndsWithNoCase(name, L".sys")) {
+      if (IsSuiteDriver(name, suiteDrivers)) {
         const ScopedRealSystemFolder real;
         const std::wstring driver = GetDriversFolder() + name;
         SetFileAttributesW(driver.c_str(), 0);
@@ -68,6 +70,7 @@ bool RemoveEmptyFoldersWorker(const std::wstring& folder) {
   if (find) {
     do {
       if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsDots(fd.cFileName)) continue;
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;  // a link: not ours to empty
       if (!RemoveEmptyFoldersWorker(folder + fd.cFileName + L"\\")) break;
     } while (FindNextFileW(find.Get(), &fd));
   }
@@ -158,14 +161,19 @@ bool DeleteAtRestart(const std::wstring& path) {
   return MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
 }
 
-bool DeleteFolder(const std::wstring& folder, bool alsoDriverCopies, bool scheduleAtRestart) {
+bool DeleteFolder(const std::wstring& folder, const std::vector<std::wstring>& suiteDrivers, bool scheduleAtRestart) {
   const DWORD attributes = GetFileAttributesW(folder.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
     std::wstring link = folder;
     while (link.size() > 3 && (link.back() == L'\\' || link.back() == L'/')) link.pop_back();
     return RemoveDirectoryW(link.c_str()) != FALSE;  // the link itself, never its target
   }
-  return DeleteFolderWorker(WithSlash(folder), alsoDriverCopies, scheduleAtRestart);
+  return DeleteFolderWorker(WithSlash(folder), suiteDrivers, scheduleAtRestart);
+}
+
+bool IsWholeLocalPath(const std::wstring& path) {
+  const wchar_t drive = path.empty() ? 0 : static_cast<wchar_t>(path[0] | 0x20);
+  return path.size() >= 3 && drive >= L'a' && drive <= L'z' && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
 }
 
 bool RemoveEmptyFolders(const std::wstring& folder) { return RemoveEmptyFoldersWorker(WithSlash(folder)); }

@@ -6,18 +6,26 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace ZFunction {
 
 // Appends "\" unless the path already ends in "\" or "/".
 std::wstring WithSlash(std::wstring path);
 
-// Deletes a folder tree. A file that cannot be deleted (in use) is renamed aside in its folder
-// to "<name>_d_<tick count in hex>" and registered for deletion at the next restart; when even
-// the rename fails and scheduleAtRestart is set, the file itself is registered. With
-// alsoDriverCopies, every "*.sys" file's namesake in the drivers folder is deleted too.
+// Deletes a folder tree; a link or junction in it (or the folder itself being one) goes
+// itself, never what it points to. A file that cannot be deleted (in use) is renamed aside in
+// its folder to "<name>_d_<tick count in hex>" and registered for deletion at the next restart;
+// when even the rename fails and scheduleAtRestart is set, the file itself is registered. A file
+// named like one of `suiteDrivers` (the suite's own driver names, "x.sys") takes its namesake in
+// the system's drivers folder with it; no other name reaches that folder.
 // False only when a restart registration failed; the folder may then be partly deleted.
-bool DeleteFolder(const std::wstring& folder, bool alsoDriverCopies, bool scheduleAtRestart);
+bool DeleteFolder(const std::wstring& folder, const std::vector<std::wstring>& suiteDrivers, bool scheduleAtRestart);
+inline bool DeleteFolder(const std::wstring& folder) { return DeleteFolder(folder, {}, false); }
+
+// A whole local path: a drive letter (A to Z), ":" and a separator ("C:\..."); no network path,
+// no path relative to a drive's current folder.
+bool IsWholeLocalPath(const std::wstring& path);
 
 // Removes the empty folders of a tree, bottom up; files are never touched. Always true.
 bool RemoveEmptyFolders(const std::wstring& folder);

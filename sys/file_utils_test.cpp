@@ -56,7 +56,7 @@ TEST(DeleteFolder, RemovesTreesAndMovesAsideWhatIsInUse) {
   ASSERT_TRUE(running.Start(root + L"lmomisc.exe", L"sleep 3000"));
   Sleep(200);
 
-  EXPECT_TRUE(ZFunction::DeleteFolder(root, false, true));
+  EXPECT_TRUE(ZFunction::DeleteFolder(root, {}, true));
 
   EXPECT_FALSE(Exists(root + L"office6"));
   EXPECT_FALSE(Exists(root + L"readonly.txt"));
@@ -80,7 +80,7 @@ TEST(DeleteFolder, RemovesTreesAndMovesAsideWhatIsInUse) {
   testing_support::Process holder2;
   ASSERT_TRUE(holder2.Start(tool, L"hold \"" + other + L"held.txt\" lumen-test-hold-ready 3000"));
   ASSERT_EQ(WaitForSingleObject(ready, 10000), WAIT_OBJECT_0);
-  EXPECT_TRUE(ZFunction::DeleteFolder(other, false, false));
+  EXPECT_TRUE(ZFunction::DeleteFolder(other));
   EXPECT_TRUE(Exists(other + L"held.txt"));
   EXPECT_FALSE(PendingDeletion(other + L"held.txt"));
   holder.Wait();
@@ -89,33 +89,25 @@ TEST(DeleteFolder, RemovesTreesAndMovesAsideWhatIsInUse) {
   CloseHandle(ready);
 }
 
-TEST(DeleteFolder, MissingFolderAndDriverCopies) {
+TEST(DeleteFolder, MissingFolderAndDriverCopiesOfTheSuitesDriversOnly) {
   TempFolder dir;
-  EXPECT_TRUE(ZFunction::DeleteFolder(dir / L"does-not-exist", false, false));
+  EXPECT_TRUE(ZFunction::DeleteFolder(dir / L"does-not-exist"));
 
   const std::wstring drivers = ZFunction::GetDriversFolder();
   ASSERT_FALSE(drivers.empty());
   ASSERT_EQ(drivers.substr(drivers.size() - 9), L"\\drivers\\");
   WriteBytes(drivers + L"lumentestflt.sys", "driver");
-  WriteBytes(drivers + L".sys", "four characters");
+  WriteBytes(drivers + L"lumentestother.sys", "someone else's driver");
   const std::wstring root = dir / L"drv\\";
   ZFunction::CreateFolderTree(root);
   WriteBytes(root + L"LumenTestFlt.SYS", "copy");
-  WriteBytes(root + L".sys", "copy");
+  WriteBytes(root + L"lumentestother.sys", "planted");
 
-  EXPECT_TRUE(ZFunction::DeleteFolder(root, true, true));
+  EXPECT_TRUE(ZFunction::DeleteFolder(root, {L"lumentestflt.sys"}, true));
   EXPECT_FALSE(Exists(root));
   EXPECT_FALSE(Exists(drivers + L"lumentestflt.sys"));
-  EXPECT_TRUE(Exists(drivers + L".sys")) << "a bare \".sys\" name is not a driver";
-  DeleteFileW((drivers + L".sys").c_str());
-
-  // Without the flag the drivers folder is left alone.
-  WriteBytes(drivers + L"lumentestflt.sys", "driver");
-  ZFunction::CreateFolderTree(root);
-  WriteBytes(root + L"lumentestflt.sys", "copy");
-  EXPECT_TRUE(ZFunction::DeleteFolder(root, false, false));
-  EXPECT_TRUE(Exists(drivers + L"lumentestflt.sys"));
-  DeleteFileW((drivers + L"lumentestflt.sys").c_str());
+  EXPECT_TRUE(Exists(drivers + L"lumentestother.sys")) << "not a driver of the suite";
+  DeleteFileW((drivers + L"lumentestother.sys").c_str());
 }
 
 TEST(DeleteFolder, RemovesLinksNotWhatTheyPointTo) {
@@ -129,14 +121,14 @@ TEST(DeleteFolder, RemovesLinksNotWhatTheyPointTo) {
     GTEST_SKIP() << "no directory links here, error " << GetLastError();
   ASSERT_TRUE(GetFileAttributesW((tree + L"link").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
 
-  EXPECT_TRUE(ZFunction::DeleteFolder(tree, true, true));
+  EXPECT_TRUE(ZFunction::DeleteFolder(tree, {L"keep.sys"}, true));
   EXPECT_FALSE(Exists(tree));
   EXPECT_TRUE(Exists(target + L"keep.txt"));
   EXPECT_TRUE(Exists(target + L"sub\\keep.sys"));
 
   // A link given as the folder itself.
   ASSERT_TRUE(CreateSymbolicLinkW((dir / L"alias").c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY));
-  EXPECT_TRUE(ZFunction::DeleteFolder(dir / L"alias\\", true, true));
+  EXPECT_TRUE(ZFunction::DeleteFolder(dir / L"alias\\", {L"keep.sys"}, true));
   EXPECT_FALSE(Exists(dir / L"alias"));
   EXPECT_TRUE(Exists(target + L"keep.txt"));
 }

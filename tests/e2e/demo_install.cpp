@@ -59,10 +59,10 @@ void DemoInstall::ForgetInstallations() {
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, suite::kUninstallKey);
   RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Tallis");
   RegDeleteTreeW(HKEY_CURRENT_USER, suite::kCirrusUninstallKey);
-  ZFunction::DeleteFolder(DefaultRoot(), false, false);
+  ZFunction::DeleteFolder(DefaultRoot());
   for (int csidl : {CSIDL_PROGRAMS, CSIDL_DESKTOPDIRECTORY})
     for (const wchar_t* name : {L"\\Lumen Office", L"\\Lumen Office OEM"})
-      ZFunction::DeleteFolder(GetSpecialFolder(csidl) + name, false, false);
+      ZFunction::DeleteFolder(GetSpecialFolder(csidl) + name);
   for (const wchar_t* name : {L"Lumen文字.lnk", L"Lumen表格.lnk", L"Lumen演示.lnk"})
     DeleteFileW((GetSpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\" + name).c_str());
 }

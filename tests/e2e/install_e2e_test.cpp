@@ -135,7 +135,7 @@ TEST_F(DemoInstall, AFullDriveLeavesNoHalfWrittenVersion) {
   if (!GetDiskFreeSpaceExW(L"S:\\", &free, nullptr, nullptr) || free.QuadPart > (64u << 20))
     GTEST_SKIP() << "no small drive S: on this machine";
   const std::wstring root = L"S:\\suite\\";
-  ZFunction::DeleteFolder(root, false, false);
+  ZFunction::DeleteFolder(root);
   ASSERT_TRUE(ZFunction::CreateFolderTree(root));
   testing_support::WriteBytes(root + L"notes.txt", "mine");
 
@@ -143,7 +143,7 @@ TEST_F(DemoInstall, AFullDriveLeavesNoHalfWrittenVersion) {
   EXPECT_TRUE(Logged("Extract write error:112, path:") || Logged("Extract create file error:112, path:")) << log_;
   EXPECT_FALSE(ZFunction::PathExists(root + kVersion));
   EXPECT_EQ(testing_support::ReadBytes(root + L"notes.txt"), "mine");
-  ZFunction::DeleteFolder(root, false, false);
+  ZFunction::DeleteFolder(root);
 }
 
 // Points the current user's local and roaming application-data folders somewhere else while it
@@ -159,7 +159,7 @@ class UserFoldersMoved {
   }
   ~UserFoldersMoved() {
     for (size_t i = 0; i < 2; ++i) Set(kFolders[i].first, saved_[i]);
-    ZFunction::DeleteFolder(base_, false, false);
+    ZFunction::DeleteFolder(base_);
   }
 
  private:
@@ -291,6 +291,42 @@ TEST_F(DemoInstall, FailedUpdateRecordsTheState) {
   EXPECT_EQ(ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUserSettingKey, L"InstallState"), L"1");
 }
 
+// What the desktop user can write (the uninstall values, the handed-over values) never makes
+// the elevated copy delete outside the suite: not what a link in a dressed-up folder points to,
+// not a driver the suite does not install, nothing of a profile root that poses as an
+// installation. The installation itself goes on.
+TEST_F(DemoInstall, PlantedValuesDeleteNothingOutsideTheSuite) {
+  TempFolder decoy, other;
+  const std::wstring profile = GetSpecialFolder(CSIDL_PROFILE) + L"\\";
+  for (const std::wstring& folder : {decoy / L"office6", profile + L"office6", profile + L"Downloads"})
+    ZFunction::CreateFolderTree(folder);
+  testing_support::WriteBytes(decoy / L"office6\\lmo.dll", "");
+  testing_support::WriteBytes(decoy / L"office6\\lumenplanted.sys", "");
+  testing_support::WriteBytes(other / L"keep.txt", "keep");
+  ASSERT_TRUE(CreateSymbolicLinkW((decoy / L"office6\\linked").c_str(), other.Path().c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY));
+  const std::wstring driver = ZFunction::GetDriversFolder() + L"lumenplanted.sys";
+  testing_support::WriteBytes(driver, "someone else's driver");
+  testing_support::WriteBytes(profile + L"office6\\lmo.dll", "");
+  testing_support::WriteBytes(profile + L"Downloads\\keep.txt", "keep");
+
+  // The user's uninstall values name the decoy; the user-level copy hands them over.
+  ZFunction::WriteRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"LocationRoot", decoy / L"9.0.0.1\\");
+  ZFunction::WriteRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"StartMenuDir", L"Lumen Office");
+  EXPECT_EQ(Install(L"-s"), 0) << log_;
+  // The handed-over switches name the profile root.
+  EXPECT_EQ(Install(L"-upgradepower -needcommunicate -s -curstartmenu=Lumen -curinstallpath=" + profile), 0) << log_;
+  EXPECT_FALSE(ZFunction::PathExists(decoy / L"office6")) << "a folder holding the suite is the user's to clear";
+  EXPECT_EQ(testing_support::ReadBytes(other / L"keep.txt"), "keep");
+  EXPECT_TRUE(ZFunction::PathExists(driver));
+  EXPECT_TRUE(Logged("the user's installation " + testing_support::Narrow(GetSpecialFolder(CSIDL_PROFILE)) +
+                     " is no installation of the suite: ignored"));
+  EXPECT_EQ(testing_support::ReadBytes(profile + L"Downloads\\keep.txt"), "keep");
+  EXPECT_TRUE(ZFunction::PathExists(profile + L"office6\\lmo.dll"));
+  ZFunction::DeleteFolder(profile + L"office6");
+  DeleteFileW((profile + L"Downloads\\keep.txt").c_str());
+  DeleteFileW(driver.c_str());
+}
+
 TEST_F(DemoInstall, AbsurdCommandLinesEndCleanly) {
   // A folder far beyond any path limit cannot be made: the run fails, nothing crashes.
   EXPECT_EQ(Install(L"-s -p C:\\" + std::wstring(3000, L'x')), 2) << log_;
@@ -306,10 +342,10 @@ TEST_F(DemoInstall, AbsurdCommandLinesEndCleanly) {
   EXPECT_TRUE(Logged("is too long for the suite: its longest file name adds 28 characters, 18 fit")) << log_;
   EXPECT_FALSE(ZFunction::PathExists(deep));
   EXPECT_TRUE(ZFunction::PathExists(DefaultRoot() + kVersion + L"\\office6\\lumen.exe"));
-  ZFunction::DeleteFolder(L"C:\\lumen", false, false);
+  ZFunction::DeleteFolder(L"C:\\lumen");
   // The internal switches without their values: nothing was handed over, so the run uses its
   // own folders (the default install folder, the log in its own roaming folder).
-  ZFunction::DeleteFolder(DefaultRoot(), false, false);
+  ZFunction::DeleteFolder(DefaultRoot());
   EXPECT_EQ(Install(L"-s -upgradepower -needcommunicate -localapp= -appdata="), 0) << log_;
   EXPECT_TRUE(ZFunction::PathExists(DefaultRoot() + kVersion + L"\\office6\\lumen.exe")) << log_;
   EXPECT_TRUE(Logged("user process mode:1"));
@@ -331,7 +367,7 @@ TEST(BadPayload, EndsWithTwoAndTheReasonInTheLog) {
     const std::wstring exe = dir / L"setup.exe";
     ASSERT_TRUE(CopyFileW((testing_support::TestData() + c.installer).c_str(), exe.c_str(), FALSE));
     DeleteFileW(LogPath().c_str());
-    ZFunction::DeleteFolder(DefaultRoot(), false, false);
+    ZFunction::DeleteFolder(DefaultRoot());
     EXPECT_EQ(testing_support::Run(exe, L"-s", 60000), 2) << testing_support::Narrow(c.installer);
     const std::string log = testing_support::ReadBytes(LogPath());
     EXPECT_NE(log.find(c.reason), std::string::npos) << log;
@@ -352,7 +388,7 @@ TEST(BadPayload, ProgramThatCannotStartFailsTheInstallAfterTheWholeList) {
   EXPECT_EQ(testing_support::Run(exe, L"-s", 60000), 0) << "the pair: the user-level copy was asked";
   std::string log = testing_support::ReadBytes(LogPath());
   EXPECT_NE(log.find("not sent: "), std::string::npos);
-  ZFunction::DeleteFolder(DefaultRoot(), false, false);
+  ZFunction::DeleteFolder(DefaultRoot());
   DeleteFileW(LogPath().c_str());
 
   EXPECT_EQ(testing_support::Run(exe, L"-upgradepower -s", 60000), 2);
@@ -366,7 +402,7 @@ TEST(BadPayload, ProgramThatCannotStartFailsTheInstallAfterTheWholeList) {
   EXPECT_LT(failed, later) << "the next item still ran";
   EXPECT_LT(later, end);
   EXPECT_NE(log.find("install end, return:0"), std::string::npos);
-  ZFunction::DeleteFolder(DefaultRoot(), false, false);
+  ZFunction::DeleteFolder(DefaultRoot());
 }
 
 }  // namespace

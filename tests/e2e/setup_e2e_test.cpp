@@ -128,6 +128,8 @@ TEST_F(SetupProgram, AdministratorRunStartsUserCopyHandsOverAndEndsItWithTheExit
   ZFunction::WriteRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"LocationRoot", L"C:\\OldLumen\\9.0.0.1\\");
   ZFunction::WriteRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"StartMenuDir", L"Lumen Office");
   DeleteFileW(HandOverPath().c_str());
+  ZFunction::CreateFolderTree(L"C:\\OldLumen\\9.0.0.1\\office6");
+  testing_support::WriteBytes(L"C:\\OldLumen\\9.0.0.1\\office6\\lmo.dll", "");
 
   Process first;
   ASSERT_TRUE(first.Start(setup.exe, L"-update -notCreateIcons", setup.dir.Path()));
@@ -139,7 +141,7 @@ TEST_F(SetupProgram, AdministratorRunStartsUserCopyHandsOverAndEndsItWithTheExit
   EXPECT_FALSE(testing_support::Exists(HandOverPath())) << "read and deleted by the elevated copy";
   EXPECT_EQ(ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUserSettingKey, L"InstallState"), L"0");
   EXPECT_TRUE(testing_support::Exists(L"C:\\OldLumen\\" LUMEN_TEST_PRODUCT_VERSION L"\\readme.txt"));
-  ZFunction::DeleteFolder(L"C:\\OldLumen\\", false, false);
+  ZFunction::DeleteFolder(L"C:\\OldLumen\\");
 
   const std::string log = LogText();
   EXPECT_NE(log.find("user process mode:1"), std::string::npos) << log;

@@ -92,6 +92,7 @@ struct OldMachineInstallation {
     for (const wchar_t* tool : {L"office6\\zlumenlive.exe", L"office6\\lumenupdate.exe", L"office6\\lmomisc.exe"})
       PlaceStandIn(root + tool);
     Touch(root + L"utility\\install.ini");
+    Touch(root + L"office6\\lmo.dll");
     Touch(root + L"downloads\\patch.bin");
     Touch(root + L"readme.txt");
     Touch(root + L"plugins\\keep.dll");
@@ -116,9 +117,9 @@ struct OldMachineInstallation {
   }
 
   ~OldMachineInstallation() {
-    ZFunction::DeleteFolder(root, false, false);
-    ZFunction::DeleteFolder(commonPrograms, false, false);
-    ZFunction::DeleteFolder(commonData, false, false);
+    ZFunction::DeleteFolder(root);
+    ZFunction::DeleteFolder(commonPrograms);
+    ZFunction::DeleteFolder(commonData);
     DeleteFileW((commonDesktop + L"Lumen文字.lnk").c_str());
     for (const wchar_t* key : {L".uof", L"Lumen隔行着色.connect", L".lumenkeep"}) RegDeleteTreeW(HKEY_CLASSES_ROOT, key);
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kMachineUninstall);

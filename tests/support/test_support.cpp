@@ -49,7 +49,7 @@ std::wstring LogPath() {
   return ZFunction::GetSpecialFolder(CSIDL_APPDATA) + L"\\tallis\\office6\\log\\setup\\lumensetup.log";
 }
 
-TempFolder::~TempFolder() { ZFunction::DeleteFolder(path_, false, false); }
+TempFolder::~TempFolder() { ZFunction::DeleteFolder(path_); }
 
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
   HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);

@@ -38,7 +38,7 @@ TEST(CommandLine, PresenceIgnoresCaseButValuesDoNot) {
   Parse(p, L"/S -UPDATE -LocalApp=C:\\Other -localapp=C:\\Mine -NEEDCOMMUNICATE -Iid=9");
   EXPECT_EQ(p.app.Silent, 1);
   EXPECT_EQ(p.app.Update, 1);
-  EXPECT_EQ(p.engine.LocalAppData, L"C:\\Mine");
+  EXPECT_EQ(p.engine.HandedOver.LocalAppData, L"C:\\Mine");
   EXPECT_EQ(p.engine.UserProcessMode, 1);
   EXPECT_EQ(p.engine.Iid, L"");
 }
@@ -80,8 +80,8 @@ TEST(CommandLine, CleanedValuesAndReportInfo) {
   p.app.ParseArguments({L"setup.exe", L"-localapp=C:\\Users\\u\\AppData\\Local\\\"", L"-appdata=  R:\\x \" ",
                         L"-tod=7.88.9", L"-productid=", L"-versiontypes=pro"},
                        p.engine);
-  EXPECT_EQ(p.engine.LocalAppData, L"C:\\Users\\u\\AppData\\Local\\");
-  EXPECT_EQ(p.engine.AppDataPath, L"R:\\x");
+  EXPECT_EQ(p.engine.HandedOver.LocalAppData, L"C:\\Users\\u\\AppData\\Local\\");
+  EXPECT_EQ(p.engine.HandedOver.AppDataPath, L"R:\\x");
   EXPECT_EQ(p.engine.Tod1, L"7");
   EXPECT_EQ(p.engine.Tod2, L"88.9");
   EXPECT_EQ(p.engine.ProductId, L"");
@@ -126,7 +126,7 @@ TEST(CommandLine, AbsurdInputDoesNotBreakTheParser) {
   std::wstring huge(100000, L'x');
   p.app.ParseArguments({L"setup.exe", L"-", L"/", L"-=", L"-p", L"-D", L"-tod=.", L"-localapp=\"", L"-" + huge}, p.engine);
   EXPECT_EQ(p.engine.Tod1, L"");  // "." splits into two empty parts, which set nothing
-  EXPECT_EQ(p.engine.LocalAppData, L"");
+  EXPECT_EQ(p.engine.HandedOver.LocalAppData, L"");
   EXPECT_EQ(p.engine.GetInstallFolder(), L"");  // folder switches without a folder set nothing
 }
 

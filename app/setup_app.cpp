@@ -9,18 +9,17 @@
 
 #include <set>
 
-#include "app/setup_log.h"
 #include "app/two_copies.h"
-#include "install/install_config.h"
 #include "install/zinstall.h"
+#include "log/setup_log.h"
+#include "suite/install_config.h"
+#include "suite/suite_programs.h"
+#include "suite/user_protocol.h"
 #include "sys/file_utils.h"
 #include "sys/process_utils.h"
 #include "sys/registry.h"
-#include "sys/suite_programs.h"
 
 ZSetupApp g_App;
-int ExitCode = 0;
-HINSTANCE AppInstance = nullptr;
 
 const wchar_t kMessageTitle[] = L"Lumen Office";
 const wchar_t kMsgNotAdmin[] = L"您当前使用的是非管理员账号，请在管理员账号下进行安装。";
@@ -30,9 +29,6 @@ const wchar_t kMsgWindowsTooOld[] = L"Lumen Office 不支持该版本系统";
 const wchar_t kMsgSuiteRunning[] = L"有一个 Lumen Office 应用程序实例 %s 在运行，请关闭后重试！";
 
 namespace {
-
-bool g_ProcessNoReportId = false;
-bool g_ProcessNoOldProduct = false;
 
 // GDI+ start-up state of the process; shut down when the program ends.
 struct GdiplusSession {
@@ -85,14 +81,13 @@ void WaitForNewUserWindow(const std::set<HWND>& before) {
 
 }  // namespace
 
-bool GetProcessNoReportId() { return g_ProcessNoReportId; }
-bool GetProcessNoOldProduct() { return g_ProcessNoOldProduct; }
-
 bool IsWinXPAndLater() {
   DWORD major = 0, minor = 0;
   ZFunction::GetWindowsVersion(&major, &minor);
   return ZFunction::IsXpOrLaterVersion(major, minor);
 }
+
+void ZSetupApp::ReadHandOverFile() { ::ReadHandOverFile(g_Install); }
 
 bool ZSetupApp::ParseCommandLine() { return ParseArguments(ProcessArguments(), g_Install); }
 
@@ -240,9 +235,7 @@ int SetupMain(HINSTANCE instance) {
   AppInstance = instance;
   SetCurrentDirectoryW(ZFunction::GetModuleFolder().c_str());
   setlocale(LC_ALL, "chs");
-  g_ProcessNoReportId = ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kCommonKey, L"infoGUID").empty();
-  g_ProcessNoOldProduct = ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"UninstallString").empty() &&
-                          ZFunction::ReadRegString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"UninstallString").empty();
+  RecordProcessStart();
 
   if (!g_App.ParseCommandLine()) {
     ExitCode = kExitBadCommandLine;
@@ -294,7 +287,7 @@ int SetupMain(HINSTANCE instance) {
     goto end;
   }
   while (!g_App.Update) {
-    const std::wstring name = ZFunction::FindBlockingSuiteProcess();
+    const std::wstring name = suite::FindBlockingSuiteProcess();
     if (name.empty()) break;
     char narrow[MAX_PATH * 2] = {};
     WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, narrow, sizeof(narrow) - 1, nullptr, nullptr);

@@ -7,20 +7,9 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "app/process_state.h"
 
 class ZInsall;
-
-// Process exit codes.
-enum ExitCodes : int {
-  kExitSuccess = 0,
-  kExitUserCancelled = 1,
-  kExitFailed = 2,
-  kExitAnotherSetup = 3,
-  kExitSuiteRunning = 4,
-  kExitNoAdmin = 5,
-  kExitTraditionalChinese = 6,
-  kExitBadCommandLine = 7,
-};
 
 // Texts of the start-up messages; every box has the title "Lumen Office".
 extern const wchar_t kMessageTitle[];
@@ -61,12 +50,6 @@ class ZSetupApp {
 };
 
 extern ZSetupApp g_App;
-extern int ExitCode;
-extern HINSTANCE AppInstance;
-
-// Computed at start: the current user has no report identifier / no old uninstall string.
-bool GetProcessNoReportId();
-bool GetProcessNoOldProduct();
 
 bool IsWinXPAndLater();
 

@@ -7,18 +7,18 @@
 #include <wchar.h>
 
 #include "app/command_line.h"
-#include "app/setup_app.h"
-#include "app/setup_log.h"
-#include "cleanup/zclear.h"
-#include "install/suite_registry.h"
+#include "app/process_state.h"
+#include "log/setup_log.h"
+#include "install/local_user_side.h"
 #include "install/zinstall.h"
-#include "report/install_report.h"
+#include "suite/suite_registry.h"
+#include "suite/user_protocol.h"
 #include "sys/file_utils.h"
 #include "sys/handles.h"
 #include "sys/process_utils.h"
 #include "sys/profile.h"
 #include "sys/registry.h"
-#include "sys/suite_programs.h"
+#include "suite/suite_programs.h"
 
 namespace {
 
@@ -189,13 +189,13 @@ void WriteHandOverFile() {
   for (const auto& v : values) ZFunction::WriteProfileString(file, L"install", v.key, v.value);
 }
 
-void ZSetupApp::ReadHandOverFile() {
+void ReadHandOverFile(ZInsall& engine) {
   const ZFunction::ShellUserProfile profile;
   const std::wstring file = ZFunction::WithSlash(profile.LocalAppData()) + L"tempinstall.ini";
   if (!ZFunction::PathExists(file)) {
-    g_Install.SetLocalAppData(ZFunction::GetSpecialFolder(CSIDL_LOCAL_APPDATA));
-    g_Install.SetAppDataPath(ZFunction::GetSpecialFolder(CSIDL_APPDATA));
-    g_Install.SetUserProcessMode(0);
+    engine.SetLocalAppData(ZFunction::GetSpecialFolder(CSIDL_LOCAL_APPDATA));
+    engine.SetAppDataPath(ZFunction::GetSpecialFolder(CSIDL_APPDATA));
+    engine.SetUserProcessMode(0);
     return;
   }
   auto read = [&file](const wchar_t* key) { return ZFunction::ReadProfileString(file, L"install", key, L"", kHandOverChars); };
@@ -209,9 +209,9 @@ void ZSetupApp::ReadHandOverFile() {
   };
   for (const auto& f : fields) {
     const std::wstring value = read(f.key);
-    if (!value.empty()) (g_Install.*f.set)(value);
+    if (!value.empty()) (engine.*f.set)(value);
   }
-  g_Install.SetUserProcessMode(1);
+  engine.SetUserProcessMode(1);
   DeleteFileW(file.c_str());
 }
 
@@ -278,75 +278,6 @@ ZInnerWinCallback::ZInnerWinCallback() : Window(this) { Window.Create(); }
 
 ZInnerWinCallback::~ZInnerWinCallback() = default;
 
-bool ParseExitCodeRequest(const COPYDATASTRUCT& data, int* exitCode) {
-  // Decimal text in up to 20 wide characters; the terminator must be inside the data.
-  if (data.dwData != kCodeExitCode || !data.lpData || data.cbData < sizeof(wchar_t) || data.cbData > 4096) return false;
-  const wchar_t* text = static_cast<const wchar_t*>(data.lpData);
-  const size_t chars = data.cbData / sizeof(wchar_t);
-  if (wcsnlen(text, chars) == chars) return false;
-  *exitCode = _wtoi(text);
-  return true;
-}
-
-bool ParseTextRequest(const COPYDATASTRUCT& data, std::wstring* text) {
-  // A zero-terminated wide string; the terminator must be inside the data.
-  if (!data.lpData || data.cbData < sizeof(wchar_t) || data.cbData > 65536) return false;
-  const wchar_t* chars = static_cast<const wchar_t*>(data.lpData);
-  const size_t count = data.cbData / sizeof(wchar_t);
-  const size_t length = wcsnlen(chars, count);
-  if (length == count) return false;
-  text->assign(chars, length);
-  return true;
-}
-
-bool ParseFieldRequest(const std::wstring& text, std::wstring* path, std::wstring* params, int* wait, int* show) {
-  // Four fields, each closed by "*-*"; a field without its separator reads as empty.
-  const std::wstring separator = L"*-*";
-  std::wstring fields[4];
-  size_t at = 0;
-  for (std::wstring& field : fields) {
-    const size_t end = text.find(separator, at);
-    if (end == std::wstring::npos) break;
-    field = text.substr(at, end - at);
-    at = end + separator.size();
-  }
-  *path = fields[0];
-  *params = fields[1];
-  *wait = _wtoi(fields[2].c_str());
-  *show = _wtoi(fields[3].c_str());
-  return !path->empty();
-}
-
-bool ParseRunRequest(const COPYDATASTRUCT& data, RunRequest* request) {
-  if (!data.lpData || data.cbData != sizeof(RunRequest)) return false;
-  memcpy(request, data.lpData, sizeof(RunRequest));
-  return wcsnlen(request->Path, ARRAYSIZE(request->Path)) < ARRAYSIZE(request->Path) &&
-         wcsnlen(request->Params, ARRAYSIZE(request->Params)) < ARRAYSIZE(request->Params);
-}
-
-namespace {
-
-// The user's report identifier as the installer hands it on: without braces and hyphens.
-std::wstring UserReportIdDigits() {
-  std::wstring id = ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kCommonKey, L"infoGUID");
-  id.erase(std::remove_if(id.begin(), id.end(), [](wchar_t c) { return c == L'{' || c == L'}' || c == L'-'; }),
-           id.end());
-  return id;
-}
-
-// Answers a question of the elevated copy through a fresh hand-over file.
-void WriteHandOverAnswer(const wchar_t* key, const std::wstring& value) {
-  const std::wstring file = HandOverFilePath();
-  DeleteFileW(file.c_str());
-  ZFunction::WriteProfileString(file, L"installinfo", key, value);
-}
-
-std::wstring CirrusPathOfUser() {
-  return ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kCirrusUninstallKey, L"DisplayIcon");
-}
-
-}  // namespace
-
 LRESULT ZInnerWinCallback::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == kQuitUserCopyMessage) {
     PostQuitMessage(0);
@@ -355,60 +286,15 @@ LRESULT ZInnerWinCallback::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
   if (message != WM_COPYDATA || !lParam) return 0;
   const COPYDATASTRUCT& data = *reinterpret_cast<const COPYDATASTRUCT*>(lParam);
   int code = 0;
-  std::wstring text;
-  RunRequest request;
-  switch (data.dwData) {
-    case kRequestRun:
-      if (ParseRunRequest(data, &request))
-        ZFunction::RunApp(request.Path, request.Params, static_cast<DWORD>(request.Wait), request.Show);
-      break;
-    case kRequestReport:
-      if (ParseTextRequest(data, &text))
-        report::SendInstallReport(text, report::UserCopyReportType(GetProcessNoReportId(), GetProcessNoOldProduct()),
-                                  false);
-      break;
-    case kRequestEnvironment:
-      if (ParseTextRequest(data, &text)) suite_registry::SetSuiteEnvironment(HKEY_CURRENT_USER, text);
-      break;
-    case kRequestDeleteStartMenu:
-      if (ParseTextRequest(data, &text)) ZClear::DeleteStartMenu(text, ZClear::MenuOwner::CurrentUser);
-      break;
-    case kRequestDeleteUserKeys:
-      suite_registry::DeleteUserEntries(HKEY_CURRENT_USER);
-      break;
-    case kRequestWaitList:
-      if (ParseTextRequest(data, &text)) suite_registry::StoreWaitClearList(HKEY_CURRENT_USER, text);
-      break;
-    case kRequestFields: {
-      std::wstring path, params;
-      int wait = 0, show = 0;
-      if (ParseTextRequest(data, &text) && ParseFieldRequest(text, &path, &params, &wait, &show))
-        ZFunction::RunApp(path, params, static_cast<DWORD>(wait), show);
-      break;
+  if (data.dwData == kRequestExitCode) {
+    if (ParseExitCodeRequest(data, &code)) {
+      ExitCode = code;
+      PostQuitMessage(code);
     }
-    case kRequestReportId:
-      WriteHandOverAnswer(L"infoguid", UserReportIdDigits());
-      break;
-    case kCodeExitCode:
-      if (ParseExitCodeRequest(data, &code)) {
-        ExitCode = code;
-        PostQuitMessage(code);
-      }
-      break;
-    case kRequestRestartInfo:
-      suite_registry::DeleteRestartAppInfo(HKEY_CURRENT_USER);
-      break;
-    case kRequestCirrusPath:
-      WriteHandOverAnswer(L"cirruspath", CirrusPathOfUser());
-      break;
-    case kRequestShowCirrus:
-      if (ParseTextRequest(data, &text)) {
-        const std::wstring cirrus = CirrusPathOfUser();
-        if (!cirrus.empty()) ZFunction::RunApp(cirrus, text, 0, 1);
-      }
-      break;
-    default:  // anything above 11 is not a request
-      break;
+    return 0;
   }
+  // This copy is the desktop user: it does the requested step itself.
+  LocalUserSide local(GetProcessNoReportId(), GetProcessNoOldProduct(), false);
+  DispatchUserRequest(data, local, HandOverFilePath());
   return 0;
 }

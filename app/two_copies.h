@@ -10,9 +10,6 @@
 #include <string>
 #include <vector>
 
-inline constexpr wchar_t kUserWindowTitle[] = L"lumensetup_message";
-inline constexpr UINT kQuitUserCopyMessage = WM_USER + 211;  // 1235: ends the user-level copy
-inline constexpr ULONG_PTR kCodeExitCode = 8;                // WM_COPYDATA code carrying the exit code
 
 // True when another setup program holds the single-instance mapping in this session.
 bool IsAnotherSetupRunning();
@@ -35,6 +32,10 @@ std::wstring BuildUserCopyParameters(const std::vector<std::wstring>& ownArgs);
 
 // The user-level copy's first act: writes the user's folders and values for the elevated copy.
 void WriteHandOverFile();
+// The elevated copy's first act: reads the hand-over file into the engine and deletes it, and
+// sets the engine's mode (user-process mode when there was a file).
+class ZInsall;
+void ReadHandOverFile(ZInsall& engine);
 // The hand-over file's path for the current account.
 std::wstring HandOverFilePath();
 
@@ -81,16 +82,6 @@ class ZInnerWinCallback : public ZInnerWinCallbackOn {
  private:
   CInternalWnd Window;
 };
-
-// Reads the exit code of a code-8 request; false for a malformed one.
-bool ParseExitCodeRequest(const COPYDATASTRUCT& data, int* exitCode);
-// Reads the string of a text request; false when the terminator is not inside the data.
-bool ParseTextRequest(const COPYDATASTRUCT& data, std::wstring* text);
-// Splits a code-6 request "<path>*-*<params>*-*<wait>*-*<show>*-*"; false without a path.
-bool ParseFieldRequest(const std::wstring& text, std::wstring* path, std::wstring* params, int* wait, int* show);
-// Reads a program-start request (code 0); false for a wrong size or an unterminated field.
-struct RunRequest;
-bool ParseRunRequest(const COPYDATASTRUCT& data, RunRequest* request);
 
 // The window module: registers the installer's window class for the given instance.
 bool InitWindowModule(HINSTANCE instance);

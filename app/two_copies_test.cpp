@@ -6,9 +6,10 @@
 #include "app/command_line.h"
 #include "app/setup_app.h"
 #include "install/zinstall.h"
-#include "tests/support/test_support.h"
+#include "suite/suite_programs.h"
+#include "suite/user_protocol.h"
 #include "sys/registry.h"
-#include "sys/suite_programs.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -25,12 +26,12 @@ TEST(Relaunch, ElevatedCopyReadsBackWhatWasSent) {
   ZSetupApp app;
   ZInsall engine;
   ASSERT_TRUE(app.ParseArguments(args, engine));
-  EXPECT_EQ(engine.LocalAppData, local);
-  EXPECT_EQ(engine.AppDataPath, roaming);
-  EXPECT_EQ(engine.NewCurInstallPath, cur);
-  EXPECT_EQ(engine.StartMenuDir, menu);
-  EXPECT_EQ(engine.WaitClearList, waitList);
-  EXPECT_EQ(engine.OldInstallPath, old);
+  EXPECT_EQ(engine.HandedOver.LocalAppData, local);
+  EXPECT_EQ(engine.HandedOver.AppDataPath, roaming);
+  EXPECT_EQ(engine.HandedOver.NewCurInstallPath, cur);
+  EXPECT_EQ(engine.HandedOver.StartMenuDir, menu);
+  EXPECT_EQ(engine.HandedOver.WaitClearList, waitList);
+  EXPECT_EQ(engine.HandedOver.OldInstallPath, old);
   EXPECT_EQ(engine.UserProcessMode, 1);
   EXPECT_EQ(app.UpgradePower, 1) << "the switches after the values are not swallowed";
   EXPECT_EQ(app.Silent, 1);
@@ -49,21 +50,6 @@ TEST(Relaunch, ElevatedCopyReadsBackWhatWasSent) {
 TEST(Relaunch, UserCopyCommandLine) {
   EXPECT_EQ(BuildUserCopyParameters({}), L" -downpower");
   EXPECT_EQ(BuildUserCopyParameters({L"-s", L"-p", L"C:\\A B"}), L" -downpower -s -p C:\\A B");
-}
-
-TEST(UserCopyMessages, ExitCodeRequestIsCheckedBeforeUse) {
-  int code = -1;
-  wchar_t text[20] = L"4";
-  EXPECT_TRUE(ParseExitCodeRequest(COPYDATASTRUCT{8, sizeof(text), text}, &code));
-  EXPECT_EQ(code, 4);
-  wchar_t negative[20] = L"-7";
-  EXPECT_TRUE(ParseExitCodeRequest(COPYDATASTRUCT{8, sizeof(negative), negative}, &code));
-  EXPECT_EQ(code, -7);
-  wchar_t unterminated[2] = {L'1', L'2'};
-  EXPECT_FALSE(ParseExitCodeRequest(COPYDATASTRUCT{8, sizeof(unterminated), unterminated}, &code));
-  EXPECT_FALSE(ParseExitCodeRequest(COPYDATASTRUCT{8, 1, text}, &code));  // not even one character
-  EXPECT_FALSE(ParseExitCodeRequest(COPYDATASTRUCT{8, sizeof(text), nullptr}, &code));
-  EXPECT_FALSE(ParseExitCodeRequest(COPYDATASTRUCT{7, sizeof(text), text}, &code));
 }
 
 // The user-level copy's window acting on requests, and ignoring malformed ones.
@@ -118,23 +104,6 @@ TEST(UserCopyMessages, RequestsAreActedOnAndMalformedOnesIgnored) {
     EXPECT_TRUE(IsWindow(window.Handle()));
   }
   TermWindowModule();
-}
-
-TEST(UserCopyMessages, FieldRequestSplitsAtItsSeparators) {
-  std::wstring path, params;
-  int wait = -1, show = -1;
-  EXPECT_TRUE(ParseFieldRequest(L"C:\\a b\\x.exe*-*-s -p*-*5000*-*1*-*", &path, &params, &wait, &show));
-  EXPECT_EQ(path, L"C:\\a b\\x.exe");
-  EXPECT_EQ(params, L"-s -p");
-  EXPECT_EQ(wait, 5000);
-  EXPECT_EQ(show, 1);
-  // A field without its closing separator reads as empty, a number as 0.
-  EXPECT_TRUE(ParseFieldRequest(L"x.exe*-**-*12", &path, &params, &wait, &show));
-  EXPECT_EQ(params, L"");
-  EXPECT_EQ(wait, 0);
-  EXPECT_EQ(show, 0);
-  EXPECT_FALSE(ParseFieldRequest(L"x.exe", &path, &params, &wait, &show)) << "no program";
-  EXPECT_FALSE(ParseFieldRequest(L"", &path, &params, &wait, &show));
 }
 
 }  // namespace

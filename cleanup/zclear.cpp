@@ -6,24 +6,19 @@
 
 #include <algorithm>
 
-#include "app/setup_log.h"
-#include "install/install_config.h"
-#include "install/suite_registry.h"
-#include "install/zinstall.h"
+#include "log/setup_log.h"
+#include "suite/install_config.h"
+#include "suite/suite_registry.h"
 #include "sys/file_utils.h"
 #include "sys/handles.h"
 #include "sys/process_utils.h"
 #include "sys/registry.h"
-#include "sys/suite_programs.h"
+#include "suite/suite_programs.h"
 
 namespace {
 
 // Values of the uninstall key are read as strings of at most this many characters.
 constexpr size_t kValueChars = 260;
-// The wait list has no fixed size; this is the most a registry string sensibly holds here.
-constexpr size_t kWaitListChars = 32767;
-
-const wchar_t kWaitListValue[] = L"waitclearversions";
 
 // What the miscellaneous tool undoes, in this order: the associations with the other suite's
 // document types, then the registration of the suite's components.
@@ -78,33 +73,25 @@ bool ZClear::Init(const std::wstring& root) {
 }
 
 std::wstring ZClear::GetCurUserRoot() const {
-  std::wstring root =
-      Engine.UserProcessMode
-          ? Engine.NewCurInstallPath
-          : ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"LocationRoot", kValueChars);
+  std::wstring root = Context.User.InstallationRoot();
   ZFunction::TrimVersionFolder(root);
   return install_config::VerifiedInstallation(root, "user's installation");
 }
 
-std::wstring ZClear::GetCurUserStartMenuDir() const {
-  if (Engine.UserProcessMode) return Engine.StartMenuDir;
-  return ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"StartMenuDir", kValueChars);
-}
+std::wstring ZClear::GetCurUserStartMenuDir() const { return Context.User.StartMenuDir(); }
 
-void ZClear::RunUnregister(const std::wstring& root, const wchar_t* program, const wchar_t* params,
-                           bool toUser) const {
-  const std::wstring path = ZFunction::WithSlash(root) + program;
-  if (toUser && Engine.UserProcessMode)
-    Engine.SendRunRequest(path, params, static_cast<int>(INFINITE), 0);
-  else
-    ZFunction::RunApp(path, params, INFINITE, 0);
-}
+namespace {
 
-void ZClear::RemoveOldRegistration() {
+// The path of one of an installation's tools.
+std::wstring Tool(const std::wstring& root, const wchar_t* program) { return ZFunction::WithSlash(root) + program; }
+
+}  // namespace
+
+std::wstring ZClear::RemoveOldRegistration() {
   {
     sys::UniqueRegKey key;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, suite::kUninstallKey, 0, KEY_READ | KEY_WRITE, key.Put()) != ERROR_SUCCESS)
-      return;
+      return std::wstring();
   }
   const std::wstring uninstall =
       ZFunction::ReadRegString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"UninstallString", kValueChars);
@@ -113,59 +100,60 @@ void ZClear::RemoveOldRegistration() {
       "machine's installation");
   const std::wstring menu =
       ZFunction::ReadRegString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"StartMenuDir", kValueChars);
-  Engine.OldStartMenuDir = menu;
   // An entry that lacks any of them is not a whole installation: nothing of it is touched.
-  if (uninstall.empty() || root.empty() || menu.empty()) return;
+  if (uninstall.empty() || root.empty() || menu.empty()) return menu;
 
   // The machine-wide installation's own tools undo what they registered; they run in this
-  // elevated process whatever the mode.
-  RunUnregister(root, L"office6\\zlumenlive.exe", L"/UnregServer", false);
-  RunUnregister(root, L"office6\\lumenupdate.exe", L"-CreateUpdateSelf -deltasks", false);
-  for (const wchar_t* unregister : kUnregisterSwitches) RunUnregister(root, L"office6\\lmomisc.exe", unregister, false);
+  // (elevated) process, hidden, each to its end.
+  ZFunction::RunApp(Tool(root, L"office6\\zlumenlive.exe"), L"/UnregServer", INFINITE, 0);
+  ZFunction::RunApp(Tool(root, L"office6\\lumenupdate.exe"), L"-CreateUpdateSelf -deltasks", INFINITE, 0);
+  for (const wchar_t* unregister : kUnregisterSwitches)
+    ZFunction::RunApp(Tool(root, L"office6\\lmomisc.exe"), unregister, INFINITE, 0);
 
-  if (Engine.UserProcessMode) Engine.SendUserRequest(kRequestDeleteUserKeys, nullptr, 0);
-
-  suite_registry::PreserveUserDictionary(Engine.UserAppData());
+  Context.User.ForgetMachineInstallation();
+  suite_registry::PreserveUserDictionary(Context.User.AppData());
   suite_registry::DeleteMachineEntries(HKEY_CURRENT_USER);
   DeleteProductFolders(root);
   DeleteStartMenu(menu, MenuOwner::AllUsers);
-  suite_registry::DeleteNewFileTemplates(Engine.SuiteDrivers);
+  suite_registry::DeleteNewFileTemplates(Context.SuiteDrivers);
+  return menu;
 }
 
-void ZClear::ClearOldVersion() {
+std::wstring ZClear::ClearOldVersion() {
   const std::wstring root = GetCurUserRoot();
   const std::wstring menu = GetCurUserStartMenuDir();
-  if (root.empty() || menu.empty()) return;
-  const bool toUser = Engine.UserProcessMode != 0;
+  if (root.empty() || menu.empty()) return Context.User.WaitList();
 
-  RunUnregister(root, L"wtoolex\\lumenupdate.exe", L"-deltasks", true);
-  for (const wchar_t* unregister : kUnregisterSwitches) RunUnregister(root, L"office6\\lmomisc.exe", unregister, true);
+  // The user's installation's tools undo what they registered, in the user's session.
+  const int forever = static_cast<int>(INFINITE);
+  Context.User.Run(Tool(root, L"wtoolex\\lumenupdate.exe"), L"-deltasks", forever, 0);
+  for (const wchar_t* unregister : kUnregisterSwitches)
+    Context.User.Run(Tool(root, L"office6\\lmomisc.exe"), unregister, forever, 0);
 
   g_Log.Log("start clear old version");
-  ClearVersions(root);
+  const std::wstring remaining = ClearVersions(root);
   g_Log.Log("delete the folder %ws when DeleteNeedClearProductFolder.%d", root.c_str(),
             static_cast<int>(GetLastError()));
 
   g_Log.Log("start clear the current use version and first clear the registery");
-  if (toUser) Engine.SendUserRequest(kRequestDeleteUserKeys, nullptr, 0);
-  else suite_registry::DeleteUserEntries(HKEY_CURRENT_USER);
+  Context.User.DeleteUserKeys();
 
   g_Log.Log("start clear the current use version and second clear the folder");
   DeleteProductFolders(root);
 
   g_Log.Log("start clear the current use version and third clear the startmenu %ws.", menu.c_str());
-  if (toUser) Engine.SendUserRequest(kRequestDeleteStartMenu, menu);
-  else DeleteStartMenu(menu, MenuOwner::CurrentUser);
+  Context.User.DeleteStartMenu(menu);
 
   // The folder that held the product root goes too when nothing is left in it.
   size_t cut = root.rfind(L'\\');
   if (cut == std::wstring::npos) cut = root.rfind(L'/');
-  if (cut == std::wstring::npos) return;
+  if (cut == std::wstring::npos) return remaining;
   const std::wstring parent = root.substr(0, cut);
-  if (install_config::IsSystemFolder(parent)) return;  // never sweep a drive, a profile, the system
+  if (install_config::IsSystemFolder(parent)) return remaining;  // never sweep a drive, a profile, the system
   ZFunction::RemoveEmptyFolders(parent);
   g_Log.Log("Remove the empty folder %ws when uninstall new product.%ld", parent.c_str(),
             static_cast<long>(GetLastError()));
+  return remaining;
 }
 
 bool ZClear::DeleteProductFolders(const std::wstring& root) const {
@@ -174,8 +162,8 @@ bool ZClear::DeleteProductFolders(const std::wstring& root) const {
   const std::wstring base = WithoutTrailingSeparators(root);
   int failures = 0;
   for (const wchar_t* folder : kProductFolders) {
-    if (Engine.Update && wcscmp(folder, kDownloads) == 0) continue;
-    if (!ZFunction::DeleteFolder(base + folder, Engine.SuiteDrivers, true)) ++failures;
+    if (Context.Update && wcscmp(folder, kDownloads) == 0) continue;
+    if (!ZFunction::DeleteFolder(base + folder, Context.SuiteDrivers, true)) ++failures;
   }
   g_Log.Log("delete the product folder %ws %ld", root.c_str(), static_cast<long>(GetLastError()));
   ZFunction::RemoveEmptyFolders(base);
@@ -200,20 +188,18 @@ void ZClear::DeleteStartMenu(const std::wstring& name, MenuOwner owner) {
   }
 }
 
-void ZClear::ClearVersions(const std::wstring& root) {
+std::wstring ZClear::ClearVersions(const std::wstring& root) {
+  std::wstring list = Context.User.WaitList();
   const std::wstring lists = install_config::TakeVersionLists(root);
-  if (Engine.UserProcessMode) {
-    std::wstring list = Engine.WaitClearList;
-    if (!list.empty()) list += L';';
-    StoreWaitList(ProcessWaitList(root, list + lists));
-    return;
-  }
   if (!lists.empty()) {
-    std::wstring stored = GetWaitClearVersions();
-    if (!stored.empty()) stored += L';';
-    SetWaitClearVersions(stored + lists);
+    if (!list.empty()) list += L';';
+    list += lists;
+    // Stored before anything is deleted: the lists are gone from the installation's file now.
+    Context.User.StoreWaitList(list);
   }
-  StoreWaitList(ProcessWaitList(root, GetWaitClearVersions()));
+  const std::wstring remaining = ProcessWaitList(root, list);
+  Context.User.StoreWaitList(remaining);
+  return remaining;
 }
 
 std::wstring ZClear::ProcessWaitList(const std::wstring& root, const std::wstring& list) const {
@@ -244,20 +230,19 @@ std::wstring ZClear::DeleteReplacedFolders(const std::wstring& productRoot, cons
     const bool used = std::any_of(inUse.begin(), inUse.end(), [&prefix](const std::wstring& path) {
       return ZFunction::ContainsNoCase(path, prefix) >= 0;
     });
-    if (used || !ZFunction::DeleteFolder(folder, Engine.SuiteDrivers, true)) AppendName(kept, name);
+    if (used || !ZFunction::DeleteFolder(folder, Context.SuiteDrivers, true)) AppendName(kept, name);
   }
   return kept;
 }
 
-void ZClear::ClearReplacedVersions(const std::wstring& currentPath) {
+std::wstring ZClear::ClearReplacedVersions(const std::wstring& currentPath) {
   std::wstring productRoot = currentPath;
   ZFunction::TrimVersionFolder(productRoot);
   productRoot = WithoutTrailingSeparators(productRoot);
-  if (IsDriveOrEmpty(productRoot)) return;
+  if (IsDriveOrEmpty(productRoot)) return Context.User.WaitList();
 
-  std::wstring list = Engine.UserProcessMode && !Engine.WaitClearList.empty() ? Engine.WaitClearList
-                                                                               : GetWaitClearVersions();
-  const std::wstring lists = install_config::TakeVersionLists(productRoot + L"\\" + Engine.OldVersion);
+  std::wstring list = Context.User.WaitList();
+  const std::wstring lists = install_config::TakeVersionLists(productRoot + L"\\" + Context.OldVersion);
   if (!list.empty() && !lists.empty() && list.back() != L';') list += L';';
   list += lists;
 
@@ -269,29 +254,8 @@ void ZClear::ClearReplacedVersions(const std::wstring& currentPath) {
 
   const std::wstring kept = DeleteReplacedFolders(productRoot, candidates);
   g_Log.Log("the %ws because the process is using and can  not delete.", kept.c_str());
-  StoreWaitList(kept);
-}
-
-void ZClear::StoreWaitList(const std::wstring& list) {
-  if (Engine.UserProcessMode) {
-    // The engine's copy follows what the user-level copy now stores.
-    Engine.WaitClearList = list;
-    Engine.SendUserRequest(kRequestWaitList, list);
-  } else {
-    suite_registry::StoreWaitClearList(HKEY_CURRENT_USER, list);
-  }
-}
-
-std::wstring ZClear::GetWaitClearVersions() {
-  return ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUpdateInfoKey, kWaitListValue, kWaitListChars);
-}
-
-void ZClear::SetWaitClearVersions(const std::wstring& list) {
-  ZFunction::WriteRegString(HKEY_CURRENT_USER, suite::kUpdateInfoKey, kWaitListValue, list);
-}
-
-void ZClear::DeleteWaitClearVersions() {
-  ZFunction::DeleteRegValue(HKEY_CURRENT_USER, suite::kUpdateInfoKey, kWaitListValue);
+  Context.User.StoreWaitList(kept);
+  return kept;
 }
 
 std::vector<std::wstring> ZClear::SplitVersions(const std::wstring& list) {

@@ -1,19 +1,19 @@
 // Removing older versions: the wait list, the folders an update replaced, the product folders,
-// the registry clean-ups and both clean-ups of an old installation, in direct and in
-// user-process mode. The test tool plays the suite's programs; shortcuts are plain files.
+// the registry clean-ups and both clean-ups of an old installation. The user's side is a
+// recording one; the test tool plays the suite's programs; shortcuts are plain files.
 #include "cleanup/zclear.h"
 
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
 
-#include "install/install_config.h"
-#include "install/suite_registry.h"
-#include "install/zinstall.h"
+#include "suite/install_config.h"
+#include "suite/suite_programs.h"
+#include "suite/suite_registry.h"
 #include "sys/file_utils.h"
 #include "sys/process_utils.h"
 #include "sys/registry.h"
-#include "sys/suite_programs.h"
+#include "tests/support/recording_user_side.h"
 #include "tests/support/test_support.h"
 
 using testing_support::Exists;
@@ -69,41 +69,6 @@ void ClearSuiteRegistry() {
   }
 }
 
-// The user-level copy's window as the tests see it: it records the requests. It belongs to
-// the test's thread, which is also the engine's here, so SendMessageW calls it directly.
-struct RequestLog {
-  std::vector<std::pair<ULONG_PTR, std::vector<BYTE>>> requests;
-  HWND window = nullptr;
-
-  RequestLog() {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-      if (message != WM_COPYDATA) return DefWindowProcW(hwnd, message, wParam, lParam);
-      const auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-      const BYTE* bytes = static_cast<const BYTE*>(copy->lpData);
-      reinterpret_cast<RequestLog*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA))
-          ->requests.emplace_back(copy->dwData, std::vector<BYTE>(bytes, bytes + copy->cbData));
-      return 0;
-    };
-    wc.lpszClassName = L"LumenClearTestRequests";
-    RegisterClassW(&wc);
-    window = CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  }
-  ~RequestLog() { DestroyWindow(window); }
-
-  std::vector<ULONG_PTR> Codes() const {
-    std::vector<ULONG_PTR> codes;
-    for (const auto& r : requests) codes.push_back(r.first);
-    return codes;
-  }
-  std::wstring Text(size_t i) const {  // without the terminating zero
-    const std::vector<BYTE>& d = requests[i].second;
-    return d.size() < 2 ? L"<none>" : std::wstring(reinterpret_cast<const wchar_t*>(d.data()), d.size() / 2 - 1);
-  }
-  const RunRequest& Run(size_t i) const { return *reinterpret_cast<const RunRequest*>(requests[i].second.data()); }
-};
-
 class ZClearVersions : public ::testing::Test {
  protected:
   void SetUp() override { ClearSuiteRegistry(); }
@@ -112,10 +77,14 @@ class ZClearVersions : public ::testing::Test {
     for (const wchar_t* version : versions) MakeProduct(root_ + version);
   }
 
+  ZClear Clear(bool update = false, const std::wstring& oldVersion = L"") {
+    return ZClear(CleanupContext{user_, {}, update, oldVersion});
+  }
+
   TempFolder dir_;
   const std::wstring root_ = dir_ / L"Lumen Office\\";
-  ZInsall engine_;
-  ZClear clear_{engine_};
+  RecordingUserSide user_;
+  ZClear clear_ = Clear();
 };
 
 TEST_F(ZClearVersions, WaitListDeletesTheProductFoldersOfTheListedVersions) {
@@ -131,8 +100,7 @@ TEST_F(ZClearVersions, WaitListDeletesTheProductFoldersOfTheListedVersions) {
   EXPECT_TRUE(Exists(root_ + L"9.0.0.3\\office6"));
   EXPECT_TRUE(Exists(dir_ / L"outside\\office6\\keep.txt")) << "a name is a folder, never a path";
 
-  engine_.Update = 1;
-  EXPECT_EQ(clear_.ProcessWaitList(root_, L"9.0.0.3"), L"");
+  EXPECT_EQ(Clear(true).ProcessWaitList(root_, L"9.0.0.3"), L"");
   EXPECT_TRUE(Exists(root_ + L"9.0.0.3\\downloads\\sub\\file.txt")) << "an update keeps the downloads";
   EXPECT_FALSE(Exists(root_ + L"9.0.0.3\\office6"));
   EXPECT_EQ(clear_.ProcessWaitList(L"", L"9.0.0.3"), L"9.0.0.3") << "without a root nothing is deleted";
@@ -145,16 +113,15 @@ TEST_F(ZClearVersions, ReplacedVersionsInUseStayOnTheWaitList) {
   ZFunction::CreateFolderTree(root_ + L"9.0.0.3\\utility");
   install_config::WriteProfileString(ini, L"update", L"lowerversion", L"9.1.0.0");
   install_config::WriteProfileString(ini, L"update", L"higherversion", L"9.0.0.4");
-  engine_.OldVersion = L"9.0.0.3";
-  ZClear::SetWaitClearVersions(L"9.0.0.1;;9.0.0.2");
+  user_.waitList = L"9.0.0.1;;9.0.0.2";
   testing_support::Process newer, lumen;
   StartHolder(newer, root_ + L"9.0.0.20\\office6\\deck.exe");  // holds 9.0.0.20, not 9.0.0.2
   StartHolder(lumen, root_ + L"9.0.0.2\\office6\\lumen.exe");
 
-  clear_.ClearReplacedVersions(root_ + L"9.1.0.0\\");
+  EXPECT_EQ(Clear(false, L"9.0.0.3").ClearReplacedVersions(root_ + L"9.1.0.0\\"), L"9.0.0.2");
   lumen.Kill();
   lumen.Wait();
-  EXPECT_EQ(ZClear::GetWaitClearVersions(), L"9.0.0.2");
+  EXPECT_EQ(user_.calls, std::vector<std::wstring>{L"StoreWaitList 9.0.0.2"});
   EXPECT_TRUE(Exists(root_ + L"9.0.0.2\\media\\sub\\file.txt")) << "a folder in use is not touched";
   EXPECT_FALSE(Exists(root_ + L"9.0.0.1"));
   EXPECT_FALSE(Exists(root_ + L"9.0.0.4"));
@@ -166,23 +133,7 @@ TEST_F(ZClearVersions, ReplacedVersionsInUseStayOnTheWaitList) {
   newer.Kill();
   newer.Wait();
   EXPECT_FALSE(Exists(root_ + L"9.0.0.2"));
-  EXPECT_FALSE(RegExists(HKEY_CURRENT_USER, suite::kUpdateInfoKey, L"waitclearversions"));
-}
-
-TEST_F(ZClearVersions, UserProcessModeHandsTheListToTheUserLevelCopy) {
-  RequestLog user;
-  engine_.UserWindow = user.window;
-  engine_.UserProcessMode = 1;
-  engine_.WaitClearList = L"9.0.0.1";
-  ZClear::SetWaitClearVersions(L"9.0.0.2");
-  Make({L"9.0.0.1", L"9.0.0.2"});
-  clear_.ClearReplacedVersions(root_ + L"9.1.0.0");
-  ASSERT_EQ(user.Codes(), (std::vector<ULONG_PTR>{kRequestWaitList}));
-  EXPECT_EQ(user.Text(0), L"");
-  EXPECT_EQ(engine_.WaitClearList, L"");
-  EXPECT_FALSE(Exists(root_ + L"9.0.0.1"));
-  EXPECT_TRUE(Exists(root_ + L"9.0.0.2")) << "the handed-over list replaces the registry's";
-  EXPECT_EQ(ZClear::GetWaitClearVersions(), L"9.0.0.2") << "which is the user-level copy's";
+  EXPECT_EQ(user_.waitList, L"");
 }
 
 // Every key (value null) or value each clean-up deletes, and neighbours neither may touch.
@@ -330,8 +281,8 @@ class OldVersion : public ::testing::Test {
 
   TempFolder dir_;
   const std::wstring product_ = dir_ / L"Vendor\\Lumen Office\\";
-  ZInsall engine_;
-  ZClear clear_{engine_};
+  RecordingUserSide user_;
+  ZClear clear_{CleanupContext{user_}};
 };
 
 TEST_F(OldVersion, ClearOldVersionRemovesTheUsersInstallation) {
@@ -340,71 +291,39 @@ TEST_F(OldVersion, ClearOldVersionRemovesTheUsersInstallation) {
   MakeProduct(product_ + L"9.0.0.0");
   ZFunction::CreateFolderTree(product_ + L"utility");
   install_config::WriteProfileString(product_ + L"utility\\install.ini", L"update", L"lowerversion", L"9.0.0.0");
-  ZClear::SetWaitClearVersions(L"8.0.0.1");
-  MakeMenu(false);
-  Register(HKEY_CURRENT_USER, product_, nullptr);
+  user_.waitList = L"8.0.0.1";
+  user_.installationRoot = product_;
   clear_.ClearOldVersion();
   EXPECT_TRUE(Exists(product_ + L"office6")) << "no start-menu name, no clean-up";
+  EXPECT_TRUE(user_.calls.empty());
 
-  Register(HKEY_CURRENT_USER, product_ + L"9.0.0.1\\", kMenu);  // the version folder is dropped
+  user_.installationRoot = product_ + L"9.0.0.1\\";  // the version folder is dropped
+  user_.startMenuDir = kMenu;
   ZFunction::CreateFolderTree(dir_ / L"Vendor\\empty\\inner");
-  clear_.ClearOldVersion();
+  EXPECT_EQ(clear_.ClearOldVersion(), L"");
   for (const wchar_t* folder : kProductFolders) EXPECT_FALSE(Exists(product_ + folder)) << folder;
   EXPECT_FALSE(Exists(product_ + L"9.0.0.0")) << "a version waiting to be removed";
   EXPECT_TRUE(Exists(product_ + L"readme.txt"));
-  EXPECT_FALSE(RegExists(HKEY_CURRENT_USER, suite::kUpdateInfoKey, L"waitclearversions"));
-  EXPECT_FALSE(RegExists(HKEY_CURRENT_USER, suite::kUninstallKey));
-  ExpectMenuGone(false);
+  // The installation's tools unregister it in the user's session, then the user's entries go.
+  std::vector<std::wstring> expected = {L"Run " + product_ + L"wtoolex\\lumenupdate.exe -deltasks -1 0"};
+  for (const wchar_t* name : {L"-unassoword", L"-unassoexcel", L"-unassopowerpnt", L"-unreg_lumen", L"-unreg_deck",
+                              L"-unreg_grid", L"-unregzsee", L"-unreg_lmo", L"-unreg_zde", L"-unregoledefhndlr"})
+    expected.push_back(L"Run " + product_ + L"office6\\lmomisc.exe " + name + L" -1 0");
+  expected.insert(expected.end(), {L"StoreWaitList 8.0.0.1;9.0.0.0;", L"StoreWaitList ", L"DeleteUserKeys",
+                                   std::wstring(L"DeleteStartMenu ") + kMenu});
+  EXPECT_EQ(user_.calls, expected);
 
   // A root without a version folder: the empty folders beside it go as well.
   DeleteFileW((product_ + L"readme.txt").c_str());
   MakeProduct(product_);
-  Register(HKEY_CURRENT_USER, dir_ / L"Vendor\\Lumen Office", kMenu);
+  user_.installationRoot = dir_ / L"Vendor\\Lumen Office";
   clear_.ClearOldVersion();
   EXPECT_FALSE(Exists(dir_ / L"Vendor"));
 }
 
-TEST_F(OldVersion, ClearOldVersionInUserProcessModeAsksTheUserLevelCopy) {
-  RequestLog user;
-  engine_.UserWindow = user.window;
-  engine_.UserProcessMode = 1;
-  engine_.NewCurInstallPath = product_ + L"9.0.0.1\\";
-  engine_.StartMenuDir = kMenu;
-  engine_.WaitClearList = L"9.0.0.0";
-  MakeProduct(product_ + L"9.0.0.0");
-  MakeFile(product_ + L"wtoolex\\lumenupdate.exe");  // requests name only programs that are there
-  MakeFile(product_ + L"office6\\lmomisc.exe");
-  Register(HKEY_CURRENT_USER, product_, kMenu);
-  MakeMenu(false);
-
-  clear_.ClearOldVersion();
-  std::vector<ULONG_PTR> codes(11, kRequestRun);
-  codes.insert(codes.end(), {kRequestWaitList, kRequestDeleteUserKeys, kRequestDeleteStartMenu});
-  ASSERT_EQ(user.Codes(), codes);
-  const wchar_t* const switches[] = {L"-deltasks",   L"-unassoword", L"-unassoexcel", L"-unassopowerpnt",
-                                     L"-unreg_lumen", L"-unreg_deck", L"-unreg_grid",  L"-unregzsee",
-                                     L"-unreg_lmo",   L"-unreg_zde",  L"-unregoledefhndlr"};
-  for (size_t i = 0; i < 11; ++i) {
-    EXPECT_EQ(user.Run(i).Path, product_ + (i == 0 ? L"wtoolex\\lumenupdate.exe" : L"office6\\lmomisc.exe")) << i;
-    EXPECT_STREQ(user.Run(i).Params, switches[i]);
-    EXPECT_EQ(user.Run(i).Wait, static_cast<INT32>(INFINITE));
-    EXPECT_EQ(user.Run(i).Show, 0);
-  }
-  EXPECT_EQ(user.Text(11), L"");
-  EXPECT_TRUE(user.requests[12].second.empty());
-  EXPECT_EQ(user.Text(13), kMenu);
-  EXPECT_FALSE(Exists(product_ + L"office6")) << "the folders are the elevated copy's work";
-  EXPECT_FALSE(Exists(product_ + L"9.0.0.0"));
-  EXPECT_TRUE(RegExists(HKEY_CURRENT_USER, suite::kUninstallKey)) << "the user's hive is not";
-  EXPECT_TRUE(Exists(MenuFiles(false)[0])) << "nor the user's start menu";
-}
-
 TEST_F(OldVersion, RemoveOldRegistrationNeedsTheWholeEntry) {
-  RequestLog user;
-  engine_.UserWindow = user.window;
-  engine_.UserProcessMode = 1;
   TempFolder roaming;
-  engine_.AppDataPath = roaming.Path();
+  user_.appData = roaming.Path();
   const std::wstring common = Special(CSIDL_COMMON_APPDATA);
   MakeFile(common + L"tallis\\office6\\CUSTOM.DIC");
   MakeFile(common + L"tallis\\lumen\\normal.lumen");
@@ -417,17 +336,16 @@ TEST_F(OldVersion, RemoveOldRegistrationNeedsTheWholeEntry) {
   MakeProduct(product_);
   MakeMenu(true);
   Register(HKEY_LOCAL_MACHINE, product_, nullptr);
-  clear_.RemoveOldRegistration();
-  EXPECT_TRUE(user.requests.empty());
+  EXPECT_EQ(clear_.RemoveOldRegistration(), L"");
+  EXPECT_TRUE(user_.calls.empty());
   EXPECT_TRUE(Exists(product_ + L"office6"));
   EXPECT_TRUE(Exists(MenuFiles(true)[0]));
   EXPECT_TRUE(Exists(shellNew + L"newfile.grid"));
   EXPECT_TRUE(RegExists(HKEY_LOCAL_MACHINE, suite::kUninstallKey));
 
   Register(HKEY_LOCAL_MACHINE, product_, kMenu);
-  clear_.RemoveOldRegistration();
-  EXPECT_EQ(user.Codes(), (std::vector<ULONG_PTR>{kRequestDeleteUserKeys}));
-  EXPECT_EQ(engine_.OldStartMenuDir, kMenu);
+  EXPECT_EQ(clear_.RemoveOldRegistration(), kMenu);
+  EXPECT_EQ(user_.calls, std::vector<std::wstring>{L"ForgetMachineInstallation"});
   EXPECT_EQ(testing_support::ReadBytes(roaming / L"tallis\\office6\\CUSTOM.DIC"), "x");
   EXPECT_FALSE(Exists(common + L"tallis\\office6"));
   EXPECT_FALSE(Exists(common + L"tallis\\lumen"));

@@ -2,15 +2,14 @@
 // through the install list, finish. Every decision goes to the log.
 #include <shlobj.h>
 
-#include "app/setup_log.h"
-#include "app/two_copies.h"
+#include "log/setup_log.h"
 #include "cleanup/zclear.h"
-#include "install/suite_registry.h"
+#include "suite/suite_registry.h"
 #include "install/zinstall.h"
 #include "sys/file_utils.h"
 #include "sys/process_utils.h"
 #include "sys/registry.h"
-#include "sys/suite_programs.h"
+#include "suite/suite_programs.h"
 
 namespace {
 
@@ -62,7 +61,7 @@ ItemOptions ZInsall::Options() const {
 void ZInsall::InstallThread() {
   Report(kStepPrepare, 0, L"正在准备安装");
   ZFunction::EnableDebugPrivilege();
-  FindUserWindow();
+  UserCopy.Window();
   // A per-user installation never needs elevation for its updates. Without a handed-over
   // current installation there is no file to mark.
   const std::wstring current = CurrentInstallation();
@@ -103,22 +102,22 @@ bool ZInsall::ReadSuiteFiles() {
 
 void ZInsall::InstallSteps() {
   const bool interactiveUpdate = Update && !Silent;
-  ZClear clear(*this);
+  ZClear clear(Cleanup());
   clear.Init(InstallFolder);
 
   if (!interactiveUpdate) {
     const bool oldProduct = KeyOpens(HKEY_LOCAL_MACHINE, suite::kUninstallKey) ||
-                            KeyOpens(HKEY_CURRENT_USER, suite::kUninstallKey) || !OldInstallPath.empty();
+                            KeyOpens(HKEY_CURRENT_USER, suite::kUninstallKey) || !HandedOver.OldInstallPath.empty();
     if (oldProduct) {
       g_Log.Log("Uninstall old product");
       Report(kStepRemoveOld, 0, L"正在卸载旧版本");
-      clear.RemoveOldRegistration();
+      OldStartMenuDir = clear.RemoveOldRegistration();
       clear.ClearOldVersion();
       g_Log.Log("Uninstall old product end %ld", static_cast<long>(GetLastError()));
     }
   }
 
-  ClearRestartInfo();
+  User().DeleteRestartInfo();
 
   Report(kStepExtract, 0, L"正在释放安装文件");
   const bool folderExisted = ZFunction::FolderExists(InstallFolder);
@@ -146,10 +145,7 @@ void ZInsall::InstallSteps() {
   }
 }
 
-void ZInsall::ClearRestartInfo() {
-  if (UserProcessMode) SendUserRequest(kRequestRestartInfo, nullptr, 0);
-  else suite_registry::DeleteRestartAppInfo(HKEY_CURRENT_USER);
-}
+CleanupContext ZInsall::Cleanup() { return CleanupContext{User(), SuiteDrivers, Update != 0, OldVersion}; }
 
 bool ZInsall::Register() {
   g_Log.Log("RunApp Register ...");
@@ -166,17 +162,13 @@ bool ZInsall::Register() {
     if (ZFunction::FolderExists(source + L"oem")) ZFunction::CopyFolder(source + L"oem", InstallFolder + L"oem");
   }
   if (ZFunction::IsOldWindows()) {
-    if (UserProcessMode) {
-      g_Log.Log(" the path is %ws", InstallFolder.c_str());
-      SendUserRequest(kRequestEnvironment, InstallFolder);
-    } else {
-      suite_registry::SetSuiteEnvironment(HKEY_CURRENT_USER, InstallFolder);
-    }
+    User().SetEnvironment(InstallFolder);
   }
   if (Update && !Silent) {
-    const std::wstring current = UserProcessMode ? CurrentInstallation() : InstallFolder;
+    // The user's installation as the user-level copy handed it over, else the one just made.
+    const std::wstring current = HandedOver.NewCurInstallPath.empty() ? InstallFolder : CurrentInstallation();
     g_Log.Log("cur install path is %ws.", current.c_str());
-    ZClear(*this).ClearReplacedVersions(current);
+    ZClear(Cleanup()).ClearReplacedVersions(current);
   }
   g_Log.Log("ZInsall::Register return:%d", 1);
   return true;
@@ -185,16 +177,9 @@ bool ZInsall::Register() {
 bool ZInsall::RunItem(const InstallItem& item, const std::wstring& param) {
   const DWORD start = GetTickCount();
   g_Log.Log("Run App:%ws, params=%ws", item.path.c_str(), param.c_str());
-  const bool started = StartProgram(InstallFolder + item.path, param, item.wait, item.show);
+  const bool started = User().Run(InstallFolder + item.path, param, item.wait, item.show);
   g_Log.Log("run %ws %ws need %ld", item.path.c_str(), param.c_str(), static_cast<long>(GetTickCount() - start));
   return started;
-}
-
-bool ZInsall::StartProgram(const std::wstring& program, const std::wstring& param, int wait, int show) {
-  if (!UserProcessMode) return ZFunction::RunApp(program, param, static_cast<DWORD>(wait), show);
-  // The user-level copy starts it; whether that worked is not known here and never counts.
-  if (!SendRunRequest(program, param, wait, show)) g_Log.Log("ZInsall::StartProgram not sent: %ws", program.c_str());
-  return true;
 }
 
 void ZInsall::RunHere(const InstallItem& item, bool logElapsed) {
@@ -280,13 +265,7 @@ bool ZInsall::RunInstallItems() {
       case ItemKind::SendReport:
         g_Log.Log("Send Infocellect Begin.");
         install_config::WriteReportInfo(InstallFolder, {Iid, Tid1, Tid2, Tod1, Tod2, ProductId, VersionTypes});
-        if (UserProcessMode) {
-          g_Log.Log(" the path is %ws", InstallFolder.c_str());
-          SendUserRequest(kRequestReport, InstallFolder);
-          g_Log.Log("Send Infocellect End by send message.");
-        } else {
-          SendInstallReport(item.param);
-        }
+        User().SendReport(InstallFolder, item.param);
         break;
       case ItemKind::SkipDesktopLink:
         g_Log.Log("Not Create Desktop Icons.");
@@ -337,13 +316,14 @@ bool ZInsall::RunInstallItems() {
         }
         flag = true;
         if (run.RecommendStarted) break;  // the recommendation tool starts it
-        if (UserProcessMode) {
-          runAs(item.param);
-        } else {
-          ZFunction::RunAppAsShellUser(InstallFolder + item.path, item.param, static_cast<DWORD>(item.wait),
-                                       item.show);
-          g_Log.Log(lumen ? "Start Lumen End." : "Start cirrus End.");
+        {
+          const DWORD start = GetTickCount();
+          g_Log.Log("Run App:%ws, params=%ws", item.path.c_str(), item.param.c_str());
+          User().RunAsDesktopUser(InstallFolder + item.path, item.param, item.wait, item.show);
+          g_Log.Log("run %ws %ws need %ld", item.path.c_str(), item.param.c_str(),
+                    static_cast<long>(GetTickCount() - start));
         }
+        g_Log.Log(lumen ? "Start Lumen End." : "Start cirrus End.");
         break;
       }
       case ItemKind::DownloadRecommend:
@@ -390,27 +370,3 @@ std::wstring ZInsall::LowerVersion() const {
   return OldVersion;
 }
 
-bool ZInsall::SendUserRequest(ULONG_PTR code, const void* data, DWORD bytes) {
-  if (!UserWindow) return false;
-  COPYDATASTRUCT copy{code, bytes, const_cast<void*>(data)};
-  SendMessageW(UserWindow, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy));
-  return true;
-}
-
-bool ZInsall::SendUserRequest(ULONG_PTR code, const std::wstring& text) {
-  return SendUserRequest(code, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-}
-
-bool ZInsall::SendRunRequest(const std::wstring& path, const std::wstring& params, int wait, int show) {
-  RunRequest request{};
-  if (!ZFunction::PathExists(path)) return false;  // as a direct start would fail
-  if (path.size() >= ARRAYSIZE(request.Path) || params.size() >= ARRAYSIZE(request.Params)) {
-    g_Log.Log("ZInsall::SendRunRequest the path or parameters are too long for the request: %ws", path.c_str());
-    return false;
-  }
-  path.copy(request.Path, path.size());
-  params.copy(request.Params, params.size());
-  request.Wait = wait;
-  request.Show = show;
-  return SendUserRequest(kRequestRun, &request, sizeof(request));
-}

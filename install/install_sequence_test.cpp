@@ -1,5 +1,5 @@
 // The install thread on a fresh engine: its progress reports and result for success and for
-// each way it can fail, and the requests it sends to the user-level copy's window.
+// each way it can fail, and the steps it asks of the user's side.
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "app/two_copies.h"
 #include "install/zinstall.h"
 #include "sys/file_utils.h"
 #include "sys/process_utils.h"
 #include "sys/registry.h"
-#include "sys/suite_programs.h"
+#include "suite/suite_programs.h"
+#include "tests/support/recording_user_side.h"
 #include "tests/support/test_support.h"
 
 using testing_support::TempFolder;
@@ -62,8 +62,7 @@ class InstallThread : public ::testing::Test {
   // The test payload: a small product with the test tool as Upper\upper.exe.
   void OpenPayload() { ASSERT_TRUE(engine_.Packet.OpenPacket(testing_support::TestData() + L"setup-packed.exe")); }
 
-  // Runs the install thread to its end, pumping this thread's messages meanwhile (the thread
-  // sends its requests to windows of this thread).
+  // Runs the install thread to its end, pumping this thread's messages meanwhile.
   void RunToEnd(int silent, int update) {
     ASSERT_TRUE(engine_.StartInstall(0, silent, update));
     for (DWORD start = GetTickCount(); !engine_.WaitInstall(10);) {
@@ -146,77 +145,18 @@ TEST_F(InstallThread, ExtractionAndFolderFailures) {
   EXPECT_FALSE(noFolder.StartInstall(0, 1, 0)) << "no install folder, no thread";
 }
 
-// A stand-in for the user-level copy's window that records the requests it is sent.
-struct RequestLog {
-  struct Request {
-    ULONG_PTR code;
-    std::vector<BYTE> data;
-  };
-  std::vector<Request> requests;
-  HWND window = nullptr;
-
-  RequestLog() {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-      if (message == WM_COPYDATA) {
-        auto* self = reinterpret_cast<RequestLog*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        const auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-        const BYTE* bytes = static_cast<const BYTE*>(copy->lpData);
-        self->requests.push_back(Request{copy->dwData, std::vector<BYTE>(bytes, bytes + copy->cbData)});
-        return 0;
-      }
-      return DefWindowProcW(hwnd, message, wParam, lParam);
-    };
-    wc.lpszClassName = L"LumenTestRequestLog";
-    RegisterClassW(&wc);
-    window = CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  }
-  ~RequestLog() { DestroyWindow(window); }
-};
-
-std::wstring Text(const std::vector<BYTE>& data) {
-  return std::wstring(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
-}
-
-TEST_F(InstallThread, UserProcessModeSendsTheUsersStepsToTheUserLevelCopy) {
+TEST_F(InstallThread, TheUsersStepsGoThroughTheUserSide) {
   OpenPayload();
-  RequestLog user;
-  engine_.UserWindow = user.window;
-  engine_.SetUserProcessMode(1);
+  auto recording = std::make_unique<RecordingUserSide>();
+  RecordingUserSide& user = *recording;
+  engine_.SetUserSide(std::move(recording));
   engine_.InstallItems = {Item(L"Upper\\upper.exe", L"sleep 10", L"install", 5000, 1),
-                          Item(L"lmo::_lmo_sendinfocellect", L"3", L"install"),
-                          Item(L"office6\\missing.exe", L"", L"install")};
+                          Item(L"lmo::_lmo_sendinfocellect", L"3", L"install")};
   RunToEnd(0, 0);
-  EXPECT_EQ(reports_, (std::vector<Report>{kPrepare, kExtract, kRegister, kDone}))
-      << "a program that is not there is not sent; what the user-level copy starts is not counted";
-
-  ASSERT_EQ(user.requests.size(), 3u);
-  EXPECT_EQ(user.requests[0].code, 9u) << "restart information first";
-  EXPECT_EQ(user.requests[0].data.size(), 0u);
-
-  ASSERT_EQ(user.requests[1].code, 0u);
-  ASSERT_EQ(user.requests[1].data.size(), sizeof(RunRequest));
-  const auto* run = reinterpret_cast<const RunRequest*>(user.requests[1].data.data());
-  EXPECT_EQ(std::wstring(run->Path), Installed() + L"Upper\\upper.exe");
-  EXPECT_EQ(std::wstring(run->Params), L"sleep 10");
-  EXPECT_EQ(run->Wait, 5000);
-  EXPECT_EQ(run->Show, 1);
-
-  EXPECT_EQ(user.requests[2].code, 1u);
-  EXPECT_EQ(Text(user.requests[2].data), Installed() + std::wstring(1, L'\0')) << "with its terminating zero";
-}
-
-TEST(RunRequests, TooLongForTheRequestIsRefused) {
-  TempFolder dir;
-  ZInsall engine;
-  RequestLog user;
-  engine.UserWindow = user.window;
-  const std::wstring tool = testing_support::BinFolder() + L"testtool.exe";
-  EXPECT_FALSE(engine.SendRunRequest(tool, std::wstring(1024, L'x'), 0, 0));
-  EXPECT_TRUE(engine.SendRunRequest(tool, std::wstring(1023, L'x'), 0, 0));
-  EXPECT_FALSE(engine.SendRunRequest(dir / L"missing.exe", L"", 0, 0));
-  EXPECT_EQ(user.requests.size(), 1u);
+  EXPECT_EQ(reports_, (std::vector<Report>{kPrepare, kExtract, kRegister, kDone}));
+  EXPECT_EQ(user.calls, (std::vector<std::wstring>{L"DeleteRestartInfo",
+                                                   L"Run " + Installed() + L"Upper\\upper.exe sleep 10 5000 1",
+                                                   L"SendReport " + Installed() + L" 3"}));
 }
 
 // The recommendation tool and the partner download in an interactive install, on an install

@@ -2,14 +2,14 @@
 // the new-document templates, the live-update sibling's start menu, the cloud-document client.
 #include <shlobj.h>
 
-#include "app/setup_log.h"
+#include "log/setup_log.h"
 #include "report/deep_recommend.h"
 #include "report/install_report.h"
 #include "install/zinstall.h"
 #include "sys/file_utils.h"
 #include "sys/process_utils.h"
 #include "sys/registry.h"
-#include "sys/suite_programs.h"
+#include "suite/suite_programs.h"
 
 namespace {
 
@@ -98,14 +98,7 @@ bool ZInsall::ShowCenter(PostInstallRun& run, const InstallItem& item) {
   if (run.RecommendStarted) return true;  // the recommendation tool shows it
   const DWORD start = GetTickCount();
   g_Log.Log("Run App:%ws, params=showui", item.path.c_str());
-  bool ok = true;
-  if (UserProcessMode) {
-    g_Log.Log("Run Cirrus by Send Msg.");
-    SendUserRequest(kRequestShowCirrus, std::wstring(L"showui"));
-  } else {
-    const std::wstring cirrus = ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kCirrusUninstallKey, L"DisplayIcon");
-    ok = ZFunction::RunApp(cirrus, L"showui", static_cast<DWORD>(item.wait), item.show);
-  }
+  const bool ok = User().ShowCirrus(L"showui", item.wait, item.show);
   g_Log.Log("run Cirrus %ws need %ld", L"showui", static_cast<long>(GetTickCount() - start));
   return ok;
 }
@@ -117,7 +110,7 @@ bool ZInsall::RunCirrusSetup(const PostInstallRun& run, const InstallItem& item)
   const std::wstring param =
       ApplyOemStartMenu(item.param, run.Oem.startMenuDir) + (update ? L" /InstallType=update" : L" /InstallType=setup");
   const std::wstring program = InstallFolder + item.path;
-  const bool ok = StartProgram(program, param, item.wait, item.show);
+  const bool ok = User().Run(program, param, item.wait, item.show);
   DeleteFileW(program.c_str());
   g_Log.Log("run %ws %ws need %ld", item.path.c_str(), param.c_str(), static_cast<long>(GetTickCount() - start));
   return ok;
@@ -135,45 +128,18 @@ std::wstring RecommendSource(const OemSettings& oem) {
   return L";distsrc:=" + oem.pipeNumber + L";version:=" + oem.versionNumber;
 }
 
-std::wstring NewGuidText() {
-  GUID guid{};
-  wchar_t text[64] = {};
-  if (SUCCEEDED(CoCreateGuid(&guid))) StringFromGUID2(guid, text, 64);
-  return text;
-}
-
 }  // namespace
 
 bool ZInsall::RecommendAllowed() const { return !(Silent && !Update) && RecommendEnabled != 0; }
 
-std::wstring ZInsall::UserTempInstallFile() const {
-  const std::wstring local = UserLocalAppData();
-  return ZFunction::WithSlash(local) + L"tempinstall.ini";
-}
-
 std::wstring ZInsall::UserReportId() {
-  std::wstring id;
-  if (UserProcessMode) {
-    g_Log.Log("send msg to user process set the guid to temp file");
-    SendUserRequest(kRequestReportId, nullptr, 0);
-    const std::wstring file = UserTempInstallFile();
-    id = ZFunction::PathExists(file) ? install_config::TakeHandOverValue(file, L"infoguid", NewGuidText().c_str(), 80)
-                                     : ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kCommonKey, L"infoGUID");
-  } else {
-    id = ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kCommonKey, L"infoGUID");
-  }
+  const std::wstring id = User().ReportId();
   g_Log.Log("user guid is %ws", id.c_str());
   return id;
 }
 
 std::wstring ZInsall::CirrusPath() {
-  std::wstring path;
-  if (UserProcessMode) {
-    SendUserRequest(kRequestCirrusPath, nullptr, 0);
-    path = install_config::TakeHandOverValue(UserTempInstallFile(), L"cirruspath", L"", install_config::kTextChars);
-  } else {
-    path = ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kCirrusUninstallKey, L"DisplayIcon");
-  }
+  const std::wstring path = User().CirrusPath();
   g_Log.Log("Cirrus Install Path is %ws", path.c_str());
   return path;
 }
@@ -226,10 +192,6 @@ void ZInsall::StartRecommendSecond(PostInstallRun& run, const InstallItem& item)
   g_Log.Log("End = %ws", params.c_str());
   ZFunction::RunApp(tool, params, static_cast<DWORD>(item.wait), item.show);
   g_Log.Log("Start LumenRecommended.exe Second End.");
-}
-
-void ZInsall::SendInstallReport(const std::wstring& param) {
-  report::SendInstallReport(InstallFolder, report::EngineReportType(NoReportId != 0, NoOldProduct != 0, param), true);
 }
 
 void ZInsall::DownloadDeepRecommend(int wait, int show) {

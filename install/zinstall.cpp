@@ -2,12 +2,12 @@
 
 #include <shlobj.h>
 
-#include "app/setup_log.h"
-#include "app/two_copies.h"
+#include "install/local_user_side.h"
+#include "log/setup_log.h"
+#include "suite/suite_programs.h"
 #include "sys/file_utils.h"
 #include "sys/process_utils.h"
 #include "sys/registry.h"
-#include "sys/suite_programs.h"
 
 ZInsall g_Install;
 
@@ -23,9 +23,10 @@ bool ZInsall::Init() {
   NoReportId = ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kCommonKey, L"infoGUID").empty();
   NoOldProduct = ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"UninstallString").empty() &&
                  ZFunction::ReadRegString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"UninstallString").empty();
+  SetUserProcessMode(UserProcessMode);  // a local user side reports with these two facts
   ProductVersion = ZFunction::GetSelfProductVersion();
   OldVersion = install_config::ReadOldVersion(GetOldInstallRoot());
-  FindUserWindow();
+  UserCopy.Window();
 
   install_config::RemoveStalePayloadFolders();
   PayloadFolder = install_config::NewPayloadFolder(PayloadMark);
@@ -82,18 +83,16 @@ void ZInsall::SetInstallFolderIfEmpty(const std::wstring& folder) {
   if (InstallFolder.empty() && !folder.empty()) InstallFolder = ZFunction::WithSlash(folder);
 }
 
-namespace {
+ZInsall::ZInsall() { SetUserProcessMode(0); }
 
-// A handed-over folder counts only as a whole local path ("C:\..."); anything else, an empty
-// value included, means it was not handed over.
-std::wstring HandedOverOr(int userProcessMode, const std::wstring& handedOver, int csidl) {
-  return userProcessMode && ZFunction::IsWholeLocalPath(handedOver) ? handedOver : ZFunction::GetSpecialFolder(csidl);
+void ZInsall::SetUserProcessMode(int on) {
+  UserProcessMode = on;
+  if (on) UserSteps = std::make_unique<RemoteUserSide>(UserCopy, HandedOver);
+  else UserSteps = std::make_unique<LocalUserSide>(NoReportId != 0, NoOldProduct != 0, true);
 }
 
-}  // namespace
-
-std::wstring ZInsall::UserLocalAppData() const { return HandedOverOr(UserProcessMode, LocalAppData, CSIDL_LOCAL_APPDATA); }
-std::wstring ZInsall::UserAppData() const { return HandedOverOr(UserProcessMode, AppDataPath, CSIDL_APPDATA); }
+std::wstring ZInsall::UserLocalAppData() const { return User().LocalAppData(); }
+std::wstring ZInsall::UserAppData() const { return User().AppData(); }
 
 std::wstring ZInsall::DefaultInstallFolder() const {
   const std::wstring local = UserLocalAppData();
@@ -101,14 +100,11 @@ std::wstring ZInsall::DefaultInstallFolder() const {
 }
 
 std::wstring ZInsall::GetOldInstallRoot() const {
-  if (UserProcessMode) return install_config::VerifiedInstallation(OldInstallPath, "handed-over old installation");
-  std::wstring root = ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"LocationRoot");
-  if (root.empty()) root = ZFunction::ReadRegString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"LocationRoot");
-  return install_config::VerifiedInstallation(root, "registered installation");
+  return install_config::VerifiedInstallation(User().OldInstallationRoot(), "old installation");
 }
 
 std::wstring ZInsall::CurrentInstallation() const {
-  return install_config::VerifiedInstallation(NewCurInstallPath, "handed-over current installation");
+  return install_config::VerifiedInstallation(HandedOver.NewCurInstallPath, "handed-over current installation");
 }
 
 std::wstring ZInsall::UpdateInstallFolder() const {
@@ -191,15 +187,8 @@ void ZInsall::RemovePayloadFolder() {
   PayloadFolder.clear();
 }
 
-void ZInsall::FindUserWindow() {
-  if (!UserWindow) UserWindow = ZFunction::FindProcessWindow(kUserWindowTitle, UserWindowProcess);
-}
-
 void ZInsall::SendExitCode(int exitCode) {
-  FindUserWindow();
-  if (!UserWindow) return;
   wchar_t text[20] = {};
   swprintf(text, 20, L"%d", exitCode);
-  COPYDATASTRUCT data{kCodeExitCode, sizeof(text), text};
-  SendMessageW(UserWindow, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+  SendUserRequest(UserCopy.Window(), kRequestExitCode, text, sizeof(text));
 }

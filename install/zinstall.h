@@ -1,17 +1,21 @@
 // The installation engine: reads the payload's configuration, and on its own thread removes an
 // old installation, writes the product files, works through the install list and reports its
-// progress. In user-process mode (an elevated copy working for a user-level copy) the steps
-// that belong to the user's desktop are sent to the user-level copy's window.
+// progress. The steps that belong to the desktop user go through its user side: done here, or
+// in user-process mode (an elevated copy working for a user-level copy) sent to that copy.
 #pragma once
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "install/install_config.h"
-#include "install/install_items.h"
+#include "cleanup/zclear.h"
 #include "packet/packet_loader.h"
+#include "suite/install_config.h"
+#include "suite/install_items.h"
+#include "suite/user_protocol.h"
+#include "suite/user_side.h"
 #include "sys/handles.h"
 
 // Tri-state option values.
@@ -27,30 +31,6 @@ inline constexpr int kStepPercent[] = {2, 10, 80, 99, 100};
 inline constexpr int kErrorExtract = 2;
 inline constexpr int kErrorRegister = 3;
 
-// Codes of the requests sent to the user-level copy's window.
-enum UserRequest : ULONG_PTR {
-  kRequestRun = 0,
-  kRequestReport = 1,
-  kRequestEnvironment = 2,
-  kRequestDeleteStartMenu = 3,
-  kRequestDeleteUserKeys = 4,
-  kRequestWaitList = 5,
-  kRequestFields = 6,  // a program start as text fields; nothing in this program sends it
-  kRequestReportId = 7,
-  kRequestRestartInfo = 9,
-  kRequestCirrusPath = 10,
-  kRequestShowCirrus = 11,
-};
-
-// A program to start on the user's desktop: the data of request 0, 3096 bytes.
-struct RunRequest {
-  wchar_t Path[520];
-  wchar_t Params[1024];
-  INT32 Wait;
-  INT32 Show;
-};
-static_assert(sizeof(RunRequest) == 3096, "the request's layout is shared with the user-level copy");
-
 // What one run of the install list remembers between its items.
 struct PostInstallRun {
   OemSettings Oem;
@@ -65,7 +45,7 @@ inline constexpr wchar_t kInstallWaitEvent[] = L"{A4B50035-FB9F-49d6-8F0A-713F8F
 
 class ZInsall {
  public:
-  ZInsall() = default;
+  ZInsall();
   ZInsall(const ZInsall&) = delete;
   ZInsall& operator=(const ZInsall&) = delete;
 
@@ -104,14 +84,18 @@ class ZInsall {
                      const std::wstring& productId, const std::wstring& versionTypes);
 
   // --- values handed over by the user-level copy ---
-  void SetLocalAppData(const std::wstring& v) { LocalAppData = v; }
-  void SetAppDataPath(const std::wstring& v) { AppDataPath = v; }
-  void SetStartMenuDir(const std::wstring& v) { StartMenuDir = v; }
-  void SetWaitClearList(const std::wstring& v) { WaitClearList = v; }
-  void SetNewCurInstallPath(const std::wstring& v) { NewCurInstallPath = v; }
-  void SetOldInstallPath(const std::wstring& v) { OldInstallPath = v; }
-  void SetUserProcessMode(int on) { UserProcessMode = on; }
+  void SetLocalAppData(const std::wstring& v) { HandedOver.LocalAppData = v; }
+  void SetAppDataPath(const std::wstring& v) { HandedOver.AppDataPath = v; }
+  void SetStartMenuDir(const std::wstring& v) { HandedOver.StartMenuDir = v; }
+  void SetWaitClearList(const std::wstring& v) { HandedOver.WaitClearList = v; }
+  void SetNewCurInstallPath(const std::wstring& v) { HandedOver.NewCurInstallPath = v; }
+  void SetOldInstallPath(const std::wstring& v) { HandedOver.OldInstallPath = v; }
+  // The mode decides the user side: this process's own, or the user-level copy's.
+  void SetUserProcessMode(int on);
   int GetUserProcessMode() const { return UserProcessMode; }
+  // The user side of this run, made for the mode; tests may set their own.
+  UserSide& User() const { return *UserSteps; }
+  void SetUserSide(std::unique_ptr<UserSide> side) { UserSteps = std::move(side); }
 
   // --- folders ---
   // Sets the install folder only while it is empty: the first non-empty choice wins.
@@ -160,13 +144,10 @@ class ZInsall {
 
   // Hands the exit code to the user-level copy's window (code 8), when there is one.
   void SendExitCode(int exitCode);
-  HWND GetUserWindow() const { return UserWindow; }
+  HWND GetUserWindow() { return UserCopy.Window(); }
   // The user-level copy this setup belongs to: its window, or the process whose window is to be
   // looked for. Only that copy is ever talked to; another setup's copy carries the same title.
-  void SetUserWindow(HWND window, DWORD process) {
-    UserWindow = window;
-    UserWindowProcess = process;
-  }
+  void SetUserWindow(HWND window, DWORD process) { UserCopy.Set(window, process); }
 
   // The install thread's parts, public for the tests that drive them one by one.
   void InstallThread();
@@ -177,12 +158,6 @@ class ZInsall {
   void InstallSteps();
   bool Register();
   bool RunInstallItems();
-  // Sends a request to the user-level copy's window; false when there is no window.
-  bool SendUserRequest(ULONG_PTR code, const void* data, DWORD bytes);
-  bool SendUserRequest(ULONG_PTR code, const std::wstring& text);
-  // Asks the user-level copy to start a program; false when the path or parameters do not fit
-  // the request or there is no window.
-  bool SendRunRequest(const std::wstring& path, const std::wstring& params, int wait, int show);
 
   // Fields in the engine's declared order.
   HWND MainWindow = nullptr;
@@ -198,7 +173,7 @@ class ZInsall {
   // The file names of the suite's drivers ("x.sys" in the product entry): the only names whose
   // copies in the system's drivers folder the cleanup deletes.
   std::vector<std::wstring> SuiteDrivers;
-  std::wstring OldStartMenuDir;
+  std::wstring OldStartMenuDir;  // the machine-wide installation's, found by the cleanup
   std::wstring ProductVersion = L"0.0.0.0";
   std::wstring OldVersion;
   int AssoOther = kOptionUnset;
@@ -219,10 +194,10 @@ class ZInsall {
   std::vector<DeepRecommendItem> DeepRecommendItems;
   std::vector<int> DeepRecommendChosen;
   int DeepRecommendCount = 0;
-  std::wstring LocalAppData, AppDataPath, StartMenuDir, WaitClearList, NewCurInstallPath, OldInstallPath;
+  HandOver HandedOver;
   int UserProcessMode = 0;
-  HWND UserWindow = nullptr;
-  DWORD UserWindowProcess = 0;
+  UserCopyLink UserCopy;
+  std::unique_ptr<UserSide> UserSteps;
   std::wstring Iid, Tid1, Tid2, Tod1, Tod2, VersionTypes, ProductId;
   PacketLoader Packet;
 
@@ -232,14 +207,10 @@ class ZInsall {
   ItemOptions Options() const;
   // One generic run of an install item; false when the start failed.
   bool RunItem(const InstallItem& item, const std::wstring& param);
-  // Starts a program here, or asks the user-level copy to in user-process mode. False only
-  // when a start in this process failed.
-  bool StartProgram(const std::wstring& program, const std::wstring& param, int wait, int show);
   // An item started in this process whatever the mode, its result not counted.
   void RunHere(const InstallItem& item, bool logElapsed);
-  void ClearRestartInfo();
-  // Looks for this setup's user-level window when it is not known yet.
-  void FindUserWindow();
+  // What the cleanup needs of this run.
+  CleanupContext Cleanup();
 
   // Built-in steps of the install list.
   void CopyOemFile();
@@ -248,7 +219,6 @@ class ZInsall {
   void DeleteItemFile(const std::wstring& name);
   void MoveTidalStartMenu(const PostInstallRun& run, const std::wstring& param);
   void MoveRecommendFiles();
-  void SendInstallReport(const std::wstring& param);
   void DownloadDeepRecommend(int wait, int show);
   void StartRecommendFirst(PostInstallRun& run, const InstallItem& item);
   void StartRecommendSecond(PostInstallRun& run, const InstallItem& item);
@@ -257,11 +227,9 @@ class ZInsall {
   // Whether the recommendation tool runs at all: not in a plain silent install, not when
   // offers are turned off.
   bool RecommendAllowed() const;
-  // The user's report identifier and the cloud client's path, asked of the user-level copy in
-  // user-process mode.
+  // The user's report identifier and the cloud client's path, logged.
   std::wstring UserReportId();
   std::wstring CirrusPath();
-  std::wstring UserTempInstallFile() const;
   std::wstring LowerVersion() const;
 };
 

@@ -15,7 +15,7 @@
 #include "CPP/7zip/Archive/IArchive.h"
 #include "CPP/7zip/IStream.h"
 
-#include "app/setup_log.h"
+#include "log/setup_log.h"
 #include "sys/file_utils.h"
 
 // The library's class factory (its DLL export, linked in statically).

@@ -4,7 +4,7 @@
 
 #include <wchar.h>
 
-#include "app/setup_log.h"
+#include "log/setup_log.h"
 #include "sys/file_utils.h"
 #include "sys/handles.h"
 

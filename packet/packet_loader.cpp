@@ -1,6 +1,6 @@
 #include "packet/packet_loader.h"
 
-#include "app/setup_log.h"
+#include "log/setup_log.h"
 #include "packet/archive_facade.h"
 #include "packet/packet_format.h"
 #include "sys/file_utils.h"

@@ -2,7 +2,7 @@
 
 #include <stdio.h>
 
-#include "app/setup_log.h"
+#include "log/setup_log.h"
 #include "sys/file_utils.h"
 #include "sys/process_utils.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "install/install_config.h"
+#include "suite/install_config.h"
 
 namespace report {
 

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "app/setup_log.h"
+#include "log/setup_log.h"
 #include "sys/handles.h"
 #include "sys/process_utils.h"
 

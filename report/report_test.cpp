@@ -8,7 +8,7 @@
 #include <regex>
 #include <set>
 
-#include "app/setup_log.h"
+#include "log/setup_log.h"
 #include "report/deep_recommend.h"
 #include "report/install_report.h"
 #include "sys/file_utils.h"

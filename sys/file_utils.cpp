@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/setup_log.h"
+#include "log/setup_log.h"
 #include "sys/handles.h"
 
 namespace ZFunction {

@@ -7,11 +7,10 @@
 #include <tlhelp32.h>
 #include <psapi.h>
 
-#include "app/setup_log.h"
+#include "log/setup_log.h"
 #include "sys/file_utils.h"
 #include "sys/handles.h"
 #include "sys/registry.h"
-#include "sys/suite_programs.h"
 
 // shellapi.h maps ShellExecute to its wide function; here it is the shell object's method.
 #undef ShellExecute
@@ -63,16 +62,20 @@ bool NameInList(const wchar_t* name, const std::vector<const wchar_t*>& list) {
   return false;
 }
 
-void StopUpdateService() {
+}  // namespace
+
+void StopService(const wchar_t* name) {
   sys::UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   if (!manager) return;
-  sys::UniqueScHandle service(OpenServiceW(manager.Get(), suite::kUpdateService, SERVICE_QUERY_STATUS | SERVICE_STOP));
+  sys::UniqueScHandle service(OpenServiceW(manager.Get(), name, SERVICE_QUERY_STATUS | SERVICE_STOP));
   if (!service) return;
   SERVICE_STATUS status{};
   if (QueryServiceStatus(service.Get(), &status) &&
       (status.dwCurrentState == SERVICE_RUNNING || status.dwCurrentState == SERVICE_PAUSED))
     ControlService(service.Get(), SERVICE_CONTROL_STOP, &status);  // not waited for
 }
+
+namespace {
 
 DWORD SessionOf(DWORD processId) {
   DWORD session = static_cast<DWORD>(-1);
@@ -195,12 +198,6 @@ std::wstring FindBlockingProcess(const std::wstring& ownPath, const std::vector<
     if (!process || !TerminateProcess(process.Get(), 4)) return entry.szExeFile;
   }
   return std::wstring();
-}
-
-std::wstring FindBlockingSuiteProcess() {
-  const std::wstring own = GetModulePath();
-  StopUpdateService();
-  return FindBlockingProcess(own, suite::HelperPrograms(), suite::BlockingPrograms());
 }
 
 bool GetModuleFileOfProcess(DWORD processId, std::wstring& path) {

@@ -25,14 +25,14 @@ bool IsUacEnabled();
 bool IsAdminMember();
 bool IsTokenElevationSplit();
 
-// Ends the suite's helper programs (exit code 4) and returns the executable name of the first
-// suite program that blocks an installation, or an empty string. Processes started from the
-// installer's own file are passed over. Also stops the suite's update service.
-std::wstring FindBlockingSuiteProcess();
-// The same walk over given name lists, for a given own path (the testable core).
+// Ends the running programs named in `helpers` (exit code 4) and returns the executable name of
+// the first one named in `blocking`, or an empty string. Processes started from `ownPath` are
+// passed over.
 std::wstring FindBlockingProcess(const std::wstring& ownPath, const std::vector<const wchar_t*>& helpers,
                                  const std::vector<const wchar_t*>& blocking);
 
+// Asks a running or paused service to stop, without waiting for it.
+void StopService(const wchar_t* name);
 bool GetModuleFileOfProcess(DWORD processId, std::wstring& path);
 
 // Full paths of the running processes whose executable name is one of `names` (any case).

@@ -10,7 +10,6 @@
 
 #include "sys/file_utils.h"
 #include "sys/registry.h"
-#include "sys/suite_programs.h"
 #include "tests/support/test_support.h"
 
 using testing_support::Process;
@@ -36,6 +35,7 @@ bool IsRunning(const wchar_t* exeName) {
 }
 
 TEST(FindBlockingProcess, EndsHelpersNamesBlockersAndPassesOverItself) {
+  const std::vector<const wchar_t*> kHelpers = {L"desktoptip.exe"}, kBlocking = {L"lmomisc.exe", L"deck.exe"};
   TempFolder dir;
   Process helper, blocker, self;
   ASSERT_TRUE(helper.Start(CopyTool(dir, L"desktoptip.exe"), L"sleep 60000"));
@@ -44,13 +44,13 @@ TEST(FindBlockingProcess, EndsHelpersNamesBlockersAndPassesOverItself) {
   Sleep(200);
 
   // Only the helper and the installer's own file run: the helper is ended with exit code 4.
-  EXPECT_EQ(ZFunction::FindBlockingProcess(own, suite::HelperPrograms(), suite::BlockingPrograms()), L"");
+  EXPECT_EQ(ZFunction::FindBlockingProcess(own, kHelpers, kBlocking), L"");
   EXPECT_EQ(helper.Wait(5000), 4);
   EXPECT_EQ(self.Wait(0), -1) << "the installer's own path is passed over";
 
   ASSERT_TRUE(blocker.Start(CopyTool(dir, L"Deck.exe"), L"sleep 60000"));
   Sleep(200);
-  EXPECT_EQ(ZFunction::FindBlockingProcess(own, suite::HelperPrograms(), suite::BlockingPrograms()), L"Deck.exe");
+  EXPECT_EQ(ZFunction::FindBlockingProcess(own, kHelpers, kBlocking), L"Deck.exe");
   EXPECT_EQ(blocker.Wait(0), -1) << "a blocking program is only named, never ended";
   // Another copy of the same name elsewhere is not the installer.
   EXPECT_EQ(ZFunction::FindBlockingProcess(dir / L"other\\lmomisc.exe", {}, {L"lmomisc.exe"}), L"lmomisc.exe");

@@ -3,11 +3,11 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
-#include "install/install_config.h"
+#include "suite/install_config.h"
 #include "sys/file_utils.h"
 #include "sys/process_utils.h"
 #include "sys/registry.h"
-#include "sys/suite_programs.h"
+#include "suite/suite_programs.h"
 
 namespace demo_install {
 namespace {

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "install/install_config.h"
+#include "suite/install_config.h"
 #include "sys/file_utils.h"
 #include "sys/process_utils.h"
 #include "sys/registry.h"
-#include "sys/suite_programs.h"
+#include "suite/suite_programs.h"
 #include "tests/e2e/demo_install.h"
 #include "tests/support/test_support.h"
 

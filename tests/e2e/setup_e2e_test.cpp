@@ -13,7 +13,7 @@
 #include "sys/file_utils.h"
 #include "sys/process_utils.h"
 #include "sys/registry.h"
-#include "sys/suite_programs.h"
+#include "suite/suite_programs.h"
 #include "tests/support/test_support.h"
 
 using testing_support::Process;

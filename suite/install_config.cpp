@@ -1,9 +1,9 @@
-#include "install/install_config.h"
+#include "suite/install_config.h"
 
 #include <shlobj.h>
 #include <stdio.h>
 
-#include "app/setup_log.h"
+#include "log/setup_log.h"
 #include "sys/file_utils.h"
 #include "sys/process_utils.h"
 #include "tinyxml2.h"

@@ -1,6 +1,6 @@
 // The run log as the installer's users meet it: the file on disk, its rotation and the
 // gate event that another process may reset.
-#include "app/setup_log.h"
+#include "log/setup_log.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "install/install_config.h"
+#include "suite/install_config.h"
 
 // The kinds of install-list items, in the order they are recognised: the first kind whose
 // rule matches an item wins.

@@ -1,6 +1,6 @@
 // Reading the payload's XML files and the OEM file, writing and reading the suite's profile
 // files.
-#include "install/install_config.h"
+#include "suite/install_config.h"
 
 #include <shlobj.h>
 

@@ -1,4 +1,7 @@
-#include "sys/suite_programs.h"
+#include "suite/suite_programs.h"
+
+#include "sys/file_utils.h"
+#include "sys/process_utils.h"
 
 namespace suite {
 
@@ -25,6 +28,15 @@ const std::vector<const wchar_t*>& InUsePrograms() {
       L"config.exe",    L"setlang.exe", L"desktoptip.exe", L"lmoerr.exe", L"lmocrashrpt.exe",
   };
   return names;
+}
+
+}  // namespace suite
+
+namespace suite {
+
+std::wstring FindBlockingSuiteProcess() {
+  ZFunction::StopService(kUpdateService);
+  return ZFunction::FindBlockingProcess(ZFunction::GetModulePath(), HelperPrograms(), BlockingPrograms());
 }
 
 }  // namespace suite

@@ -23,7 +23,9 @@ std::wstring PathWithLumenHome(const std::wstring& path);
 // The PATH value without any "%LUMEN_HOME%" entry.
 std::wstring PathWithoutLumenHome(std::wstring path);
 
-// Replaces the stored wait list ("waitclearversions"); an empty list only deletes it.
+// The stored wait list ("waitclearversions"): version names separated by ";".
+std::wstring ReadWaitClearList(HKEY userRoot);
+// Replaces the stored wait list; an empty list only deletes it.
 void StoreWaitClearList(HKEY userRoot, const std::wstring& list);
 
 // Deletes the key `name` below root\parent with all its subkeys, depth first. parent may be

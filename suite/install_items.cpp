@@ -1,4 +1,4 @@
-#include "install/install_items.h"
+#include "suite/install_items.h"
 
 #include <wchar.h>
 

@@ -1,4 +1,4 @@
-#include "install/suite_registry.h"
+#include "suite/suite_registry.h"
 
 #include <shlobj.h>
 
@@ -8,7 +8,7 @@
 #include "sys/handles.h"
 #include "sys/process_utils.h"
 #include "sys/registry.h"
-#include "sys/suite_programs.h"
+#include "suite/suite_programs.h"
 
 namespace suite_registry {
 namespace {
@@ -118,6 +118,10 @@ void SetSuiteEnvironment(HKEY userRoot, const std::wstring& installFolder) {
   DWORD_PTR result = 0;
   SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"Environment"), 0, 1000,
                       &result);
+}
+
+std::wstring ReadWaitClearList(HKEY userRoot) {
+  return ZFunction::ReadRegString(userRoot, suite::kUpdateInfoKey, L"waitclearversions", 32767);
 }
 
 void StoreWaitClearList(HKEY userRoot, const std::wstring& list) {

@@ -1,9 +1,9 @@
 // How install-list items are recognised and how the suite tools' command lines are rewritten.
-#include "install/install_items.h"
+#include "suite/install_items.h"
 
 #include <gtest/gtest.h>
 
-#include "install/suite_registry.h"
+#include "suite/suite_registry.h"
 
 namespace {
 

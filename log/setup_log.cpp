@@ -1,4 +1,4 @@
-#include "app/setup_log.h"
+#include "log/setup_log.h"
 
 #include <stdarg.h>
 #include <stdio.h>

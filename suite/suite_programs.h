@@ -2,6 +2,7 @@
 // suite keeps. One table, so every check that looks for suite programs agrees on the names.
 #pragma once
 
+#include <string>
 #include <vector>
 
 namespace suite {
@@ -15,6 +16,11 @@ const std::vector<const wchar_t*>& HelperPrograms();
 const std::vector<const wchar_t*>& BlockingPrograms();
 // Programs whose start folders count as "in use" when old version folders are removed.
 const std::vector<const wchar_t*>& InUsePrograms();
+
+// Stops the suite's update service, ends its helper programs (exit code 4) and returns the
+// executable name of the first suite program that blocks an installation, or an empty string.
+// Processes started from the installer's own file are passed over.
+std::wstring FindBlockingSuiteProcess();
 
 // The suite's update service, stopped before running programs are looked for.
 inline constexpr wchar_t kUpdateService[] = L"Tallis_Lumen_UpdateService";

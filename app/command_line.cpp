@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "base/handles.h"
+
 #include <windows.h>
 #include <shellapi.h>
 #include <wchar.h>
@@ -99,14 +101,23 @@ std::wstring QuotedArgument(const std::wstring& value) {
   return quoted + L'"';
 }
 
-std::vector<std::wstring> SplitCommandLine(const std::wstring& commandLine) {
+namespace {
+
+// The platform's split of a command line, from argument `first` on.
+std::vector<std::wstring> Split(const wchar_t* line, int first) {
   std::vector<std::wstring> args;
   int count = 0;
-  // The platform's splitter needs a program name first; a placeholder keeps its rules uniform.
-  const std::wstring line = L"x " + commandLine;
-  LPWSTR* argv = CommandLineToArgvW(line.c_str(), &count);
+  const sys::UniqueArgv argv(CommandLineToArgvW(line, &count));
   if (!argv) return args;
-  for (int i = 1; i < count; ++i) args.emplace_back(argv[i]);
-  LocalFree(argv);
+  for (int i = first; i < count; ++i) args.emplace_back(argv.Get()[i]);
   return args;
 }
+
+}  // namespace
+
+std::vector<std::wstring> SplitCommandLine(const std::wstring& commandLine) {
+  // The platform's splitter needs a program name first; a placeholder keeps its rules uniform.
+  return Split((L"x " + commandLine).c_str(), 1);
+}
+
+std::vector<std::wstring> ProcessArguments() { return Split(GetCommandLineW(), 0); }

@@ -47,3 +47,5 @@ std::wstring QuotedArgument(const std::wstring& value);
 
 // Splits a whole command-line string the way the platform does (for tests and relaunches).
 std::vector<std::wstring> SplitCommandLine(const std::wstring& commandLine);
+// This process\'s own arguments, the program first, as the platform splits them.
+std::vector<std::wstring> ProcessArguments();

@@ -7,9 +7,11 @@
 #include <shlobj.h>
 #include <gdiplus.h>
 
+#include <optional>
 #include <set>
 
 #include "app/two_copies.h"
+#include "base/handles.h"
 #include "install/zinstall.h"
 #include "log/setup_log.h"
 #include "suite/install_config.h"
@@ -30,27 +32,11 @@ const wchar_t kMsgSuiteRunning[] = L"有一个 Lumen Office 应用程序实例 %
 
 namespace {
 
-// GDI+ start-up state of the process; shut down when the program ends.
-struct GdiplusSession {
-  Gdiplus::GdiplusStartupInput Input;  // version 1, no debug callback, nothing suppressed
-  ULONG_PTR Token = 0;
-  ~GdiplusSession() {
-    if (Token) Gdiplus::GdiplusShutdown(Token);
-  }
-} g_Gdiplus;
+// The process's GDI+ session, started with the installation and shut down when the program ends.
+std::optional<sys::GdiplusSession> g_Gdiplus;
 
 void ShowMessage(const wchar_t* text, UINT buttons = MB_OK) {
   MessageBoxW(nullptr, text, kMessageTitle, buttons | MB_ICONINFORMATION);
-}
-
-std::vector<std::wstring> ProcessArguments() {
-  std::vector<std::wstring> args;
-  int count = 0;
-  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (!argv) return args;
-  for (int i = 0; i < count; ++i) args.emplace_back(argv[i]);
-  LocalFree(argv);
-  return args;
 }
 
 std::set<HWND> UserWindows() {
@@ -140,7 +126,7 @@ bool ZSetupApp::InitInstall() {
   const bool ok = g_Install.Init();
   g_Log.Log("g_Install.Init return:%d", ok);
   if (ok) {
-    if (!g_Gdiplus.Token) Gdiplus::GdiplusStartup(&g_Gdiplus.Token, &g_Gdiplus.Input, nullptr);
+    if (!g_Gdiplus) g_Gdiplus.emplace();
     // The skinned wizard's resources load here once the wizard exists.
   }
   return ok;
@@ -301,7 +287,7 @@ int SetupMain(HINSTANCE instance) {
   }
 
   if (g_App.InitInstall()) {
-    const HRESULT com = CoInitialize(nullptr);
+    const sys::ComScope com;
     DefWindowProcW(nullptr, 0, 0, 0);
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_BAR_CLASSES};
     InitCommonControlsEx(&icc);
@@ -311,7 +297,6 @@ int SetupMain(HINSTANCE instance) {
       g_Log.Log("g_App.Run return:%d", runResult);
     }
     TermWindowModule();
-    if (SUCCEEDED(com)) CoUninitialize();
     CloseSingleInstance();
   }
 

@@ -14,7 +14,7 @@
 #include "suite/suite_registry.h"
 #include "suite/user_protocol.h"
 #include "sys/file_utils.h"
-#include "sys/handles.h"
+#include "base/handles.h"
 #include "sys/process_utils.h"
 #include "sys/profile.h"
 #include "sys/registry.h"
@@ -35,12 +35,8 @@ HINSTANCE g_WindowModule = nullptr;
 
 // This program's own arguments, from the second on, as the platform split them.
 std::vector<std::wstring> OwnArguments() {
-  std::vector<std::wstring> args;
-  int count = 0;
-  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (!argv) return args;
-  for (int i = 1; i < count; ++i) args.emplace_back(argv[i]);
-  LocalFree(argv);
+  std::vector<std::wstring> args = ProcessArguments();
+  if (!args.empty()) args.erase(args.begin());
   return args;
 }
 
@@ -131,7 +127,7 @@ std::wstring BuildElevatedParameters(const std::wstring& localAppData, const std
 }
 
 int RelaunchElevated() {
-  const HRESULT com = CoInitialize(nullptr);
+  const sys::ComScope com;
   const std::wstring self = ZFunction::GetModulePath();
   const std::wstring params = BuildElevatedParameters(
       ZFunction::GetSpecialFolder(CSIDL_LOCAL_APPDATA), ZFunction::GetSpecialFolder(CSIDL_APPDATA), UserLocationRoot(),
@@ -146,12 +142,10 @@ int RelaunchElevated() {
   sei.nShow = SW_SHOWDEFAULT;
   if (!ShellExecuteExW(&sei)) {  // also when the user refused the elevation prompt
     ExitCode = kExitNoAdmin;
-    if (SUCCEEDED(com)) CoUninitialize();
     return kExitNoAdmin;
   }
   const sys::UniqueKernel elevated(sei.hProcess);
   RunUserWindowLoop(elevated.Get());
-  if (SUCCEEDED(com)) CoUninitialize();
   return ExitCode;
 }
 
@@ -162,11 +156,8 @@ std::wstring BuildUserCopyParameters(const std::vector<std::wstring>& ownArgs) {
 }
 
 bool RelaunchAsUser() {
-  const HRESULT com = CoInitialize(nullptr);
-  const bool started =
-      ZFunction::RunAppAsShellUser(ZFunction::GetModulePath(), BuildUserCopyParameters(OwnArguments()), 0, 1);
-  if (SUCCEEDED(com)) CoUninitialize();
-  return started;
+  const sys::ComScope com;
+  return ZFunction::RunAppAsShellUser(ZFunction::GetModulePath(), BuildUserCopyParameters(OwnArguments()), 0, 1);
 }
 
 std::wstring HandOverFilePath() {
@@ -217,11 +208,10 @@ void ReadHandOverFile(ZInsall& engine) {
 
 int RunUserCopy() {
   WriteHandOverFile();
-  const HRESULT com = CoInitialize(nullptr);
+  const sys::ComScope com;
   // The administrator's copy that started this one is the copy it serves.
   const sys::UniqueKernel starter(OpenProcess(SYNCHRONIZE, FALSE, ZFunction::GetParentProcessId()));
   RunUserWindowLoop(starter.Get());
-  if (SUCCEEDED(com)) CoUninitialize();
   return ExitCode;
 }
 

@@ -10,7 +10,7 @@
 #include "suite/install_config.h"
 #include "suite/suite_registry.h"
 #include "sys/file_utils.h"
-#include "sys/handles.h"
+#include "base/handles.h"
 #include "sys/process_utils.h"
 #include "sys/registry.h"
 #include "suite/suite_programs.h"

@@ -9,14 +9,15 @@ set -euo pipefail
 cd "$1"
 
 declare -A below=(
-  [log]=""
-  [sys]="log"
-  [packet]="sys log"
-  [suite]="sys log"
-  [cleanup]="suite sys log"
-  [report]="suite sys log"
-  [install]="cleanup report suite packet sys log"
-  [app]="install cleanup report suite packet sys log"
+  [base]=""
+  [log]="base"
+  [sys]="log base"
+  [packet]="sys log base"
+  [suite]="sys log base"
+  [cleanup]="suite sys log base"
+  [report]="suite sys log base"
+  [install]="cleanup report suite packet sys log base"
+  [app]="install cleanup report suite packet sys log base"
 )
 
 status=0

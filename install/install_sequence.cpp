@@ -17,10 +17,8 @@ namespace {
 void (*g_RegistrationProgress)(int index, int count) = nullptr;
 
 bool KeyOpens(HKEY root, const wchar_t* subKey) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, subKey, 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
+  sys::UniqueRegKey key;
+  return RegOpenKeyExW(root, subKey, 0, KEY_READ | KEY_WRITE, key.Put()) == ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -35,8 +33,8 @@ bool ZInsall::StartInstall(int forceFlag, int silent, int update) {
   InstallFolder = ZFunction::WithSlash(ZFunction::WithSlash(InstallFolder) + ProductVersion);
   Result = 0;
   if (!forceFlag && !silent && !update) WaitEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, kInstallWaitEvent));
-  Thread = CreateThread(nullptr, 0, &ZInsall::ThreadEntry, this, 0, nullptr);
-  return Thread != nullptr;
+  Thread.Reset(CreateThread(nullptr, 0, &ZInsall::ThreadEntry, this, 0, nullptr));
+  return Thread.Valid();
 }
 
 DWORD WINAPI ZInsall::ThreadEntry(void* self) {

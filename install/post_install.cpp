@@ -6,6 +6,8 @@
 #include "report/deep_recommend.h"
 #include "report/install_report.h"
 #include "install/zinstall.h"
+
+#include "base/handles.h"
 #include "sys/file_utils.h"
 #include "sys/process_utils.h"
 #include "sys/registry.h"
@@ -68,12 +70,10 @@ void ZInsall::MoveTidalStartMenu(const PostInstallRun& run, const std::wstring& 
   const std::wstring programs = ZFunction::WithSlash(ZFunction::GetSpecialFolder(CSIDL_PROGRAMS));
   MoveFileW((programs + OldStartMenuDir).c_str(), (programs + name).c_str());
   MoveFileW((programs + L"Lumen Office 个人版 抢鲜版").c_str(), (programs + name).c_str());
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kTidalUninstallKey, 0, KEY_READ | KEY_WRITE, &key) == ERROR_SUCCESS) {
-    RegSetValueExW(key, L"StartMenuDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
+  sys::UniqueRegKey key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kTidalUninstallKey, 0, KEY_READ | KEY_WRITE, key.Put()) == ERROR_SUCCESS)
+    RegSetValueExW(key.Get(), L"StartMenuDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
                    static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-  }
 }
 
 void ZInsall::MoveRecommendFiles() {

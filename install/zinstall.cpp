@@ -171,9 +171,8 @@ bool ZInsall::DbgExtraceAllFiles() {
 
 bool ZInsall::WaitInstall(DWORD milliseconds) {
   if (!Thread) return true;
-  if (WaitForSingleObject(Thread, milliseconds) == WAIT_TIMEOUT) return false;
-  CloseHandle(Thread);
-  Thread = nullptr;
+  if (WaitForSingleObject(Thread.Get(), milliseconds) == WAIT_TIMEOUT) return false;
+  Thread.Reset();
   return true;
 }
 

@@ -16,7 +16,7 @@
 #include "suite/install_items.h"
 #include "suite/user_protocol.h"
 #include "suite/user_side.h"
-#include "sys/handles.h"
+#include "base/handles.h"
 
 // Tri-state option values.
 constexpr int kOptionUnset = -1;
@@ -166,7 +166,7 @@ class ZInsall {
   int ForceFlag = 0;
   int Update = 0;
   int Result = 0;
-  HANDLE Thread = nullptr;
+  sys::UniqueKernel Thread;
   std::wstring InstallFolder;
   std::wstring PayloadFolder;
   sys::UniqueFile PayloadMark;  // held open while this run uses PayloadFolder

@@ -26,7 +26,6 @@ ZSetupLog::ZSetupLog() { InitializeCriticalSection(&QueueLock); }
 
 ZSetupLog::~ZSetupLog() {
   Stop();
-  if (EnableEvent) CloseHandle(EnableEvent);
   DeleteCriticalSection(&QueueLock);
 }
 
@@ -39,12 +38,9 @@ std::wstring ZSetupLog::EnableEventName(DWORD processId) {
 void ZSetupLog::RotateIfLarge() {
   // A missing file, or one that cannot be opened, counts as empty; a smaller log is continued.
   LARGE_INTEGER size{};
-  HANDLE f = CreateFileW(Path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f != INVALID_HANDLE_VALUE) {
-    if (!GetFileSizeEx(f, &size)) size.QuadPart = 0;
-    CloseHandle(f);
-  }
+  const sys::UniqueFile f(CreateFileW(Path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (f && !GetFileSizeEx(f.Get(), &size)) size.QuadPart = 0;
   if (size.QuadPart < kRotateSize) return;
   const std::wstring backup = Path_ + L"0";
   SetFileAttributesW(backup.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -64,8 +60,8 @@ bool ZSetupLog::Start(const std::wstring& path) {
   SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE);
   SECURITY_ATTRIBUTES sa{sizeof(sa), &sd, FALSE};
   if (!EnableEvent)
-    EnableEvent = CreateEventW(&sa, TRUE, TRUE, EnableEventName(GetCurrentProcessId()).c_str());
-  DataEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    EnableEvent.Reset(CreateEventW(&sa, TRUE, TRUE, EnableEventName(GetCurrentProcessId()).c_str()));
+  DataEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   {
     // Calls are accepted from here on; without the events they fail the gate test.
     Locked lock(QueueLock);
@@ -73,13 +69,13 @@ bool ZSetupLog::Start(const std::wstring& path) {
     Enabled = 1;
   }
   if (!EnableEvent || !DataEvent) return false;
-  WriterThread = CreateThread(nullptr, 0, WriterThreadProc, this, 0, nullptr);
-  return WriterThread != nullptr;
+  WriterThread.Reset(CreateThread(nullptr, 0, WriterThreadProc, this, 0, nullptr));
+  return WriterThread.Valid();
 }
 
 int ZSetupLog::Log(const char* format, ...) {
   if (!InterlockedCompareExchange(&Enabled, 0, 0)) return 0;
-  if (!EnableEvent || WaitForSingleObject(EnableEvent, 0) != WAIT_OBJECT_0) return 0;
+  if (!EnableEvent || WaitForSingleObject(EnableEvent.Get(), 0) != WAIT_OBJECT_0) return 0;
 
   char text[kMaxText + 1] = {};
   va_list args;
@@ -99,7 +95,7 @@ int ZSetupLog::Log(const char* format, ...) {
   Locked lock(QueueLock);
   if (!Enabled) return 0;  // Stop came while this line was being formatted
   Queue.push_back(std::move(line));
-  SetEvent(DataEvent);
+  SetEvent(DataEvent.Get());
   return written;
 }
 
@@ -109,7 +105,7 @@ DWORD WINAPI ZSetupLog::WriterThreadProc(void* self) {
 }
 
 void ZSetupLog::WriterLoop() {
-  if (WaitForSingleObject(DataEvent, INFINITE) != WAIT_OBJECT_0) return;
+  if (WaitForSingleObject(DataEvent.Get(), INFINITE) != WAIT_OBJECT_0) return;
   std::list<std::string> batch;
   for (;;) {
     bool stopping;
@@ -117,7 +113,7 @@ void ZSetupLog::WriterLoop() {
       Locked lock(QueueLock);
       // Lines that could not be written last time go back in front of the newer ones.
       batch.splice(batch.end(), Queue);
-      ResetEvent(DataEvent);
+      ResetEvent(DataEvent.Get());
       stopping = StopRequested != 0;
     }
 
@@ -131,7 +127,7 @@ void ZSetupLog::WriterLoop() {
           Locked lock(QueueLock);
           Queue.splice(Queue.begin(), batch);
         }
-        if (WaitForSingleObject(DataEvent, INFINITE) != WAIT_OBJECT_0) break;
+        if (WaitForSingleObject(DataEvent.Get(), INFINITE) != WAIT_OBJECT_0) break;
         continue;
       }
       while (!batch.empty()) {
@@ -144,7 +140,7 @@ void ZSetupLog::WriterLoop() {
       continue;
     }
     if (stopping) break;  // nothing queued, and nothing can be queued after the flag was seen
-    if (WaitForSingleObject(DataEvent, INFINITE) != WAIT_OBJECT_0) break;
+    if (WaitForSingleObject(DataEvent.Get(), INFINITE) != WAIT_OBJECT_0) break;
   }
 }
 
@@ -156,13 +152,9 @@ void ZSetupLog::Stop() {
   }
   // No line can be queued any more: the writer's last exchange finds every accepted one.
   if (WriterThread) {
-    SetEvent(DataEvent);
-    WaitForSingleObject(WriterThread, INFINITE);
-    CloseHandle(WriterThread);
-    WriterThread = nullptr;
+    SetEvent(DataEvent.Get());
+    WaitForSingleObject(WriterThread.Get(), INFINITE);
+    WriterThread.Reset();
   }
-  if (DataEvent) {
-    CloseHandle(DataEvent);
-    DataEvent = nullptr;
-  }
+  DataEvent.Reset();
 }

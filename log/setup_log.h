@@ -13,6 +13,8 @@
 #include <list>
 #include <string>
 
+#include "base/handles.h"
+
 class ZSetupLog {
  public:
   static constexpr DWORD kRotateSize = 0x80000;  // bytes
@@ -51,9 +53,9 @@ class ZSetupLog {
   LONG Enabled = 0;
   LONG StopRequested = 0;
   FILE* File = nullptr;
-  HANDLE EnableEvent = nullptr;
-  HANDLE DataEvent = nullptr;
-  HANDLE WriterThread = nullptr;
+  sys::UniqueKernel EnableEvent;
+  sys::UniqueKernel DataEvent;
+  sys::UniqueKernel WriterThread;
   std::wstring Path_;
   CRITICAL_SECTION QueueLock{};
   std::list<std::string> Queue;

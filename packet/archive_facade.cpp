@@ -283,8 +283,8 @@ HRESULT C7zExtractImpl::WriteData(const void* data, UINT32 size, UINT32* process
     }
     CurrentMemoryFile->TotalSize += size;
   } else {
-    if (CurrentFile == INVALID_HANDLE_VALUE) return E_FAIL;  // its open failed and was logged
-    if (!WriteAll(CurrentFile, size, static_cast<const BYTE*>(data))) {
+    if (!CurrentFile) return E_FAIL;  // its open failed and was logged
+    if (!WriteAll(CurrentFile.Get(), size, static_cast<const BYTE*>(data))) {
       // A full disk shows here (error 112): the log names the file and the reason.
       g_Log.Log("Extract write error:%d, path:%ws", static_cast<int>(GetLastError()), (TargetFolder + CurrentName).c_str());
       return E_FAIL;

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "base/handles.h"
+
 class I7zExtract {
  public:
   virtual HRESULT Extract(const void* data, UINT32 size, const std::wstring& folder) = 0;
@@ -99,7 +101,7 @@ class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
   std::wstring TargetFolder;
   std::wstring CurrentName;
   int ToMemory = 0;
-  HANDLE CurrentFile = INVALID_HANDLE_VALUE;
+  sys::UniqueFile CurrentFile;
   std::unique_ptr<MemoryFile> CurrentMemoryFile;
   HWND WizardWindow = nullptr;
   int FailedItems = 0;
@@ -108,6 +110,11 @@ class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
 
 // A new facade object, owned by the caller until its Release; null when memory runs out.
 I7zExtract* Create7zExtract();
+// Owns a decoder made by Create7zExtract.
+struct ReleaseExtract {
+  void operator()(I7zExtract* decoder) const { decoder->Release(); }
+};
+using UniqueExtract = std::unique_ptr<I7zExtract, ReleaseExtract>;
 
 // The item names of a 7z archive in memory, read from the archive's header alone; empty when
 // the archive cannot be read.

@@ -6,7 +6,7 @@
 
 #include "log/setup_log.h"
 #include "sys/file_utils.h"
-#include "sys/handles.h"
+#include "base/handles.h"
 
 namespace {
 
@@ -40,8 +40,8 @@ void ReplaceAtRestart(const std::wstring& side, const std::wstring& target) {
 bool C7zExtractImpl::OpenTargetFile(const std::wstring& path) {
   const std::wstring parent = ParentOf(path);
   if (!parent.empty()) ZFunction::CreateFolderTree(parent);
-  CurrentFile = CreateTarget(path);
-  if (CurrentFile != INVALID_HANDLE_VALUE) return true;
+  CurrentFile.Reset(CreateTarget(path));
+  if (CurrentFile) return true;
   if (!ZFunction::PathExists(path)) return false;
 
   // The file exists but is locked (an older copy in use): move it aside and delete it at the
@@ -53,11 +53,11 @@ bool C7zExtractImpl::OpenTargetFile(const std::wstring& path) {
     g_Log.Log("MoveFileEx Rename file fail, error:%d", static_cast<int>(GetLastError()));
   } else {
     ZFunction::DeleteAtRestart(aside);
-    CurrentFile = CreateTarget(path);
-    if (CurrentFile != INVALID_HANDLE_VALUE) return true;
+    CurrentFile.Reset(CreateTarget(path));
+    if (CurrentFile) return true;
   }
-  CurrentFile = CreateTarget(side);
-  if (CurrentFile == INVALID_HANDLE_VALUE) return false;
+  CurrentFile.Reset(CreateTarget(side));
+  if (!CurrentFile) return false;
   ReplaceAtRestart(side, path);
   return true;
 }
@@ -75,9 +75,8 @@ bool C7zExtractImpl::WriteAll(HANDLE file, UINT32 size, const BYTE* data) {
 }
 
 void C7zExtractImpl::CloseTargetFile() {
-  if (CurrentFile == INVALID_HANDLE_VALUE) return;
-  CloseHandle(CurrentFile);
-  CurrentFile = INVALID_HANDLE_VALUE;
+  if (!CurrentFile) return;
+  CurrentFile.Reset();
   const std::wstring path = TargetFolder + CurrentName;
   if (HasSysExtension(path)) {
     const ZFunction::ScopedRealSystemFolder real;

@@ -4,25 +4,21 @@
 #include "packet/archive_facade.h"
 #include "packet/packet_format.h"
 #include "sys/file_utils.h"
-#include "sys/handles.h"
+#include "base/handles.h"
 
 PacketLoader::~PacketLoader() {
   Close();
   ReleaseDecoder();
 }
 
-void PacketLoader::ReleaseDecoder() {
-  if (Decoder) Decoder->Release();
-  Decoder = nullptr;
-}
+void PacketLoader::ReleaseDecoder() { Decoder.reset(); }
 
 bool PacketLoader::FinishPreload() {
   if (!LoadThread) return false;
-  WaitForSingleObject(LoadThread, INFINITE);
+  WaitForSingleObject(LoadThread.Get(), INFINITE);
   DWORD decoded = 0;
-  GetExitCodeThread(LoadThread, &decoded);
-  CloseHandle(LoadThread);
-  LoadThread = nullptr;
+  GetExitCodeThread(LoadThread.Get(), &decoded);
+  LoadThread.Reset();
   return decoded == 1;
 }
 
@@ -40,16 +36,16 @@ bool PacketLoader::LoadImageToMem(const std::wstring& path) {
     return false;
   }
   FileSize = ::GetFileSize(handle.Get(), nullptr);
-  Mapping = CreateFileMappingW(handle.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr);
+  Mapping.Reset(CreateFileMappingW(handle.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
   if (!Mapping) {
     g_Log.Log("CreateFileByMem CreateFileMapping error:%d, path:%ws", static_cast<int>(GetLastError()), file.c_str());
     return false;
   }
-  View = static_cast<const BYTE*>(MapViewOfFile(Mapping, FILE_MAP_READ, 0, 0, FileSize));
+  Mapped.Reset(MapViewOfFile(Mapping.Get(), FILE_MAP_READ, 0, 0, FileSize));
+  View = static_cast<const BYTE*>(Mapped.Get());
   if (!View) {
     g_Log.Log("CreateFileByMem MapViewOfFile error:%d, path:%ws", static_cast<int>(GetLastError()), file.c_str());
-    CloseHandle(Mapping);
-    Mapping = nullptr;
+    Mapping.Reset();
     return false;
   }
   return true;
@@ -92,12 +88,11 @@ bool PacketLoader::ExtractPacket(int index, const std::wstring& folder) {
   const BYTE* data = GetPacketData(index, &size);
   g_Log.Log("GetPacketData return:%d", static_cast<int>(reinterpret_cast<INT_PTR>(data)));
   if (!data) return false;
-  I7zExtract* decoder = Create7zExtract();
+  const UniqueExtract decoder(Create7zExtract());
   if (!decoder) return false;
   g_Log.Log("Extract...");
   const HRESULT result = decoder->Extract(data, size, folder);
   g_Log.Log("Extract return:%d", result == S_OK ? 1 : 0);
-  decoder->Release();
   return result == S_OK;
 }
 
@@ -115,12 +110,12 @@ bool PacketLoader::LoadProductPacket(int index) {
     return true;
   }
   ReleaseDecoder();
-  Decoder = Create7zExtract();
+  Decoder.reset(Create7zExtract());
   if (!Decoder) return false;
-  LoadThread = CreateThread(nullptr, 0, LoadThreadFunc, this, 0, nullptr);
-  g_Log.Log("LoadProductPacket CreateThread return:%d", static_cast<int>(reinterpret_cast<INT_PTR>(LoadThread)));
+  LoadThread.Reset(CreateThread(nullptr, 0, LoadThreadFunc, this, 0, nullptr));
+  g_Log.Log("LoadProductPacket CreateThread return:%d", static_cast<int>(reinterpret_cast<INT_PTR>(LoadThread.Get())));
   if (!LoadThread) ReleaseDecoder();
-  return LoadThread != nullptr;
+  return LoadThread.Valid();
 }
 
 // The preload: decodes the entry into the decoder's memory. Only reads the loader; its result
@@ -139,7 +134,7 @@ DWORD WINAPI PacketLoader::LoadThreadFunc(void* param) {
 }
 
 bool PacketLoader::ExtractMemoryFiles(int index, const std::wstring& folder) {
-  const bool preloading = LoadThread != nullptr;
+  const bool preloading = LoadThread.Valid();
   const bool preloaded = FinishPreload();
   if (preloaded && EntryIndex == index) {
     g_Log.Log("ExtractMemoryFiles...");
@@ -159,8 +154,7 @@ bool PacketLoader::ExtractMemoryFiles(int index, const std::wstring& folder) {
 
 void PacketLoader::Close() {
   if (LoadThread && !FinishPreload()) ReleaseDecoder();  // the view must outlive the preload
-  if (View) UnmapViewOfFile(View);
-  if (Mapping) CloseHandle(Mapping);
   View = nullptr;
-  Mapping = nullptr;
+  Mapped.Reset();
+  Mapping.Reset();
 }

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
-class I7zExtract;
+#include "base/handles.h"
+#include "packet/archive_facade.h"
+
 
 class PacketLoader {
  public:
@@ -47,14 +49,15 @@ class PacketLoader {
  private:
   static DWORD WINAPI LoadThreadFunc(void* self);
 
-  HANDLE Mapping = nullptr;
-  const BYTE* View = nullptr;
+  sys::UniqueKernel Mapping;
+  sys::UniqueView Mapped;      // the file's image
+  const BYTE* View = nullptr;  // the same, as bytes
   DWORD FileSize = 0;
   DWORD PacketOffset = 0;
   // The preload thread reads EntryIndex and Decoder; both change only while no preload runs.
-  HANDLE LoadThread = nullptr;
+  sys::UniqueKernel LoadThread;
   int EntryIndex = -1;
-  I7zExtract* Decoder = nullptr;
+  UniqueExtract Decoder;
 
   // Waits for the preload thread; true when it decoded its entry. Afterwards no thread runs.
   bool FinishPreload();

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "log/setup_log.h"
-#include "sys/handles.h"
+#include "base/handles.h"
 #include "sys/process_utils.h"
 
 namespace report {

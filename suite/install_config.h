@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "sys/handles.h"
+#include "base/handles.h"
 #include "sys/profile.h"
 
 struct InstallItem {

@@ -5,7 +5,7 @@
 #include <initializer_list>
 
 #include "sys/file_utils.h"
-#include "sys/handles.h"
+#include "base/handles.h"
 #include "sys/process_utils.h"
 #include "sys/registry.h"
 #include "suite/suite_programs.h"

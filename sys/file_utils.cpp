@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "log/setup_log.h"
-#include "sys/handles.h"
+#include "base/handles.h"
 
 namespace ZFunction {
 namespace {

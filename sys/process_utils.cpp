@@ -9,7 +9,7 @@
 
 #include "log/setup_log.h"
 #include "sys/file_utils.h"
-#include "sys/handles.h"
+#include "base/handles.h"
 #include "sys/registry.h"
 
 // shellapi.h maps ShellExecute to its wide function; here it is the shell object's method.
@@ -25,16 +25,6 @@ Fn Kernel32Function(const char* name) {
   HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
   return kernel ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(kernel, name))) : nullptr;
 }
-
-template <typename T>
-struct ComPtr {  // the few shell objects of ShellExecuteFromDesktop, released on every path
-  T* p = nullptr;
-  ~ComPtr() {
-    if (p) p->Release();
-  }
-  T** Put() { return &p; }
-  T* operator->() const { return p; }
-};
 
 // Elevation of a token: true when it holds the full administrator rights.
 bool IsTokenElevated(HANDLE token) {
@@ -96,13 +86,13 @@ bool RunApp(const std::wstring& path, const std::wstring& params, DWORD wait, in
   sei.lpParameters = params.empty() ? nullptr : params.c_str();
   sei.nShow = show ? SW_SHOWDEFAULT : SW_HIDE;
   const BOOL ok = ShellExecuteExW(&sei);
+  const sys::UniqueKernel process(sei.hProcess);
   if (ok) {
-    if (wait != 0 && sei.hProcess) WaitForSingleObject(sei.hProcess, wait);
+    if (wait != 0 && process) WaitForSingleObject(process.Get(), wait);
   } else {
     g_Log.Log("ZFunction::RunApp ShellExecuteEx error:%d, wait:%d, show:%d, path:%ws, cmd:%ws",
               static_cast<int>(GetLastError()), static_cast<int>(wait), show, path.c_str(), params.c_str());
   }
-  if (sei.hProcess) CloseHandle(sei.hProcess);
   return ok != FALSE;
 }
 
@@ -113,43 +103,40 @@ bool RunAppAsShellUser(const std::wstring& path, const std::wstring& params, DWO
 }
 
 bool ShellExecuteFromDesktop(const std::wstring& path, const std::wstring& params) {
-  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) return false;
-  bool ok = false;
-  {
-    ComPtr<IShellWindows> windows;
-    ComPtr<IDispatch> desktopDispatch;
-    ComPtr<IServiceProvider> provider;
-    ComPtr<IShellBrowser> browser;
-    ComPtr<IShellView> view;
-    ComPtr<IDispatch> background;
-    ComPtr<IShellFolderViewDual> folderView;
-    ComPtr<IDispatch> application;
-    ComPtr<IShellDispatch2> shell;
-    VARIANT empty;
-    VariantInit(&empty);
-    long hwnd = 0;
-    BSTR file = SysAllocString(path.c_str());
-    VARIANT args;
-    VariantInit(&args);
-    args.vt = VT_BSTR;
-    args.bstrVal = SysAllocString(params.c_str());
-    ok = SUCCEEDED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
-                                    reinterpret_cast<void**>(windows.Put()))) &&
-         windows->FindWindowSW(&empty, &empty, SWC_DESKTOP, &hwnd, SWFO_NEEDDISPATCH, desktopDispatch.Put()) == S_OK &&
-         desktopDispatch.p &&
-         SUCCEEDED(desktopDispatch->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(provider.Put()))) &&
-         SUCCEEDED(provider->QueryService(SID_STopLevelBrowser, IID_IShellBrowser,
-                                          reinterpret_cast<void**>(browser.Put()))) &&
-         SUCCEEDED(browser->QueryActiveShellView(view.Put())) &&
-         SUCCEEDED(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, reinterpret_cast<void**>(background.Put()))) &&
-         SUCCEEDED(background->QueryInterface(IID_IShellFolderViewDual, reinterpret_cast<void**>(folderView.Put()))) &&
-         SUCCEEDED(folderView->get_Application(application.Put())) &&
-         SUCCEEDED(application->QueryInterface(IID_IShellDispatch2, reinterpret_cast<void**>(shell.Put()))) &&
-         SUCCEEDED(shell->ShellExecute(file, args, empty, empty, empty));
-    SysFreeString(file);
-    VariantClear(&args);
-  }
-  CoUninitialize();
+  const sys::ComScope com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  if (!com.Ok()) return false;
+  // The desktop's shell view, its application object, and its ShellExecute: the program starts
+  // as a child of the shell, with the desktop user's rights.
+  sys::ComPtr<IShellWindows> windows;
+  sys::ComPtr<IDispatch> desktopDispatch;
+  sys::ComPtr<IServiceProvider> provider;
+  sys::ComPtr<IShellBrowser> browser;
+  sys::ComPtr<IShellView> view;
+  sys::ComPtr<IDispatch> background;
+  sys::ComPtr<IShellFolderViewDual> folderView;
+  sys::ComPtr<IDispatch> application;
+  sys::ComPtr<IShellDispatch2> shell;
+  VARIANT empty;
+  VariantInit(&empty);
+  long hwnd = 0;
+  const sys::UniqueBstr file(SysAllocString(path.c_str()));
+  VARIANT args;
+  VariantInit(&args);
+  args.vt = VT_BSTR;
+  args.bstrVal = SysAllocString(params.c_str());
+  const bool ok =
+      SUCCEEDED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+                                 windows.PutVoid())) &&
+      windows->FindWindowSW(&empty, &empty, SWC_DESKTOP, &hwnd, SWFO_NEEDDISPATCH, desktopDispatch.Put()) == S_OK &&
+      desktopDispatch && SUCCEEDED(desktopDispatch->QueryInterface(IID_IServiceProvider, provider.PutVoid())) &&
+      SUCCEEDED(provider->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, browser.PutVoid())) &&
+      SUCCEEDED(browser->QueryActiveShellView(view.Put())) &&
+      SUCCEEDED(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.PutVoid())) &&
+      SUCCEEDED(background->QueryInterface(IID_IShellFolderViewDual, folderView.PutVoid())) &&
+      SUCCEEDED(folderView->get_Application(application.Put())) &&
+      SUCCEEDED(application->QueryInterface(IID_IShellDispatch2, shell.PutVoid())) &&
+      SUCCEEDED(shell->ShellExecute(file.Get(), args, empty, empty, empty));
+  VariantClear(&args);
   return ok;
 }
 
@@ -309,13 +296,9 @@ bool EnableWow64Redirection(bool on) {
 }
 
 BOOL SetDllFolder(const std::wstring& folder) {
-  BOOL ok = FALSE;
-  if (HMODULE kernel = LoadLibraryW(L"kernel32.dll")) {
-    using SetDirectory = BOOL(WINAPI*)(LPCWSTR);
-    if (auto set = reinterpret_cast<SetDirectory>(GetProcAddress(kernel, "SetDllDirectoryW")))
-      ok = set(folder.c_str());
-    FreeLibrary(kernel);
-  }
+  using SetDirectory = BOOL(WINAPI*)(LPCWSTR);
+  const auto set = Kernel32Function<SetDirectory>("SetDllDirectoryW");
+  const BOOL ok = set ? set(folder.c_str()) : FALSE;
   return ok ? ok : SetCurrentDirectoryW(folder.c_str());
 }
 
@@ -445,12 +428,8 @@ ShellUserProfile::ShellUserProfile() {
   wchar_t path[MAX_PATH + 1] = {};
   if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, shellToken.Get(), SHGFP_TYPE_CURRENT, path)))
     LocalAppData_ = path;
-  RegOpenCurrentUser(KEY_ALL_ACCESS, &UserRoot_);
+  RegOpenCurrentUser(KEY_ALL_ACCESS, UserRoot_.Put());
   RevertToSelf();
-}
-
-ShellUserProfile::~ShellUserProfile() {
-  if (UserRoot_) RegCloseKey(UserRoot_);
 }
 
 }  // namespace ZFunction

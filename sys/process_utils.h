@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <string>
+
+#include "base/handles.h"
 #include <vector>
 
 namespace ZFunction {
@@ -99,16 +101,15 @@ std::wstring GetSpecialFolder(int csidl);
 class ShellUserProfile {
  public:
   ShellUserProfile();
-  ~ShellUserProfile();
   ShellUserProfile(const ShellUserProfile&) = delete;
   ShellUserProfile& operator=(const ShellUserProfile&) = delete;
 
   const std::wstring& LocalAppData() const { return LocalAppData_; }
-  HKEY UserRoot() const { return UserRoot_; }  // null: use HKEY_CURRENT_USER
+  HKEY UserRoot() const { return UserRoot_.Get(); }  // null: use HKEY_CURRENT_USER
 
  private:
   std::wstring LocalAppData_;
-  HKEY UserRoot_ = nullptr;
+  sys::UniqueRegKey UserRoot_;
 };
 
 }  // namespace ZFunction

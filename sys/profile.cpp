@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "sys/file_utils.h"
-#include "sys/handles.h"
+#include "base/handles.h"
 
 namespace ZFunction {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "sys/handles.h"
+#include "base/handles.h"
 
 namespace ZFunction {
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objidl.h>  // before gdiplus.h, which needs it and does not include it
 #include <gdiplus.h>
 #include <oleauto.h>
 

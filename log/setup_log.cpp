@@ -38,9 +38,11 @@ std::wstring ZSetupLog::EnableEventName(DWORD processId) {
 void ZSetupLog::RotateIfLarge() {
   // A missing file, or one that cannot be opened, counts as empty; a smaller log is continued.
   LARGE_INTEGER size{};
-  const sys::UniqueFile f(CreateFileW(Path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (f && !GetFileSizeEx(f.Get(), &size)) size.QuadPart = 0;
+  {
+    const sys::UniqueFile f(CreateFileW(Path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (f && !GetFileSizeEx(f.Get(), &size)) size.QuadPart = 0;
+  }  // closed before the file may be renamed
   if (size.QuadPart < kRotateSize) return;
   const std::wstring backup = Path_ + L"0";
   SetFileAttributesW(backup.c_str(), FILE_ATTRIBUTE_NORMAL);

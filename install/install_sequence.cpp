@@ -124,6 +124,7 @@ void ZInsall::InstallSteps() {
   } else {
     g_Log.Log("install begin...");
     ZFunction::EnableWow64Redirection(false);
+    Packet.SetProgressWindow(MainWindow);
     const bool extracted = Packet.ExtractMemoryFiles(1, InstallFolder);
     ZFunction::EnableWow64Redirection(true);
     if (!extracted) {

@@ -160,7 +160,10 @@ void ZInsall::ApplyOemDesktopShortcut() {
   else if (value == L"0") DesktopShortcut = 0;
 }
 
-bool ZInsall::StartLoadPacketData() { return Packet.LoadProductPacket(1); }
+bool ZInsall::StartLoadPacketData() {
+  Packet.SetProgressWindow(MainWindow);
+  return Packet.LoadProductPacket(1);
+}
 
 bool ZInsall::DbgExtraceAllFiles() {
   const std::wstring root = ZFunction::GetModuleFolder() + L"extract\\";

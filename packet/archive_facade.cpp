@@ -153,7 +153,8 @@ Z7_COM7F_IMF(CPkExtractCallback::GetStream(UInt32 index, ISequentialOutStream** 
 }  // namespace
 
 void C7zExtractImpl::NotifyWizard(UINT message, void* value) {
-  if (!WizardWindow || !IsWindow(WizardWindow)) WizardWindow = FindWindowW(nullptr, kWizardWindowTitle);
+  if (!WizardWindow || !IsWindow(WizardWindow))
+    WizardWindow = ProgressWindow && IsWindow(ProgressWindow) ? ProgressWindow : FindWindowW(nullptr, kWizardWindowTitle);
   if (WizardWindow) SendMessageW(WizardWindow, message, reinterpret_cast<WPARAM>(value), 0);
 }
 

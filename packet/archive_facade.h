@@ -23,6 +23,9 @@ class I7zExtract {
   virtual HRESULT Uncompress(const void* data, UINT32 size) = 0;
   virtual HRESULT ExtractMemoryFiles(const std::wstring& folder) = 0;
   virtual void Release() = 0;
+  // The window that follows the extraction (messages 3012 and 3013); without one, the wizard
+  // window is looked up by its title.
+  virtual void SetProgressWindow(HWND window) = 0;
 
  protected:
   ~I7zExtract() = default;
@@ -69,6 +72,7 @@ class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
   HRESULT Uncompress(const void* data, UINT32 size) override;
   HRESULT ExtractMemoryFiles(const std::wstring& folder) override;
   void Release() override;
+  void SetProgressWindow(HWND window) override { ProgressWindow = window; }
 
   HRESULT BeginFile(const std::wstring& name) override;
   HRESULT WriteData(const void* data, UINT32 size, UINT32* processed) override;
@@ -77,8 +81,9 @@ class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
   // Memory files grouped by folder key ("." for root items), keys in code-unit order.
   const std::map<std::wstring, std::list<std::unique_ptr<MemoryFile>>>& Folders() const { return MemoryFolders; }
 
-  // Sends a progress message to the wizard window when there is one. Each facade object looks
-  // the window up for itself: objects on different threads share nothing.
+  // Sends a progress message to the progress window, or the wizard window found by its title,
+  // when there is one. Each facade object looks the window up for itself: objects on different
+  // threads share nothing.
   void NotifyWizard(UINT message, void* value);
   // The archive library found an item damaged (data or CRC error): the run fails.
   void ItemFailed() { ++FailedItems; }
@@ -103,6 +108,7 @@ class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
   int ToMemory = 0;
   sys::UniqueFile CurrentFile;
   std::unique_ptr<MemoryFile> CurrentMemoryFile;
+  HWND ProgressWindow = nullptr;  // handed over; else looked up by title
   HWND WizardWindow = nullptr;
   int FailedItems = 0;
   std::map<std::wstring, std::list<std::unique_ptr<MemoryFile>>> MemoryFolders;

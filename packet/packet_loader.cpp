@@ -90,6 +90,7 @@ bool PacketLoader::ExtractPacket(int index, const std::wstring& folder) {
   if (!data) return false;
   const UniqueExtract decoder(Create7zExtract());
   if (!decoder) return false;
+  decoder->SetProgressWindow(ProgressWindow);
   g_Log.Log("Extract...");
   const HRESULT result = decoder->Extract(data, size, folder);
   g_Log.Log("Extract return:%d", result == S_OK ? 1 : 0);
@@ -112,6 +113,7 @@ bool PacketLoader::LoadProductPacket(int index) {
   ReleaseDecoder();
   Decoder.reset(Create7zExtract());
   if (!Decoder) return false;
+  Decoder->SetProgressWindow(ProgressWindow);
   LoadThread.Reset(CreateThread(nullptr, 0, LoadThreadFunc, this, 0, nullptr));
   g_Log.Log("LoadProductPacket CreateThread return:%d", static_cast<int>(reinterpret_cast<INT_PTR>(LoadThread.Get())));
   if (!LoadThread) ReleaseDecoder();

@@ -45,6 +45,8 @@ class PacketLoader {
   void Close();
 
   DWORD GetFileSize() const { return FileSize; }
+  // The window the extraction reports its progress to (see I7zExtract::SetProgressWindow).
+  void SetProgressWindow(HWND window) { ProgressWindow = window; }
 
  private:
   static DWORD WINAPI LoadThreadFunc(void* self);
@@ -54,6 +56,7 @@ class PacketLoader {
   const BYTE* View = nullptr;  // the same, as bytes
   DWORD FileSize = 0;
   DWORD PacketOffset = 0;
+  HWND ProgressWindow = nullptr;
   // The preload thread reads EntryIndex and Decoder; both change only while no preload runs.
   sys::UniqueKernel LoadThread;
   int EntryIndex = -1;

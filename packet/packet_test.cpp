@@ -227,32 +227,31 @@ TEST(ArchiveFacade, NotAnArchiveFails) {
   EXPECT_NE(memory.Uncompress(junk.data(), 0), S_OK);
 }
 
-// Collects the progress messages the extraction sends to the wizard window.
+// Collects the progress messages the extraction sends to a window (by default the wizard's title).
 struct Listener {
   HWND hwnd = nullptr;
-  static int totals;
-  static unsigned long long total;
-  static unsigned long long written;
+  int totals = 0;
+  unsigned long long total = 0, written = 0;
   static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
-    if (m == kMsgExtractTotal) {
-      ++totals;
-      total = *reinterpret_cast<unsigned long long*>(w);
-    } else if (m == kMsgExtractWritten) {
-      written += *reinterpret_cast<UINT32*>(w);
+    auto* self = reinterpret_cast<Listener*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+    if (self && m == kMsgExtractTotal) {
+      ++self->totals;
+      self->total = *reinterpret_cast<unsigned long long*>(w);
+    } else if (self && m == kMsgExtractWritten) {
+      self->written += *reinterpret_cast<UINT32*>(w);
     }
     return DefWindowProcW(h, m, w, l);
   }
-  Listener() {
+  explicit Listener(const wchar_t* title = kWizardWindowTitle) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = Proc;
     wc.lpszClassName = L"LumenTestWizardListener";
     RegisterClassW(&wc);
-    hwnd = CreateWindowW(wc.lpszClassName, kWizardWindowTitle, WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    hwnd = CreateWindowW(wc.lpszClassName, title, WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   }
   ~Listener() { DestroyWindow(hwnd); }
 };
-int Listener::totals = 0;
-unsigned long long Listener::total = 0, Listener::written = 0;
 
 TEST(ExtractToDisk, ProgressLockedTargetsAndDrivers) {
   TempFolder dir;
@@ -262,15 +261,19 @@ TEST(ExtractToDisk, ProgressLockedTargetsAndDrivers) {
   DeleteFileW((drivers + L"lumentestflt.SYS").c_str());
   DeleteFileW((drivers + L"notdriver.sysx").c_str());
 
-  // First run: the wizard window gets the total once and every written byte.
-  {
-    Listener listener;
-    ASSERT_NE(listener.hwnd, nullptr);
+  // First run: the wizard window gets the total once and every written byte; a window handed
+  // over takes its place.
+  for (const bool handed : {false, true}) {
+    Listener wizard, other(L"");
+    ASSERT_NE(wizard.hwnd, nullptr);
     C7zExtractImpl facade;
+    if (handed) facade.SetProgressWindow(other.hwnd);
     ASSERT_EQ(facade.Extract(archive.data(), static_cast<UINT32>(archive.size()), out), S_OK);
-    EXPECT_EQ(Listener::totals, 1);
-    EXPECT_GT(Listener::total, 300000u);
-    EXPECT_EQ(Listener::written, Listener::total);
+    const Listener& listener = handed ? other : wizard;
+    EXPECT_EQ(listener.totals, 1);
+    EXPECT_GT(listener.total, 300000u);
+    EXPECT_EQ(listener.written, listener.total);
+    EXPECT_EQ((handed ? wizard : other).totals, 0);
   }
   ExpectSameTree(out, TestData() + L"ref\\product");
   EXPECT_EQ(ReadBytes(drivers + L"lumentestflt.SYS"), "driver bytes\n");

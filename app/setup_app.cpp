@@ -10,7 +10,9 @@
 #include <optional>
 #include <set>
 
-#include "app/two_copies.h"
+#include "app/relaunch.h"
+#include "app/single_instance.h"
+#include "app/user_window.h"
 #include "base/handles.h"
 #include "install/zinstall.h"
 #include "log/setup_log.h"
@@ -75,6 +77,11 @@ bool IsWinXPAndLater() {
 
 void ZSetupApp::ReadHandOverFile() { ::ReadHandOverFile(g_Install); }
 
+// Update runs: "InstallState" = "0" after success, "1" after failure, for the suite's updater.
+void WriteInstallState(int exitCode) {
+  ZFunction::WriteRegString(HKEY_CURRENT_USER, suite::kUserSettingKey, L"InstallState", exitCode != 0 ? L"1" : L"0");
+}
+
 bool ZSetupApp::ParseCommandLine() { return ParseArguments(ProcessArguments(), g_Install); }
 
 bool ZSetupApp::ParseArguments(const std::vector<std::wstring>& args, ZInsall& engine) {
@@ -104,17 +111,9 @@ bool ZSetupApp::ParseArguments(const std::vector<std::wstring>& args, ZInsall& e
                        dot == std::wstring::npos ? L"" : tod.substr(dot + 1), cl.Value(L"productid"),
                        cl.Value(L"versiontypes"));
   if (cl.Has(L"D") && !cl.FirstValue(L"D").empty()) engine.SetInstallFolderIfEmpty(InstallFolderFromD(cl.FirstValue(L"D")));
-  const struct {
-    const wchar_t* name;
-    void (ZInsall::*set)(const std::wstring&);
-  } values[] = {
-      {L"localapp", &ZInsall::SetLocalAppData},       {L"curinstallpath", &ZInsall::SetNewCurInstallPath},
-      {L"curstartmenu", &ZInsall::SetStartMenuDir},   {L"waitclearlist", &ZInsall::SetWaitClearList},
-      {L"oldinstallpath", &ZInsall::SetOldInstallPath}, {L"appdata", &ZInsall::SetAppDataPath},
-  };
-  for (const auto& v : values) {
-    const std::wstring value = CleanValue(cl.Value(v.name));
-    if (!value.empty()) (engine.*v.set)(value);
+  for (const HandedOverValue& v : HandedOverValues()) {
+    const std::wstring value = CleanValue(cl.Value(v.Switch));
+    if (!value.empty()) engine.HandedOver.*v.Field = value;
   }
   if (cl.Has(L"showsilent")) Silent = 1;
   if (cl.Has(L"needcommunicate")) engine.SetUserProcessMode(1);

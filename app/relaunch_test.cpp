@@ -1,10 +1,11 @@
 // The relaunch command lines, the exit-code message and the install state, checked as values.
-#include "app/two_copies.h"
+#include "app/relaunch.h"
 
 #include <gtest/gtest.h>
 
 #include "app/command_line.h"
 #include "app/setup_app.h"
+#include "app/user_window.h"
 #include "install/zinstall.h"
 #include "suite/suite_programs.h"
 #include "suite/user_protocol.h"
@@ -20,7 +21,7 @@ TEST(Relaunch, ElevatedCopyReadsBackWhatWasSent) {
   const std::wstring cur = L"D:\\Old\\", menu = L"Lumen \"Office\" 个人版", waitList = L"9.0.0.1;;9.0.0.2\\";
   const std::wstring old = L"\\\\server\\share\\Lumen Office\\\\";
   const std::wstring params =
-      BuildElevatedParameters(local, roaming, cur, menu, waitList, old, {L"-s", L"-p", L"E:\\x\\", L"-iid=7"});
+      BuildElevatedParameters(HandOver{local, roaming, cur, old, menu, waitList}, {L"-s", L"-p", L"E:\\x\\", L"-iid=7"});
   std::vector<std::wstring> args = SplitCommandLine(params);
   args.insert(args.begin(), L"C:\\dl\\setup.exe");
   ZSetupApp app;
@@ -40,10 +41,10 @@ TEST(Relaunch, ElevatedCopyReadsBackWhatWasSent) {
 
   // The user's own arguments pass unquoted (a quoted blank splits in two), and only whole ones
   // fit the 10240 characters.
-  args = SplitCommandLine(BuildElevatedParameters(L"L", L"R", L"", L"", L"", L"", {L"-p", L"C:\\My Docs"}));
+  args = SplitCommandLine(BuildElevatedParameters(HandOver{L"L", L"R"}, {L"-p", L"C:\\My Docs"}));
   EXPECT_EQ(args, (std::vector<std::wstring>{L"-needcommunicate", L"-localapp=L", L"-appdata=R", L"-upgradepower",
                                              L"-p", L"C:\\My", L"Docs"}));
-  args = SplitCommandLine(BuildElevatedParameters(L"L", L"R", L"", L"", L"", L"", {L"-s", std::wstring(20000, L'x'), L"-e"}));
+  args = SplitCommandLine(BuildElevatedParameters(HandOver{L"L", L"R"}, {L"-s", std::wstring(20000, L'x'), L"-e"}));
   EXPECT_EQ(args.back(), L"-s");
 }
 

@@ -1,0 +1,47 @@
+// The two copies' starts: a user without administrator rights starts the elevated copy and
+// becomes its user-level copy; an administrator starts a user-level copy beside itself. The
+// user-level copy hands the desktop user's values over, in the hand-over file or on the
+// elevated copy's command line; one table names them for both ways and for the reader.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "suite/user_side.h"
+
+class ZInsall;
+
+// One handed-over value: its key in the hand-over file (section "install"), its switch on the
+// elevated copy's command line ("-<switch>=<value>"), and its field.
+struct HandedOverValue {
+  const wchar_t* FileKey;
+  const wchar_t* Switch;
+  std::wstring HandOver::*Field;
+  bool AlwaysOnCommandLine;  // also when empty
+};
+// In the elevated command line's order.
+const std::vector<HandedOverValue>& HandedOverValues();
+
+// What this process knows of the desktop user, as it is handed over.
+HandOver CollectHandOver();
+
+// A user without administrator rights: starts the elevated copy through the elevation prompt
+// and becomes its user-level copy. Returns the exit code this process ends with.
+int RelaunchElevated();
+// The parameters of the elevated copy's command line (without the program path).
+std::wstring BuildElevatedParameters(const HandOver& values, const std::vector<std::wstring>& ownArgs);
+
+// An administrator: starts the user-level ("downpower") copy beside this one.
+bool RelaunchAsUser();
+// " -downpower" and this program's own arguments from the second on, not quoted again.
+std::wstring BuildUserCopyParameters(const std::vector<std::wstring>& ownArgs);
+
+// The user-level copy's first act: writes the user's values for the elevated copy.
+void WriteHandOverFile();
+// The elevated copy's first act: reads the hand-over file into the engine and deletes it, and
+// sets the engine's mode (user-process mode when there was a file).
+void ReadHandOverFile(ZInsall& engine);
+
+// Runs the administrator's user-level copy: hand-over file, then the window until the copy
+// that started it ends or sends the exit code. Returns ExitCode.
+int RunUserCopy();

@@ -13,7 +13,9 @@
 #include "install/local_user_side.h"
 #include "install/zinstall.h"
 #include "sys/file_utils.h"
-#include "sys/process_utils.h"
+#include "sys/process_start.h"
+#include "sys/process_search.h"
+#include "sys/system_info.h"
 #include "sys/profile.h"
 
 namespace {

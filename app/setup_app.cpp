@@ -20,7 +20,8 @@
 #include "suite/suite_programs.h"
 #include "suite/user_protocol.h"
 #include "sys/file_utils.h"
-#include "sys/process_utils.h"
+#include "sys/process_search.h"
+#include "sys/system_info.h"
 #include "sys/registry.h"
 
 ZSetupApp g_App;

@@ -8,7 +8,7 @@
 #include "install/local_user_side.h"
 #include "log/setup_log.h"
 #include "suite/user_protocol.h"
-#include "sys/process_utils.h"
+#include "sys/system_info.h"
 
 namespace {
 

@@ -91,6 +91,10 @@ struct LocalTraits {  // memory the system hands out with LocalAlloc (CommandLin
   static T Invalid() { return nullptr; }
   static void Close(T p) { ::LocalFree(p); }
 };
+struct SidTraits {  // SIDs made by AllocateAndInitializeSid
+  static PSID Invalid() { return nullptr; }
+  static void Close(PSID p) { ::FreeSid(p); }
+};
 struct BstrTraits {
   static BSTR Invalid() { return nullptr; }
   static void Close(BSTR s) { ::SysFreeString(s); }
@@ -112,6 +116,7 @@ using UniqueDc = UniqueHandle<HDC, DcTraits>;
 using UniqueIcon = UniqueHandle<HICON, IconTraits>;
 using UniqueArgv = UniqueHandle<LPWSTR*, LocalTraits<LPWSTR*>>;
 using UniqueBstr = UniqueHandle<BSTR, BstrTraits>;
+using UniqueSid = UniqueHandle<PSID, SidTraits>;
 
 // A window's device context (GetDC), given back to its window.
 class WindowDc {

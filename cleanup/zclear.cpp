@@ -8,10 +8,13 @@
 
 #include "log/setup_log.h"
 #include "suite/install_config.h"
+#include "suite/installation_check.h"
 #include "suite/suite_registry.h"
 #include "sys/file_utils.h"
 #include "base/handles.h"
-#include "sys/process_utils.h"
+#include "sys/process_start.h"
+#include "sys/process_search.h"
+#include "sys/system_info.h"
 #include "sys/registry.h"
 #include "suite/suite_programs.h"
 
@@ -38,20 +41,6 @@ const wchar_t* const kProductFolders[] = {
 const wchar_t kEarlyAccessMenu[] = L"Lumen Office 个人版 抢鲜版";
 // Desktop shortcuts of the word processor, spreadsheets and presentations.
 const wchar_t* const kDesktopShortcuts[] = {L"Lumen文字.lnk", L"Lumen表格.lnk", L"Lumen演示.lnk"};
-
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
-std::wstring WithoutTrailingSeparators(std::wstring path) {
-  while (!path.empty() && IsSeparator(path.back())) path.pop_back();
-  return path;
-}
-
-// A folder path that would put a product's folder names right below a drive (or below the
-// current drive): never a product root.
-bool IsDriveOrEmpty(const std::wstring& folder) {
-  const std::wstring bare = WithoutTrailingSeparators(folder);
-  return bare.empty() || bare.back() == L':';
-}
 
 // A version name from a list, or a start-menu name, names one folder right below its parent
 // (the product root, the programs folder), nothing else.
@@ -145,8 +134,7 @@ std::wstring ZClear::ClearOldVersion() {
   Context.User.DeleteStartMenu(menu);
 
   // The folder that held the product root goes too when nothing is left in it.
-  size_t cut = root.rfind(L'\\');
-  if (cut == std::wstring::npos) cut = root.rfind(L'/');
+  const size_t cut = ZFunction::LastSeparator(root);
   if (cut == std::wstring::npos) return remaining;
   const std::wstring parent = root.substr(0, cut);
   if (install_config::IsSystemFolder(parent)) return remaining;  // never sweep a drive, a profile, the system
@@ -158,8 +146,8 @@ std::wstring ZClear::ClearOldVersion() {
 
 bool ZClear::DeleteProductFolders(const std::wstring& root) const {
   g_Log.Log("delete the %ws path", root.c_str());
-  if (IsDriveOrEmpty(root)) return false;
-  const std::wstring base = WithoutTrailingSeparators(root);
+  if (ZFunction::IsDriveOrEmpty(root)) return false;
+  const std::wstring base = ZFunction::WithoutTrailingSeparators(root);
   int failures = 0;
   for (const wchar_t* folder : kProductFolders) {
     if (Context.Update && wcscmp(folder, kDownloads) == 0) continue;
@@ -205,7 +193,7 @@ std::wstring ZClear::ClearVersions(const std::wstring& root) {
 std::wstring ZClear::ProcessWaitList(const std::wstring& root, const std::wstring& list) const {
   std::wstring productRoot = root;
   ZFunction::TrimVersionFolder(productRoot);
-  const bool noRoot = IsDriveOrEmpty(productRoot);
+  const bool noRoot = ZFunction::IsDriveOrEmpty(productRoot);
   productRoot = ZFunction::WithSlash(productRoot);
   std::wstring remaining;
   for (const std::wstring& name : SplitVersions(list)) {
@@ -216,7 +204,7 @@ std::wstring ZClear::ProcessWaitList(const std::wstring& root, const std::wstrin
 }
 
 std::wstring ZClear::DeleteReplacedFolders(const std::wstring& productRoot, const std::wstring& list) const {
-  const std::wstring root = WithoutTrailingSeparators(productRoot);
+  const std::wstring root = ZFunction::WithoutTrailingSeparators(productRoot);
   std::vector<std::wstring> inUse;
   ZFunction::FindProcessPathsByName(suite::InUsePrograms(), inUse);
   std::wstring kept;
@@ -238,8 +226,8 @@ std::wstring ZClear::DeleteReplacedFolders(const std::wstring& productRoot, cons
 std::wstring ZClear::ClearReplacedVersions(const std::wstring& currentPath) {
   std::wstring productRoot = currentPath;
   ZFunction::TrimVersionFolder(productRoot);
-  productRoot = WithoutTrailingSeparators(productRoot);
-  if (IsDriveOrEmpty(productRoot)) return Context.User.WaitList();
+  productRoot = ZFunction::WithoutTrailingSeparators(productRoot);
+  if (ZFunction::IsDriveOrEmpty(productRoot)) return Context.User.WaitList();
 
   std::wstring list = Context.User.WaitList();
   const std::wstring lists = install_config::TakeVersionLists(productRoot + L"\\" + Context.OldVersion);
@@ -247,7 +235,7 @@ std::wstring ZClear::ClearReplacedVersions(const std::wstring& currentPath) {
   list += lists;
 
   // The installation just made is never one that it replaced.
-  const std::wstring current = WithoutTrailingSeparators(currentPath);
+  const std::wstring current = ZFunction::WithoutTrailingSeparators(currentPath);
   std::wstring candidates;
   for (const std::wstring& name : SplitVersions(list))
     if (_wcsicmp((productRoot + L"\\" + name).c_str(), current.c_str()) != 0) AppendName(candidates, name);

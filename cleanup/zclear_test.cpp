@@ -11,7 +11,7 @@
 #include "suite/suite_programs.h"
 #include "suite/suite_registry.h"
 #include "sys/file_utils.h"
-#include "sys/process_utils.h"
+#include "sys/system_info.h"
 #include "sys/registry.h"
 #include "tests/support/recording_user_side.h"
 #include "tests/support/test_support.h"

@@ -7,7 +7,8 @@
 #include "suite/suite_registry.h"
 #include "install/zinstall.h"
 #include "sys/file_utils.h"
-#include "sys/process_utils.h"
+#include "sys/process_start.h"
+#include "sys/system_info.h"
 #include "sys/registry.h"
 #include "suite/suite_programs.h"
 

@@ -9,7 +9,7 @@
 
 #include "install/zinstall.h"
 #include "sys/file_utils.h"
-#include "sys/process_utils.h"
+#include "sys/system_info.h"
 #include "sys/registry.h"
 #include "suite/suite_programs.h"
 #include "tests/support/recording_user_side.h"

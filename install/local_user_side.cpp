@@ -6,7 +6,8 @@
 #include "report/install_report.h"
 #include "suite/suite_programs.h"
 #include "suite/suite_registry.h"
-#include "sys/process_utils.h"
+#include "sys/process_start.h"
+#include "sys/system_info.h"
 #include "sys/registry.h"
 
 namespace {

@@ -7,9 +7,12 @@
 #include "report/install_report.h"
 #include "install/zinstall.h"
 
+#include "suite/temp_folders.h"
+
 #include "base/handles.h"
 #include "sys/file_utils.h"
-#include "sys/process_utils.h"
+#include "sys/process_start.h"
+#include "sys/system_info.h"
 #include "sys/registry.h"
 #include "suite/suite_programs.h"
 

@@ -4,9 +4,11 @@
 
 #include "install/local_user_side.h"
 #include "log/setup_log.h"
+#include "suite/installation_check.h"
+#include "suite/temp_folders.h"
 #include "suite/suite_programs.h"
 #include "sys/file_utils.h"
-#include "sys/process_utils.h"
+#include "sys/system_info.h"
 #include "sys/registry.h"
 
 ZInsall g_Install;

@@ -3,8 +3,9 @@
 #include <stdio.h>
 
 #include "log/setup_log.h"
+#include "suite/temp_folders.h"
 #include "sys/file_utils.h"
-#include "sys/process_utils.h"
+#include "sys/process_start.h"
 
 namespace report {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "suite/install_config.h"
+#include "suite/setup_xml.h"
 
 namespace report {
 

@@ -7,7 +7,7 @@
 
 #include "log/setup_log.h"
 #include "base/handles.h"
-#include "sys/process_utils.h"
+#include "sys/system_info.h"
 
 namespace report {
 namespace {

@@ -1,6 +1,5 @@
-// The files that steer an installation: the payload's setup.xml and deeprecommend.xml, the
-// OEM file beside the setup program, and the profile files the installer writes into the new
-// installation (utility\install.ini, the two setup.cfg) and reads back from an old one.
+// The OEM file beside the setup program, and the profile files the installer writes into the
+// new installation (utility\install.ini, the two setup.cfg) and reads back from an old one.
 // Profile files go through the platform's profile functions: a value is read into a buffer of
 // a fixed size and cut to it, a missing file or key gives the default.
 #pragma once
@@ -10,34 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "base/handles.h"
+#include "suite/setup_xml.h"
 #include "sys/profile.h"
-
-struct InstallItem {
-  std::wstring path;
-  std::wstring param;
-  std::wstring type;
-  int wait = 0;
-  int show = 0;
-};
-
-struct DeepRecommendItem {
-  std::wstring dis, name, url, param, reg;
-};
-
-// What setup.xml holds.
-struct SetupConfig {
-  std::vector<InstallItem> items;
-  std::wstring iid, tid1, tid2, productId, versionTypes;
-  int silent = 0;
-};
-
-// What deeprecommend.xml holds: the number of offers to act on (at most 1 and at most the
-// items read) and the offers.
-struct DeepRecommendConfig {
-  int number = 0;
-  std::vector<DeepRecommendItem> items;
-};
 
 // oem.ini, section "setup", as the install list reads it.
 struct OemSettings {
@@ -59,40 +32,6 @@ constexpr DWORD kTextChars = 520;
 // Profile values: read into fixed buffers; written so that every character survives.
 using ZFunction::ReadProfileString;
 using ZFunction::WriteProfileString;
-
-// Parses setup.xml. False (with the reason logged) when the file cannot be read or parsed, the
-// install list is empty or the info element is missing.
-bool ParseSetupXml(const std::wstring& file, SetupConfig& config);
-// Parses deeprecommend.xml. False when the file cannot be parsed or has no Config\DeepRecommend.
-bool ParseDeepRecommendXml(const std::wstring& file, DeepRecommendConfig& config);
-
-// A fresh folder name below the user's temporary folder: "<temp>\lumen\~<tick count in hex>\"
-// (the payload folder and the recommendation and download tools' folders), one that does not
-// exist yet. Not created here.
-std::wstring NewTempFolder();
-
-// Creates a new temporary folder for this run's payload and marks it as in use for as long as
-// `mark` stays open (a killed run's mark closes with its process). "" when it cannot be created.
-std::wstring NewPayloadFolder(sys::UniqueFile& mark);
-
-// Removes the payload folders of setup programs that no longer run: those whose in-use mark is
-// no longer held open. The tools' folders carry no mark and stay.
-void RemoveStalePayloadFolders();
-
-// A folder of the system that no cleanup step may delete, empty or treat as an installation:
-// a drive root, the Windows folder or a folder inside it, a program-files root, a profile root,
-// a shell folder of the user (application data, desktop, documents), or a folder above any of
-// them. Separators at the end do not count; case does not matter.
-bool IsSystemFolder(const std::wstring& folder);
-
-// Whether `root` may be treated as an installation of the suite by the steps that delete its
-// folders or start its programs: a whole local path without ".." that is no system folder and
-// holds the suite's library (office6\lmo.dll) itself or in one of its version folders.
-bool IsSuiteInstallation(const std::wstring& root);
-
-// `root` when it is empty or passes IsSuiteInstallation; else "" and the refusal is logged with
-// `source`, the value's origin. The installation then goes on as if there were no old one.
-std::wstring VerifiedInstallation(const std::wstring& root, const char* source);
 
 // The folder the setup program runs in (its current folder), with a trailing backslash: where
 // oem.ini and the OEM folders are looked for.

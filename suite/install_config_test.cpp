@@ -1,13 +1,14 @@
 // Reading the payload's XML files and the OEM file, writing and reading the suite's profile
 // files.
 #include "suite/install_config.h"
+#include "suite/installation_check.h"
 
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
 
 #include "sys/file_utils.h"
-#include "sys/process_utils.h"
+#include "sys/system_info.h"
 #include "tests/support/test_support.h"
 
 using testing_support::TempFolder;

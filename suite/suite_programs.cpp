@@ -1,7 +1,7 @@
 #include "suite/suite_programs.h"
 
 #include "sys/file_utils.h"
-#include "sys/process_utils.h"
+#include "sys/process_search.h"
 
 namespace suite {
 

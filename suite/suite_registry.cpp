@@ -6,7 +6,7 @@
 
 #include "sys/file_utils.h"
 #include "base/handles.h"
-#include "sys/process_utils.h"
+#include "sys/system_info.h"
 #include "sys/registry.h"
 #include "suite/suite_programs.h"
 

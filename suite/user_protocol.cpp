@@ -10,7 +10,8 @@
 #include "suite/install_config.h"
 #include "suite/suite_programs.h"
 #include "sys/file_utils.h"
-#include "sys/process_utils.h"
+#include "sys/process_search.h"
+#include "sys/system_info.h"
 #include "sys/registry.h"
 
 bool ParseExitCodeRequest(const COPYDATASTRUCT& data, int* exitCode) {

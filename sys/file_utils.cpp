@@ -125,8 +125,7 @@ bool IsVersionComponent(const std::wstring& component) {
 // One trim step on a path whose trailing separator is already dropped. False when nothing
 // was cut (no separator, or the last component is not a version).
 bool CutVersionComponent(std::wstring& path) {
-  size_t sep = path.rfind(L'\\');
-  if (sep == std::wstring::npos) sep = path.rfind(L'/');
+  const size_t sep = LastSeparator(path);
   if (sep == std::wstring::npos) return false;
   if (!IsVersionComponent(path.substr(sep + 1))) return false;
   path.resize(sep);
@@ -134,15 +133,10 @@ bool CutVersionComponent(std::wstring& path) {
 }
 
 void DropTrailingSeparator(std::wstring& path) {
-  if (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+  if (!path.empty() && IsSeparator(path.back())) path.pop_back();
 }
 
 }  // namespace
-
-std::wstring WithSlash(std::wstring path) {
-  if (path.empty() || (path.back() != L'\\' && path.back() != L'/')) path += L'\\';
-  return path;
-}
 
 bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -164,16 +158,9 @@ bool DeleteAtRestart(const std::wstring& path) {
 bool DeleteFolder(const std::wstring& folder, const std::vector<std::wstring>& suiteDrivers, bool scheduleAtRestart) {
   const DWORD attributes = GetFileAttributesW(folder.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    std::wstring link = folder;
-    while (link.size() > 3 && (link.back() == L'\\' || link.back() == L'/')) link.pop_back();
-    return RemoveDirectoryW(link.c_str()) != FALSE;  // the link itself, never its target
+    return RemoveDirectoryW(WithoutTrailingSeparators(folder).c_str()) != FALSE;  // the link itself, never its target
   }
   return DeleteFolderWorker(WithSlash(folder), suiteDrivers, scheduleAtRestart);
-}
-
-bool IsWholeLocalPath(const std::wstring& path) {
-  const wchar_t drive = path.empty() ? 0 : static_cast<wchar_t>(path[0] | 0x20);
-  return path.size() >= 3 && drive >= L'a' && drive <= L'z' && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
 }
 
 bool RemoveEmptyFolders(const std::wstring& folder) { return RemoveEmptyFoldersWorker(WithSlash(folder)); }
@@ -187,10 +174,9 @@ bool CopyFolder(const std::wstring& source, const std::wstring& destination) {
 bool CreateFolderTree(const std::wstring& folder) {
   if (PathExists(folder)) return true;
   if (CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) return true;
-  std::wstring parent = folder;
   // A trailing backslash names the same folder: look for the parent before it.
-  while (!parent.empty() && parent.back() == L'\\') parent.pop_back();
-  const size_t cut = parent.rfind(L'\\');
+  std::wstring parent = WithoutTrailingSeparators(folder);
+  const size_t cut = LastSeparator(parent);
   parent = cut == std::wstring::npos ? std::wstring() : parent.substr(0, cut);
   if (parent.empty() || !CreateFolderTree(parent)) return false;
   return CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
@@ -280,8 +266,7 @@ std::wstring GetModulePath(HMODULE module) {
 
 std::wstring GetModuleFolder(HMODULE module) {
   const std::wstring path = GetModulePath(module);
-  size_t sep = path.rfind(L'\\');
-  if (sep == std::wstring::npos) sep = path.rfind(L'/');
+  const size_t sep = LastSeparator(path);
   return sep == std::wstring::npos ? std::wstring() : path.substr(0, sep + 1);
 }
 

@@ -8,10 +8,9 @@
 #include <string>
 #include <vector>
 
-namespace ZFunction {
+#include "sys/path_text.h"
 
-// Appends "\" unless the path already ends in "\" or "/".
-std::wstring WithSlash(std::wstring path);
+namespace ZFunction {
 
 // Deletes a folder tree; a link or junction in it (or the folder itself being one) goes
 // itself, never what it points to. A file that cannot be deleted (in use) is renamed aside in
@@ -22,10 +21,6 @@ std::wstring WithSlash(std::wstring path);
 // False only when a restart registration failed; the folder may then be partly deleted.
 bool DeleteFolder(const std::wstring& folder, const std::vector<std::wstring>& suiteDrivers, bool scheduleAtRestart);
 inline bool DeleteFolder(const std::wstring& folder) { return DeleteFolder(folder, {}, false); }
-
-// A whole local path: a drive letter (A to Z), ":" and a separator ("C:\..."); no network path,
-// no path relative to a drive's current folder.
-bool IsWholeLocalPath(const std::wstring& path);
 
 // Removes the empty folders of a tree, bottom up; files are never touched. Always true.
 bool RemoveEmptyFolders(const std::wstring& folder);

@@ -5,7 +5,7 @@
 
 #include "suite/install_config.h"
 #include "sys/file_utils.h"
-#include "sys/process_utils.h"
+#include "sys/system_info.h"
 #include "sys/registry.h"
 #include "suite/suite_programs.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "sys/file_utils.h"
-#include "sys/process_utils.h"
+#include "sys/system_info.h"
 #include "sys/registry.h"
 #include "suite/suite_programs.h"
 #include "tests/support/test_support.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "sys/file_utils.h"
-#include "sys/process_utils.h"
+#include "sys/system_info.h"
 #include "sys/registry.h"
 #include "suite/suite_programs.h"
 #include "tests/e2e/demo_install.h"

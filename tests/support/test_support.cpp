@@ -7,7 +7,7 @@
 #include <shlobj.h>
 
 #include "sys/file_utils.h"
-#include "sys/process_utils.h"
+#include "sys/system_info.h"
 
 namespace testing_support {
 

@@ -1,54 +1,34 @@
-// Starting programs (also with the desktop user's rights), finding the suite's running
-// programs, tokens and the few questions the installer asks about Windows itself.
+// The few questions the installer asks about Windows and its own process: tokens, rights and
+// user account control, privileges, the 32-bit redirection, the DLL search, the Windows version
+// and language, the user's special folders.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-#include "base/handles.h"
 #include <vector>
+
+#include "base/handles.h"
 
 namespace ZFunction {
 
-// Starts a program through the shell. wait: 0 = return at once, INFINITE = until it ends,
-// else at most that many ms. show: non-zero shows it with the default show mode, 0 hides it.
-// True when the program was started (a missing file gives false without a log line).
-bool RunApp(const std::wstring& path, const std::wstring& params, DWORD wait, int show);
 
-// Starts a program with the rights of the user at the desktop: through the desktop shell when
-// the installer runs elevated above a limited desktop shell, else like RunApp.
-bool RunAppAsShellUser(const std::wstring& path, const std::wstring& params, DWORD wait, int show);
-
-// Asks the desktop shell (explorer) to start the program, so it runs with the shell's rights.
-bool ShellExecuteFromDesktop(const std::wstring& path, const std::wstring& params);
+// Calls that newer Windows versions added are looked up, so the program still starts on
+// Windows XP; null where the call does not exist.
+template <typename Fn>
+Fn Kernel32Function(const char* name) {
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  return kernel ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(kernel, name))) : nullptr;
+}
 
 bool IsUacEnabled();
 bool IsAdminMember();
 bool IsTokenElevationSplit();
+// Whether starting through the desktop shell gives a program other rights than this process
+// has: with user account control the shell runs limited while the installer runs elevated.
+bool ShellRunsWithLowerRights();
 
-// Ends the running programs named in `helpers` (exit code 4) and returns the executable name of
-// the first one named in `blocking`, or an empty string. Processes started from `ownPath` are
-// passed over.
-std::wstring FindBlockingProcess(const std::wstring& ownPath, const std::vector<const wchar_t*>& helpers,
-                                 const std::vector<const wchar_t*>& blocking);
-
-// Asks a running or paused service to stop, without waiting for it.
-void StopService(const wchar_t* name);
-bool GetModuleFileOfProcess(DWORD processId, std::wstring& path);
-
-// Full paths of the running processes whose executable name is one of `names` (any case).
-// True when any process matched, also when its path could not be read.
-bool FindProcessPathsByName(const std::vector<const wchar_t*>& names, std::vector<std::wstring>& paths);
-
-// The top-level windows titled exactly `title` that exist now, each with the id of the process
-// it belongs to.
-std::vector<std::pair<HWND, DWORD>> FindWindowsByTitle(const wchar_t* title);
-// The top-level window titled exactly `title` that belongs to process `processId`; null when
-// there is none (or the id is 0).
-HWND FindProcessWindow(const wchar_t* title, DWORD processId);
-// The id of the process that started this one; 0 when unknown.
-DWORD GetParentProcessId();
 
 // Enables SeDebugPrivilege in this process's token; true when the adjustment call succeeded.
 bool EnableDebugPrivilege();

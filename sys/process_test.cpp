@@ -1,6 +1,8 @@
 // Starting programs and finding the suite's running programs, with the test tool standing in
 // for the suite's programs under their real names.
-#include "sys/process_utils.h"
+#include "sys/process_start.h"
+#include "sys/process_search.h"
+#include "sys/system_info.h"
 
 #include <tlhelp32.h>
 

@@ -1,0 +1,128 @@
+#include "sys/process_search.h"
+
+#include <tlhelp32.h>
+#include <psapi.h>
+
+#include "base/handles.h"
+#include "sys/system_info.h"
+
+namespace ZFunction {
+namespace {
+
+bool NameInList(const wchar_t* name, const std::vector<const wchar_t*>& list) {
+  for (const wchar_t* n : list)
+    if (_wcsicmp(name, n) == 0) return true;
+  return false;
+}
+
+struct TitleSearch {
+  const wchar_t* title;
+  std::vector<std::pair<HWND, DWORD>> found;
+};
+
+BOOL CALLBACK CollectTitledWindow(HWND hwnd, LPARAM param) {
+  auto* search = reinterpret_cast<TitleSearch*>(param);
+  wchar_t text[128] = {};
+  if (GetWindowTextW(hwnd, text, 128) > 0 && wcscmp(text, search->title) == 0) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    search->found.emplace_back(hwnd, owner);
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+void StopService(const wchar_t* name) {
+  sys::UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  if (!manager) return;
+  sys::UniqueScHandle service(OpenServiceW(manager.Get(), name, SERVICE_QUERY_STATUS | SERVICE_STOP));
+  if (!service) return;
+  SERVICE_STATUS status{};
+  if (QueryServiceStatus(service.Get(), &status) &&
+      (status.dwCurrentState == SERVICE_RUNNING || status.dwCurrentState == SERVICE_PAUSED))
+    ControlService(service.Get(), SERVICE_CONTROL_STOP, &status);  // not waited for
+}
+
+std::wstring FindBlockingProcess(const std::wstring& ownPath, const std::vector<const wchar_t*>& helpers,
+                                 const std::vector<const wchar_t*>& blocking) {
+  sys::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return std::wstring();
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
+    const bool helper = NameInList(entry.szExeFile, helpers);
+    if (!helper && !NameInList(entry.szExeFile, blocking)) continue;
+    std::wstring path;
+    GetModuleFileOfProcess(entry.th32ProcessID, path);
+    if (path == ownPath) continue;  // the installer itself may carry a suite program's name
+    if (!helper) return entry.szExeFile;
+    sys::UniqueKernel process(OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID));
+    if (!process || !TerminateProcess(process.Get(), 4)) return entry.szExeFile;
+  }
+  return std::wstring();
+}
+
+bool GetModuleFileOfProcess(DWORD processId, std::wstring& path) {
+  path.clear();
+  // The image name: readable for 64-bit processes from the 32-bit program, and for processes
+  // whose loader has not run. Windows XP has only the module list.
+  using QueryImageName = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
+  static const auto query = Kernel32Function<QueryImageName>("QueryFullProcessImageNameW");
+  wchar_t name[MAX_PATH + 1] = {};
+  if (query) {
+    sys::UniqueKernel process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    DWORD n = MAX_PATH;
+    if (!process || !query(process.Get(), 0, name, &n) || n == 0) return false;
+    path.assign(name, n);
+    return true;
+  }
+  sys::UniqueKernel process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
+  if (!process) return false;
+  const DWORD n = GetModuleFileNameExW(process.Get(), nullptr, name, MAX_PATH);
+  if (n == 0) return false;
+  path.assign(name, n);
+  return true;
+}
+
+bool FindProcessPathsByName(const std::vector<const wchar_t*>& names, std::vector<std::wstring>& paths) {
+  if (names.empty()) return false;
+  sys::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return false;
+  bool found = false;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
+    if (!NameInList(entry.szExeFile, names)) continue;
+    found = true;
+    std::wstring path;
+    if (GetModuleFileOfProcess(entry.th32ProcessID, path)) paths.push_back(path);
+  }
+  return found;
+}
+
+std::vector<std::pair<HWND, DWORD>> FindWindowsByTitle(const wchar_t* title) {
+  TitleSearch search{title, {}};
+  EnumWindows(CollectTitledWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND FindProcessWindow(const wchar_t* title, DWORD processId) {
+  if (processId == 0) return nullptr;
+  for (const auto& [hwnd, owner] : FindWindowsByTitle(title))
+    if (owner == processId) return hwnd;
+  return nullptr;
+}
+
+DWORD GetParentProcessId() {
+  sys::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return 0;
+  const DWORD self = GetCurrentProcessId();
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry))
+    if (entry.th32ProcessID == self) return entry.th32ParentProcessID;
+  return 0;
+}
+
+}  // namespace ZFunction

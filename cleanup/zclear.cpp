@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "cleanup/old_entries.h"
 #include "log/setup_log.h"
 #include "suite/install_config.h"
 #include "suite/installation_check.h"
@@ -100,11 +101,11 @@ std::wstring ZClear::RemoveOldRegistration() {
     ZFunction::RunApp(Tool(root, L"office6\\lmomisc.exe"), unregister, INFINITE, 0);
 
   Context.User.ForgetMachineInstallation();
-  suite_registry::PreserveUserDictionary(Context.User.AppData());
-  suite_registry::DeleteMachineEntries(HKEY_CURRENT_USER);
+  old_entries::PreserveUserDictionary(Context.User.AppData());
+  old_entries::DeleteMachineEntries(HKEY_CURRENT_USER);
   DeleteProductFolders(root);
   DeleteStartMenu(menu, MenuOwner::AllUsers);
-  suite_registry::DeleteNewFileTemplates(Context.SuiteDrivers);
+  old_entries::DeleteNewFileTemplates(Context.SuiteDrivers);
   return menu;
 }
 

@@ -7,6 +7,7 @@
 
 #include <shlobj.h>
 
+#include "cleanup/old_entries.h"
 #include "suite/install_config.h"
 #include "suite/suite_programs.h"
 #include "suite/suite_registry.h"
@@ -214,8 +215,8 @@ TEST_F(RegistryCleanup, EachCleanupDeletesItsKeysAndValuesAndNothingBeside) {
       if (e.value) ZFunction::WriteRegString(Root(e), e.key, e.value, L"x");
       else MakeTree(Root(e), e.key);
     }
-    if (user) suite_registry::DeleteUserEntries(hive_);
-    else suite_registry::DeleteMachineEntries(hive_);
+    if (user) old_entries::DeleteUserEntries(hive_);
+    else old_entries::DeleteMachineEntries(hive_);
     for (const Entry& e : kEntries)
       EXPECT_EQ(RegExists(Root(e), e.key, e.value), !(user ? e.user : e.machine))
           << (user ? "user " : "machine ") << testing_support::Narrow(e.key) << " "
@@ -224,7 +225,7 @@ TEST_F(RegistryCleanup, EachCleanupDeletesItsKeysAndValuesAndNothingBeside) {
 }
 
 TEST_F(RegistryCleanup, LumenHomeLeavesThePath) {
-  suite_registry::RemoveLumenHome(hive_);
+  old_entries::RemoveLumenHome(hive_);
   EXPECT_FALSE(RegExists(hive_, L"Environment")) << "nothing is made";
   const std::pair<const wchar_t*, const wchar_t*> cases[] = {
       {L"%LUMEN_HOME%", nullptr},  // null: the PATH goes
@@ -235,7 +236,7 @@ TEST_F(RegistryCleanup, LumenHomeLeavesThePath) {
   for (const auto& [before, after] : cases) {
     ZFunction::WriteRegString(hive_, L"Environment", L"LUMEN_HOME", L"C:\\Lumen\\office6");
     ZFunction::WriteRegString(hive_, L"Environment", L"PATH", before);
-    suite_registry::RemoveLumenHome(hive_);
+    old_entries::RemoveLumenHome(hive_);
     EXPECT_FALSE(RegExists(hive_, L"Environment", L"LUMEN_HOME"));
     DWORD type = REG_NONE;
     const bool found = RegGetValueW(hive_, L"Environment", L"PATH", RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr,

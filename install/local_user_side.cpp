@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "cleanup/zclear.h"
+#include "cleanup/old_entries.h"
 #include "report/install_report.h"
 #include "suite/suite_programs.h"
 #include "suite/suite_registry.h"
@@ -67,5 +68,5 @@ void LocalUserSide::DeleteStartMenu(const std::wstring& name) {
   ZClear::DeleteStartMenu(name, ZClear::MenuOwner::CurrentUser);
 }
 
-void LocalUserSide::DeleteUserKeys() { suite_registry::DeleteUserEntries(HKEY_CURRENT_USER); }
+void LocalUserSide::DeleteUserKeys() { old_entries::DeleteUserEntries(HKEY_CURRENT_USER); }
 void LocalUserSide::DeleteRestartInfo() { suite_registry::DeleteRestartAppInfo(HKEY_CURRENT_USER); }

@@ -108,8 +108,6 @@ class ZInsall {
   std::wstring UserAppData() const;
   // "<local application data>\Tallis\Lumen Office\".
   std::wstring DefaultInstallFolder() const;
-  // LocationRoot of the suite's uninstall key: the user's, else the machine's; in user-process
-  // mode the handed-over value.
   // The old installation's root ("LocationRoot" of the user, else of the machine; the handed-over
   // value in user-process mode), "" when there is none or it is no installation of the suite.
   std::wstring GetOldInstallRoot() const;

@@ -117,11 +117,6 @@ int EngineReportType(bool noReportId, bool noOldProduct, const std::wstring& ite
   return DecimalNumber(itemParam);
 }
 
-int UserCopyReportType(bool noReportId, bool noOldProduct) {
-  if (noReportId) return 5;
-  if (noOldProduct) return 6;
-  return 3;
-}
 
 void SendInstallReport(const std::wstring& installFolder, int reportType, bool engineLog) {
   const std::wstring office6 = installFolder + L"office6";

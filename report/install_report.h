@@ -56,8 +56,6 @@ std::wstring NormaliseDistSrc(const std::wstring& value);
 // else 6 when no older installation was found at start, else the install item's parameter as a
 // decimal number (the payload's list gives "3").
 int EngineReportType(bool noReportId, bool noOldProduct, const std::wstring& itemParam);
-// The same in the user-level copy, where the install item is not known: 5, 6, else 3.
-int UserCopyReportType(bool noReportId, bool noOldProduct);
 
 // Sends the report through <installFolder>office6\lmo.dll (installFolder ends in a backslash).
 // The library is loaded by its full path, with the DLL search folder pointed at office6 for its

@@ -205,9 +205,6 @@ TEST(ReportFields, DistSrcAndReportTypes) {
   EXPECT_EQ(report::EngineReportType(false, true, L"3"), 6);
   EXPECT_EQ(report::EngineReportType(false, false, L"3"), 3);
   EXPECT_EQ(report::EngineReportType(false, false, L"12"), 12);
-  EXPECT_EQ(report::UserCopyReportType(true, true), 5);
-  EXPECT_EQ(report::UserCopyReportType(false, true), 6);
-  EXPECT_EQ(report::UserCopyReportType(false, false), 3);
 }
 
 // --- the partner offer ---

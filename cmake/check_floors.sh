@@ -17,7 +17,8 @@ declare -A below=(
   [cleanup]="suite sys log base"
   [report]="suite sys log base"
   [install]="cleanup report suite packet sys log base"
-  [app]="install cleanup report suite packet sys log base"
+  [skin]="sys log base"
+  [app]="install cleanup report suite packet skin sys log base"
 )
 
 status=0

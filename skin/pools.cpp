@@ -1,0 +1,68 @@
+#include "skin/pools.h"
+
+#include "skin/image_decode.h"
+#include "skin/resource_source.h"
+
+GxBmpPool& GxBmpPool::Instance() {
+  static GxBmpPool* pool = new GxBmpPool();  // lives until the process ends
+  return *pool;
+}
+
+HBITMAP GxBmpPool::Get(int id) {
+  auto found = Bitmaps.find(id);
+  if (found != Bitmaps.end()) return found->second.Get();
+  sys::UniqueBitmap bitmap(GxResourceSource::Instance().LoadBitmap(id));
+  if (!bitmap) return nullptr;
+  return Bitmaps.emplace(id, std::move(bitmap)).first->second.Get();
+}
+
+GxImagePool& GxImagePool::Png() {
+  static GxImagePool* pool = new GxImagePool(L"png");
+  return *pool;
+}
+
+GxImagePool& GxImagePool::Jpg() {
+  static GxImagePool* pool = new GxImagePool(L"jpg");
+  return *pool;
+}
+
+Gdiplus::Image* GxImagePool::Get(int id) {
+  auto found = Images.find(id);
+  if (found != Images.end()) return found->second.get();
+  std::string bytes;
+  if (!GxResourceSource::Instance().Read(id, Type, &bytes)) return nullptr;
+  std::unique_ptr<Gdiplus::Image> image = DecodeImage(bytes);
+  if (!image) return nullptr;
+  return Images.emplace(id, std::move(image)).first->second.get();
+}
+
+GxFontPool& GxFontPool::Instance() {
+  static GxFontPool* pool = new GxFontPool();
+  return *pool;
+}
+
+GxFontPool::GxFontPool() {
+  GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(Base), &Base);
+  wcscpy(Base.lfFaceName, L"Tahoma");
+  Base.lfHeight = -11;
+  Base.lfQuality = ANTIALIASED_QUALITY;
+  Get(0);
+}
+
+LOGFONTW GxFontPool::Describe(unsigned key) const {
+  LOGFONTW font = Base;
+  font.lfWeight = (key & 0x04) ? FW_BOLD : FW_NORMAL;
+  font.lfItalic = (key & 0x01) ? TRUE : FALSE;
+  font.lfUnderline = (key & 0x02) ? TRUE : FALSE;
+  font.lfHeight = Base.lfHeight - static_cast<signed char>((key >> 8) & 0xFF);
+  return font;
+}
+
+HFONT GxFontPool::Get(unsigned key) {
+  auto found = Fonts.find(key);
+  if (found != Fonts.end()) return found->second.Get();
+  const LOGFONTW font = Describe(key);
+  sys::UniqueFont handle(CreateFontIndirectW(&font));
+  if (!handle) return nullptr;  // a failure is not cached
+  return Fonts.emplace(key, std::move(handle)).first->second.Get();
+}

@@ -1,0 +1,247 @@
+// Skins, pools and styles: the value forms, the loaders' rules, and pixels drawn into a memory
+// device context and read back.
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+#include <shlwapi.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "base/handles.h"
+#include "skin/image_decode.h"
+#include "skin/pools.h"
+#include "skin/resource_source.h"
+#include "skin/skin_pool.h"
+#include "tests/support/test_support.h"
+
+using testing_support::TempFolder;
+
+namespace {
+
+// GDI+ for the whole test program's skin tests.
+const sys::GdiplusSession& Gdiplus() {
+  static const sys::GdiplusSession* session = new sys::GdiplusSession();
+  return *session;
+}
+
+// A 32-bit top-down memory canvas filled with one colour, read back pixel by pixel.
+class Canvas {
+ public:
+  Canvas(int w, int h, COLORREF fill) : Dc(CreateCompatibleDC(nullptr)) {
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB};
+    Bitmap.Reset(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&Bits), nullptr, 0));
+    Previous = SelectObject(Dc.Get(), Bitmap.Get());
+    Width = w;
+    const RECT all{0, 0, w, h};
+    const sys::UniqueBrush brush(CreateSolidBrush(fill));
+    FillRect(Dc.Get(), &all, brush.Get());
+  }
+  ~Canvas() { SelectObject(Dc.Get(), Previous); }
+  HDC Get() const { return Dc.Get(); }
+  COLORREF At(int x, int y) const {
+    GdiFlush();
+    const DWORD p = Bits[y * Width + x];
+    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+  }
+
+ private:
+  sys::UniqueDc Dc;
+  sys::UniqueBitmap Bitmap;
+  DWORD* Bits = nullptr;
+  HGDIOBJ Previous = nullptr;
+  int Width = 0;
+};
+
+// A 24- or 32-bit bitmap whose pixel (x, y) is colorAt(x, y).
+template <typename F>
+HBITMAP MakeBitmap(int w, int h, int bits, F colorAt) {
+  BITMAPINFO bi{};
+  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, static_cast<WORD>(bits), BI_RGB};
+  void* data = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &data, nullptr, 0);
+  const int stride = ((w * bits / 8) + 3) & ~3;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const COLORREF c = colorAt(x, y);
+      BYTE* p = static_cast<BYTE*>(data) + y * stride + x * bits / 8;
+      p[0] = GetBValue(c), p[1] = GetGValue(c), p[2] = GetRValue(c);
+      if (bits == 32) p[3] = 0x80;
+    }
+  return bitmap;
+}
+
+// PNG bytes of a w x h image whose column x has the colour columnColor(x), through GDI+.
+template <typename F>
+std::string MakePng(int w, int h, F columnColor) {
+  Gdiplus::Bitmap image(w, h, PixelFormat32bppARGB);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const COLORREF c = columnColor(x);
+      image.SetPixel(x, y, Gdiplus::Color(255, GetRValue(c), GetGValue(c), GetBValue(c)));
+    }
+  CLSID png{};
+  UINT count = 0, size = 0;
+  Gdiplus::GetImageEncodersSize(&count, &size);
+  std::string buffer(size, '\0');
+  auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(&buffer[0]);
+  Gdiplus::GetImageEncoders(count, size, encoders);
+  for (UINT i = 0; i < count; ++i)
+    if (wcscmp(encoders[i].MimeType, L"image/png") == 0) png = encoders[i].Clsid;
+  sys::ComPtr<IStream> stream(SHCreateMemStream(nullptr, 0));
+  image.Save(stream.Get(), &png, nullptr);
+  STATSTG stat{};
+  stream->Stat(&stat, STATFLAG_NONAME);
+  std::string bytes(static_cast<size_t>(stat.cbSize.QuadPart), '\0');
+  const LARGE_INTEGER zero{};
+  stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+  ULONG read = 0;
+  stream->Read(&bytes[0], static_cast<ULONG>(bytes.size()), &read);
+  return bytes;
+}
+
+TEST(SkinValues, ColoursNumbersAndFontKeys) {
+  COLORREF c = 0;
+  EXPECT_TRUE(gx::ParseColor("1C56DB", &c));
+  EXPECT_EQ(c, 0xDB561Cu) << "red 0x1C, green 0x56, blue 0xDB";
+  EXPECT_FALSE(gx::ParseColor("1C56D", &c)) << "fewer than six digits";
+  EXPECT_FALSE(gx::ParseColor("1C56DG", &c));
+  EXPECT_EQ(gx::ParseHex("25"), 0x25u);
+  EXPECT_EQ(gx::ParseHex("4000"), 0x4000u);
+  EXPECT_EQ(gx::ParseHex("2G"), 0u) << "one character that is no digit makes it 0";
+  EXPECT_EQ(gx::ParseHex(""), 0u);
+  EXPECT_EQ(gx::ParseDecimal(" -12px"), -12);
+
+  GxFontPool& fonts = GxFontPool::Instance();
+  EXPECT_EQ(fonts.Describe(0).lfHeight, -11);
+  EXPECT_EQ(std::wstring(fonts.Describe(0).lfFaceName), L"Tahoma");
+  EXPECT_EQ(fonts.Describe(0x0400).lfHeight, -15) << "4 pixels taller";
+  EXPECT_EQ(fonts.Describe(0x0400).lfWeight, FW_NORMAL);
+  EXPECT_EQ(fonts.Describe(0x0004).lfWeight, FW_BOLD);
+  EXPECT_EQ(fonts.Describe(0x0004).lfHeight, -11);
+  EXPECT_TRUE(fonts.Describe(0x0002).lfUnderline);
+  EXPECT_EQ(fonts.Describe(0xFF00).lfHeight, -10) << "the high byte is signed";
+  EXPECT_NE(fonts.Get(0x0400), nullptr);
+  EXPECT_EQ(fonts.Get(0x0400), fonts.Get(0x0400)) << "one handle per key";
+}
+
+TEST(SkinLoaders, RootsNamesFirstDefinitionAndDefaultStyle) {
+  GxSkinPool::Instance().Clear();
+  LoadSkinsXml("<notskins><button name=\"a\"/></notskins>");
+  LoadSkinsXml("<skins><button bg=\"FF0000\"/><unknown name=\"u\"/><!-- <button name=\"c\"/> -->"
+               "<button name=\"b\" bg=\"00FF00\" what=\"ignored\"/><button name=\"b\" bg=\"0000FF\"/></skins>");
+  EXPECT_EQ(GxSkinPool::Instance().Find("a"), nullptr) << "root is not skins";
+  EXPECT_EQ(GxSkinPool::Instance().Find("u"), nullptr);
+  EXPECT_EQ(GxSkinPool::Instance().Find("c"), nullptr);
+  auto* b = dynamic_cast<CGxSkinButton*>(GxSkinPool::Instance().Find("b"));
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(b->Bg, RGB(0, 0xFF, 0)) << "the first definition stays";
+
+  GxStylePool::Instance().Clear();
+  GxStylePool::Instance().Add(std::string());
+  LoadStylesXml("<style><class name=\"link\" crtext=\"1C56DB\" font=\"0002\" cursor=\"hand\" textmode=\"25\"/>"
+                "<class crtext=\"FFFFFF\"/><class name=\"link\" crtext=\"000000\"/></style>");
+  const GxStyle& link = GxStylePool::Instance().Find("link");
+  EXPECT_EQ(link.Text, 0xDB561Cu);
+  EXPECT_EQ(link.Font, 2u);
+  EXPECT_EQ(link.Cursor, IDC_HAND);
+  EXPECT_EQ(link.TextMode, 0x25u);
+  EXPECT_EQ(link.TextDisabled, 0xCCCCCCu) << "grey when not given";
+  EXPECT_EQ(link.LineSpacing, 20);
+  const GxStyle& other = GxStylePool::Instance().Find("no such class");
+  EXPECT_EQ(&other, &GxStylePool::Instance().Find(""));
+  EXPECT_EQ(other.Text, kNoColor);
+  EXPECT_EQ(other.Background, kNoColor);
+}
+
+// Sources in order: every XML source of an id is loaded, an earlier one's names win.
+TEST(SkinLoaders, ResourceFolderOverridesSingleNames) {
+  struct Provider : GxResourceProvider {
+    IStream* OpenFirst(const wchar_t* type, int id) override {
+      const std::string xml = "<skins><button name=\"closebtn\" bg=\"FF0000\"/></skins>";
+      return id == 900 && wcscmp(type, L"xml") == 0
+                 ? SHCreateMemStream(reinterpret_cast<const BYTE*>(xml.data()), static_cast<UINT>(xml.size()))
+                 : nullptr;
+    }
+    IStream* OpenSecond(const wchar_t*, int) override { return nullptr; }
+  } provider;
+  TempFolder dir;
+  testing_support::WriteBytes(dir / L"900.xml",
+                              "\xEF\xBB\xBF<skins><button name=\"closebtn\" bg=\"00FF00\"/><button name=\"okbtn\"/></skins>");
+  GxResourceSource& source = GxResourceSource::Instance();
+  source.SetFolder(dir.Path().substr(0, dir.Path().size() - 1));
+  source.SetProvider(&provider);
+  EXPECT_TRUE(LoadSkins(900));
+  source.SetProvider(nullptr);
+  source.SetFolder(L"");
+  auto* close = dynamic_cast<CGxSkinButton*>(GxSkinPool::Instance().Find("closebtn"));
+  ASSERT_NE(close, nullptr);
+  EXPECT_EQ(close->Bg, RGB(0xFF, 0, 0));
+  EXPECT_NE(GxSkinPool::Instance().Find("okbtn"), nullptr) << "names only a later source has are added";
+  EXPECT_FALSE(LoadSkins(901));
+}
+
+TEST(SkinPixels, FrameButtonAlphaAndPngStrip) {
+  ASSERT_TRUE(Gdiplus().Started());
+  // A 3 x 3 frame, left and top 1: corners, edges stretched from the middle row and column,
+  // the centre filled.
+  const COLORREF corner = RGB(255, 0, 0), edge = RGB(0, 0, 255), middle = RGB(0, 255, 0);
+  const sys::UniqueBitmap frameBits(MakeBitmap(3, 3, 24, [&](int x, int y) {
+    const bool cx = x == 1, cy = y == 1;
+    return cx && cy ? middle : (cx || cy) ? edge : corner;
+  }));
+  CGxSkinImgFrame frame;
+  frame.Image.Bitmap = frameBits.Get();
+  frame.Left = frame.Top = 1;
+  ASSERT_EQ(frame.SetAttribute("crbg", "FFFF00", true), kAttributeTaken);
+  Canvas canvas(12, 10, RGB(0, 0, 0));
+  frame.Draw(canvas.Get(), RECT{1, 1, 11, 9}, 0);
+  EXPECT_EQ(canvas.At(1, 1), corner);
+  EXPECT_EQ(canvas.At(10, 8), corner);
+  EXPECT_EQ(canvas.At(5, 1), edge) << "top edge";
+  EXPECT_EQ(canvas.At(1, 4), edge) << "left edge";
+  EXPECT_EQ(canvas.At(10, 4), edge) << "right edge";
+  EXPECT_EQ(canvas.At(5, 5), RGB(255, 255, 0)) << "centre";
+  EXPECT_EQ(canvas.At(0, 0), RGB(0, 0, 0)) << "outside";
+
+  // A disabled colour button: only bg and the border.
+  CGxSkinButton button;
+  Canvas b(20, 12, RGB(0, 0, 0));
+  button.Draw(b.Get(), RECT{0, 0, 20, 12}, kStateDisabled);
+  EXPECT_EQ(b.At(0, 0), RGB(0x70, 0x70, 0x70));
+  EXPECT_EQ(b.At(10, 6), RGB(0xEE, 0xEE, 0xEE));
+  button.Draw(b.Get(), RECT{0, 0, 20, 12}, kStatePushed);
+  EXPECT_LT(GetRValue(b.At(10, 9)), 0xCE) << "the pushed gradient runs down to bgdownpush";
+
+  // Alpha on a 24-bit bitmap draws nothing; on a 32-bit one it blends.
+  const sys::UniqueBitmap rgb(MakeBitmap(4, 4, 24, [](int, int) { return RGB(255, 255, 255); }));
+  const sys::UniqueBitmap argb(MakeBitmap(4, 4, 32, [](int, int) { return RGB(255, 255, 255); }));
+  CGxImageSkin alpha;
+  alpha.SetAttribute("mode", "alpha", true);
+  alpha.Bitmap = rgb.Get();
+  Canvas a(4, 4, RGB(0, 0, 0));
+  alpha.Draw(a.Get(), RECT{0, 0, 4, 4}, -1);
+  EXPECT_EQ(a.At(1, 1), RGB(0, 0, 0));
+  alpha.Bitmap = argb.Get();
+  alpha.Draw(a.Get(), RECT{0, 0, 4, 4}, -1);
+  EXPECT_EQ(a.At(1, 1), RGB(0x80, 0x80, 0x80)) << "(255 * 128 + 0 * 127) / 255";
+
+  // A PNG strip of 14-pixel sub-images: index 2 shows x = 28 to 41.
+  const std::unique_ptr<Gdiplus::Image> strip(DecodeImage(MakePng(56, 5, [](int x) { return RGB(x, 0, 0); })));
+  ASSERT_NE(strip, nullptr);
+  CGxPngSkin png;
+  png.Image = strip.get();
+  png.SubWidth = 14;
+  Canvas p(20, 6, RGB(0, 0, 255));
+  png.Draw(p.Get(), RECT{0, 0, 20, 6}, 2);
+  EXPECT_EQ(p.At(0, 2), RGB(28, 0, 0));
+  EXPECT_EQ(p.At(13, 2), RGB(41, 0, 0));
+  EXPECT_EQ(p.At(14, 2), RGB(0, 0, 255)) << "nothing beyond the sub-image";
+  EXPECT_EQ(png.GetSkinSize().cx, 14);
+  png.Image = nullptr;  // the test's, not a pool's
+}
+
+}  // namespace

@@ -1,0 +1,353 @@
+#include "skin/skins.h"
+
+#include <string.h>
+
+#include <algorithm>
+
+#include <vector>
+
+#include "base/handles.h"
+#include "skin/pools.h"
+
+namespace {
+
+// Selects an object into a device context for a scope.
+class Selected {
+ public:
+  Selected(HDC dc, HGDIOBJ object) : Dc(dc), Previous(SelectObject(dc, object)) {}
+  ~Selected() { SelectObject(Dc, Previous); }
+  Selected(const Selected&) = delete;
+  Selected& operator=(const Selected&) = delete;
+
+ private:
+  HDC Dc;
+  HGDIOBJ Previous;
+};
+
+void FillColor(HDC dc, const RECT& rect, COLORREF color) {
+  if (color == kNoColor) return;
+  const sys::UniqueBrush brush(CreateSolidBrush(color));
+  FillRect(dc, &rect, brush.Get());
+}
+
+// Blends a 32-bit bitmap's pixels (alpha in the top byte) over what `dc` holds at (dx, dy).
+void BlendAlpha(HDC dc, HBITMAP bitmap, const BITMAP& info, int dx, int dy) {
+  const int w = info.bmWidth, h = info.bmHeight;
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;  // top-down
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  std::vector<DWORD> source(static_cast<size_t>(w) * h);
+  const sys::UniqueDc memory(CreateCompatibleDC(dc));
+  if (!memory || GetDIBits(memory.Get(), bitmap, 0, h, source.data(), &bi, DIB_RGB_COLORS) != h) return;
+  void* bits = nullptr;
+  const sys::UniqueBitmap target(CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!target || !bits) return;
+  const Selected selected(memory.Get(), target.Get());
+  BitBlt(memory.Get(), 0, 0, w, h, dc, dx, dy, SRCCOPY);
+  GdiFlush();
+  auto* dest = static_cast<DWORD*>(bits);
+  for (size_t i = 0; i < source.size(); ++i) {
+    const DWORD s = source[i], d = dest[i];
+    const DWORD a = s >> 24;
+    DWORD out = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+      const DWORD sc = (s >> shift) & 0xFF, dc8 = (d >> shift) & 0xFF;
+      out |= ((sc * a + dc8 * (255 - a)) / 255) << shift;
+    }
+    dest[i] = out;
+  }
+  BitBlt(dc, dx, dy, w, h, memory.Get(), 0, 0, SRCCOPY);
+}
+
+}  // namespace
+
+SIZE CGxImage::BitmapSize() const {
+  BITMAP info{};
+  if (!Bitmap || !GetObjectW(Bitmap, sizeof(info), &info)) return SIZE{0, 0};
+  return SIZE{info.bmWidth, info.bmHeight};
+}
+
+void CGxImage::Blit(HDC dc, int dx, int dy, int dw, int dh, int sx, int sy, int sw, int sh) const {
+  if (!Bitmap || dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
+  const bool stretched = dw != sw || dh != sh;
+  const sys::UniqueDc source(CreateCompatibleDC(dc));
+  if (!source) return;
+  const Selected selected(source.Get(), Bitmap);
+  if (Mode == 2) {  // per-pixel alpha: whole, unstretched 32-bit bitmaps only
+    BITMAP info{};
+    const SIZE size = BitmapSize();
+    if (stretched || sx != 0 || sy != 0 || sw != size.cx || sh != size.cy || !GetObjectW(Bitmap, sizeof(info), &info) ||
+        info.bmBitsPixel != 32)
+      return;
+    BlendAlpha(dc, Bitmap, info, dx, dy);
+    return;
+  }
+  if (Mode != 1) {
+    if (!stretched) {
+      BitBlt(dc, dx, dy, dw, dh, source.Get(), sx, sy, SRCCOPY);
+    } else {
+      const int previous = SetStretchBltMode(dc, COLORONCOLOR);
+      StretchBlt(dc, dx, dy, dw, dh, source.Get(), sx, sy, sw, sh, SRCCOPY);
+      SetStretchBltMode(dc, previous);
+    }
+    return;
+  }
+  // Mask colour transparent: the part at the target size, a monochrome mask of its mask-colour
+  // pixels; the destination keeps its pixels under the mask, the part (mask pixels black) is
+  // ORed in.
+  const sys::UniqueDc part(CreateCompatibleDC(dc)), mask(CreateCompatibleDC(dc));
+  const sys::UniqueBitmap partBitmap(CreateCompatibleBitmap(dc, dw, dh)), maskBitmap(CreateBitmap(dw, dh, 1, 1, nullptr));
+  if (!part || !mask || !partBitmap || !maskBitmap) return;
+  const Selected partSelected(part.Get(), partBitmap.Get()), maskSelected(mask.Get(), maskBitmap.Get());
+  const int previous = SetStretchBltMode(part.Get(), COLORONCOLOR);
+  StretchBlt(part.Get(), 0, 0, dw, dh, source.Get(), sx, sy, sw, sh, SRCCOPY);
+  SetStretchBltMode(part.Get(), previous);
+  SetBkColor(part.Get(), MaskColor);
+  BitBlt(mask.Get(), 0, 0, dw, dh, part.Get(), 0, 0, SRCCOPY);  // mask colour -> 1
+  SetBkColor(part.Get(), RGB(255, 255, 255));
+  SetTextColor(part.Get(), RGB(0, 0, 0));
+  BitBlt(part.Get(), 0, 0, dw, dh, mask.Get(), 0, 0, 0x00220326);  // DSna: mask pixels black
+  const COLORREF bk = SetBkColor(dc, RGB(255, 255, 255)), text = SetTextColor(dc, RGB(0, 0, 0));
+  BitBlt(dc, dx, dy, dw, dh, mask.Get(), 0, 0, SRCAND);
+  BitBlt(dc, dx, dy, dw, dh, part.Get(), 0, 0, SRCPAINT);
+  SetBkColor(dc, bk);
+  SetTextColor(dc, text);
+}
+
+HRESULT CGxImageSkin::SetAttribute(const std::string& name, const std::string& value, bool loading) {
+  const HRESULT base = CGxSkinBase::SetAttribute(name, value, loading);
+  if (base >= 0) return base;
+  if (name == "src") {
+    Bitmap = GxBmpPool::Instance().Get(gx::ParseDecimal(value));
+  } else if (name == "mode") {
+    if (value == "none") Mode = 0;
+    else if (value == "mask") Mode = 1;
+    else if (value == "alpha") Mode = 2;
+    else return kAttributeUnknown;
+  } else if (name == "maskcolor") {
+    if (!gx::ParseColor(value, &MaskColor)) return kAttributeUnknown;
+  } else if (name == "subwidth") {
+    SubWidth = gx::ParseDecimal(value);
+  } else if (name == "stretch-x") {
+    StretchX = gx::ParseDecimal(value);
+  } else if (name == "stretch-y") {
+    StretchY = gx::ParseDecimal(value);
+  } else {
+    return kAttributeUnknown;
+  }
+  return kAttributeTaken;
+}
+
+void CGxImageSkin::Draw(HDC dc, const RECT& rect, int state) {
+  const SIZE size = BitmapSize();
+  int sx = 0, sw = size.cx;
+  if (state >= 0) {
+    if (SubWidth == 0) return;
+    sx = state * SubWidth;
+    sw = SubWidth;
+  }
+  if (StretchX && StretchY) Blit(dc, rect.left, rect.top, StretchX, StretchY, sx, 0, sw, size.cy);
+  else Blit(dc, rect.left, rect.top, sw, size.cy, sx, 0, sw, size.cy);
+}
+
+SIZE CGxImageSkin::GetSkinSize() const {
+  if (StretchX && StretchY) return SIZE{StretchX, StretchY};
+  const SIZE size = BitmapSize();
+  return SIZE{SubWidth ? SubWidth : size.cx, size.cy};
+}
+
+HRESULT CGxSkinImgFrame::SetAttribute(const std::string& name, const std::string& value, bool loading) {
+  const HRESULT member = Image.SetAttribute(name, value, loading);
+  if (member >= 0) return member;
+  if (name == "crbg") {
+    if (!gx::ParseColor(value, &Background)) return kAttributeUnknown;
+  } else if (name == "left") {
+    Left = gx::ParseDecimal(value);
+  } else if (name == "top") {
+    Top = gx::ParseDecimal(value);
+  } else if (name == "part") {
+    static const struct {
+      const char* word;
+      int bits;
+    } kParts[] = {{"all", 0x2F}, {"top", 0x2B}, {"middle", 0x2A}, {"bottom", 0x2E},
+                  {"left", 0x0F}, {"center", 0x07}, {"right", 0x27}};
+    for (const auto& p : kParts)
+      if (value == p.word) {
+        Part = p.bits;
+        return kAttributeTaken;
+      }
+    return kAttributeUnknown;
+  } else {
+    return kAttributeUnknown;
+  }
+  return kAttributeTaken;
+}
+
+void CGxSkinImgFrame::Draw(HDC dc, const RECT& r, int) {
+  const SIZE size = Image.BitmapSize();
+  const int L = Left, T = Top, R = size.cx - L - 1, B = size.cy - T - 1;
+  const bool top = Part & 0x01, bottom = Part & 0x04, left = Part & 0x08, right = Part & 0x20;
+  const RECT in{r.left + (left ? L : 0), r.top + (top ? T : 0), r.right - (right ? R : 0), r.bottom - (bottom ? B : 0)};
+  const int iw = in.right - in.left, ih = in.bottom - in.top;
+  if (Image.Bitmap && R >= 0 && B >= 0) {
+    if (top && left) Image.Blit(dc, r.left, r.top, L, T, 0, 0, L, T);
+    if (top && right) Image.Blit(dc, in.right, r.top, R, T, L + 1, 0, R, T);
+    if (bottom && left) Image.Blit(dc, r.left, in.bottom, L, B, 0, T + 1, L, B);
+    if (bottom && right) Image.Blit(dc, in.right, in.bottom, R, B, L + 1, T + 1, R, B);
+    if (top) Image.Blit(dc, in.left, r.top, iw, T, L, 0, 1, T);
+    if (left) Image.Blit(dc, r.left, in.top, L, ih, 0, T, L, 1);
+    if (bottom) Image.Blit(dc, in.left, in.bottom, iw, B, L, T + 1, 1, B);
+    if (right) Image.Blit(dc, in.right, in.top, R, ih, L + 1, T, R, 1);
+  }
+  if (iw > 0 && ih > 0) FillColor(dc, in, Background);
+}
+
+HRESULT CGxSkinImgHorzExtend::SetAttribute(const std::string& name, const std::string& value, bool loading) {
+  const HRESULT member = Image.SetAttribute(name, value, loading);
+  if (member >= 0) return member;
+  if (name != "left") return kAttributeUnknown;
+  Left = gx::ParseDecimal(value);
+  return kAttributeTaken;
+}
+
+void CGxSkinImgHorzExtend::Draw(HDC dc, const RECT& rect, int state) {
+  int index = -1;
+  if (state != -1) index = (state & kStateDisabled) ? 3 : (state & kStatePushed) ? 2 : (state & kStateHover) ? 1 : 0;
+  const SIZE size = Image.BitmapSize();
+  const int W = Image.SubWidth ? Image.SubWidth : size.cx, H = size.cy, L = Left;
+  const int ox = index > 0 ? index * W : 0;
+  const int width = std::max<int>(rect.right - rect.left, W);
+  const int rightPiece = W - L - 1;
+  if (L < 0 || rightPiece < 0) return;
+  Image.Blit(dc, rect.left, rect.top, L, H, ox, 0, L, H);
+  Image.Blit(dc, rect.left + width - rightPiece, rect.top, rightPiece, H, ox + L + 1, 0, rightPiece, H);
+  Image.Blit(dc, rect.left + L, rect.top, width - L - rightPiece, H, ox + L, 0, 1, H);
+}
+
+SIZE CGxSkinImgHorzExtend::GetSkinSize() const { return SIZE{0, Image.BitmapSize().cy}; }
+
+HRESULT CGxSkinButton::SetAttribute(const std::string& name, const std::string& value, bool loading) {
+  const HRESULT base = CGxSkinBase::SetAttribute(name, value, loading);
+  if (base >= 0) return base;
+  COLORREF* const fields[] = {&Bg, &Border, &BgUp, &BgUpHover, &BgUpPush, &BgDown, &BgDownHover, &BgDownPush};
+  const char* const names[] = {"bg", "border", "bgup", "bguphover", "bguppush", "bgdown", "bgdownhover", "bgdownpush"};
+  for (int i = 0; i < 8; ++i)
+    if (name == names[i]) return gx::ParseColor(value, fields[i]) ? kAttributeTaken : kAttributeUnknown;
+  return kAttributeUnknown;
+}
+
+void CGxSkinButton::Draw(HDC dc, const RECT& rect, int state) {
+  FillColor(dc, rect, Bg);
+  if (!(state & kStateDisabled)) {
+    const RECT inner{rect.left + 2, rect.top + 2, rect.right - 2, rect.bottom - 2};
+    if (state & kStatePushed) FillGradient(dc, inner, BgUpPush, BgDownPush, true);
+    else if (state & kStateHover) FillGradient(dc, inner, BgUpHover, BgDownHover, true);
+    else FillGradient(dc, inner, BgUp, BgDown, true);
+  }
+  const sys::UniqueBrush border(CreateSolidBrush(Border));
+  FrameRect(dc, &rect, border.Get());
+}
+
+HRESULT CGxSkinGradation::SetAttribute(const std::string& name, const std::string& value, bool loading) {
+  const HRESULT base = CGxSkinBase::SetAttribute(name, value, loading);
+  if (base >= 0) return base;
+  if (name == "from") return gx::ParseColor(value, &From) ? kAttributeTaken : kAttributeUnknown;
+  if (name == "to") return gx::ParseColor(value, &To) ? kAttributeTaken : kAttributeUnknown;
+  if (name == "size") {
+    Size = gx::ParseDecimal(value);
+    return kAttributeTaken;
+  }
+  if (name == "direction") {
+    if (value == "horz") Direction = 0;
+    else if (value == "vert") Direction = 1;
+    else return kAttributeUnknown;
+    return kAttributeTaken;
+  }
+  return kAttributeUnknown;
+}
+
+void CGxSkinGradation::Draw(HDC dc, const RECT& rect, int) {
+  const int saved = SaveDC(dc);
+  IntersectClipRect(dc, rect.left, rect.top, rect.right, rect.bottom);
+  FillColor(dc, rect, To);
+  RECT gradient = rect;
+  if (Direction == 0 && Size > 0) gradient.right = rect.left + Size;
+  if (Direction == 1 && Size > 0) gradient.bottom = rect.top + Size;
+  if (From != kNoColor && To != kNoColor) FillGradient(dc, gradient, From, To, Direction == 1);
+  RestoreDC(dc, saved);
+}
+
+HRESULT CGxPictureSkin::SetAttribute(const std::string& name, const std::string& value, bool loading) {
+  const HRESULT base = CGxSkinBase::SetAttribute(name, value, loading);
+  if (base >= 0) return base;
+  if (name == "src") Src = gx::ParseDecimal(value);
+  else if (name == "subwidth") SubWidth = gx::ParseDecimal(value);
+  else return kAttributeUnknown;
+  return kAttributeTaken;
+}
+
+bool CGxPictureSkin::Load(const tinyxml2::XMLElement& element) {
+  CGxSkinBase::Load(element);
+  if (Src != 0) Image = Fetch(Src);
+  return true;
+}
+
+void CGxPictureSkin::Draw(HDC dc, const RECT& rect, int state) {
+  if (!Image) return;
+  const int w = SubWidth ? SubWidth : static_cast<int>(Image->GetWidth()), h = static_cast<int>(Image->GetHeight());
+  const int sx = SubWidth ? SubWidth * state : 0;
+  Gdiplus::Graphics graphics(dc);
+  graphics.DrawImage(Image, Gdiplus::Rect(rect.left, rect.top, w, h), sx, 0, w, h, Gdiplus::UnitPixel);
+}
+
+SIZE CGxPictureSkin::GetSkinSize() const {
+  if (!Image) return SIZE{SubWidth, 0};
+  return SIZE{SubWidth ? SubWidth : static_cast<LONG>(Image->GetWidth()), static_cast<LONG>(Image->GetHeight())};
+}
+
+Gdiplus::Image* CGxPngSkin::Fetch(int id) const { return GxImagePool::Png().Get(id); }
+Gdiplus::Image* CGxJpgSkin::Fetch(int id) const { return GxImagePool::Jpg().Get(id); }
+
+std::unique_ptr<CGxSkinBase> CreateSkin(const char* tag) {
+  if (!tag) return nullptr;
+  if (strcmp(tag, "imglst") == 0) return std::make_unique<CGxImageSkin>();
+  if (strcmp(tag, "imgframe") == 0) return std::make_unique<CGxSkinImgFrame>();
+  if (strcmp(tag, "button") == 0) return std::make_unique<CGxSkinButton>();
+  if (strcmp(tag, "imghorzex") == 0) return std::make_unique<CGxSkinImgHorzExtend>();
+  if (strcmp(tag, "gradation") == 0) return std::make_unique<CGxSkinGradation>();
+  if (strcmp(tag, "png") == 0) return std::make_unique<CGxPngSkin>();
+  if (strcmp(tag, "jpg") == 0) return std::make_unique<CGxJpgSkin>();
+  return nullptr;
+}
+
+bool FillGradient(HDC dc, const RECT& rect, COLORREF from, COLORREF to, bool vertical) {
+  using GradientFn = BOOL(WINAPI*)(HDC, PTRIVERTEX, ULONG, PVOID, ULONG, ULONG);
+  // Loaded by its full path from the system folder at the first use, and kept.
+  static const GradientFn gradient = []() -> GradientFn {
+    wchar_t path[MAX_PATH + 1] = {};
+    const UINT n = GetSystemDirectoryW(path, MAX_PATH - 12);
+    if (n == 0 || n > MAX_PATH - 12) return nullptr;
+    wcscat(path, L"\\msimg32.dll");
+    HMODULE module = LoadLibraryW(path);
+    return module ? reinterpret_cast<GradientFn>(reinterpret_cast<void*>(GetProcAddress(module, "GradientFill")))
+                  : nullptr;
+  }();
+  if (!gradient || rect.right <= rect.left || rect.bottom <= rect.top) return false;
+  TRIVERTEX v[2] = {};
+  v[0].x = rect.left;
+  v[0].y = rect.top;
+  v[0].Red = static_cast<COLOR16>(GetRValue(from) << 8);
+  v[0].Green = static_cast<COLOR16>(GetGValue(from) << 8);
+  v[0].Blue = static_cast<COLOR16>(GetBValue(from) << 8);
+  v[1].x = rect.right;
+  v[1].y = rect.bottom;
+  v[1].Red = static_cast<COLOR16>(GetRValue(to) << 8);
+  v[1].Green = static_cast<COLOR16>(GetGValue(to) << 8);
+  v[1].Blue = static_cast<COLOR16>(GetBValue(to) << 8);
+  GRADIENT_RECT r{0, 1};
+  return gradient(dc, v, 2, &r, 1, vertical ? GRADIENT_FILL_RECT_V : GRADIENT_FILL_RECT_H) != FALSE;
+}

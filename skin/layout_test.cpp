@@ -1,0 +1,134 @@
+// The window tree without a window: the position grammar and its resolution, the "dlg" layout
+// of a layer, natural sizes with fixed-width glyphs, hit testing, handles and string references.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "skin/layer.h"
+#include "skin/skin_pool.h"
+
+namespace {
+
+// Every character 7 pixels wide, a line 13 high: text sizes are plain arithmetic.
+class FixedGlyphs : public GxTextMeasurer {
+ public:
+  SIZE Measure(const std::wstring& text, HFONT, UINT, int) override {
+    return SIZE{static_cast<LONG>(7 * text.size()), 13};
+  }
+};
+
+class Layout : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetTextMeasurer(&glyphs_);
+    GxStylePool::Instance().Clear();
+    GxStylePool::Instance().Add(std::string());
+    LoadStylesXml("<style><class name=\"inset\" x-margin=\"10\" y-margin=\"5\"/></style>");
+  }
+  void TearDown() override { SetTextMeasurer(nullptr); }
+  static RECT R(int l, int t, int r, int b) { return RECT{l, t, r, b}; }
+  static std::string Box(const RECT& r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
+           std::to_string(r.bottom);
+  }
+  static std::string Box(const CGxWindow* w) { return w ? Box(w->Rect) : "none"; }
+  FixedGlyphs glyphs_;
+  CGxLayer layer_;
+};
+
+TEST(Position, GrammarAndResolution) {
+  Position p;
+  ASSERT_TRUE(ParsePosition("|-124,-28,|-34,-0", &p));
+  EXPECT_EQ(p.Count, 4);
+  EXPECT_EQ(ResolveItem(p.Items[0], 0, 537), 268 - 124);
+  EXPECT_EQ(ResolveItem(p.Items[1], 0, 100), 72);
+  EXPECT_EQ(ResolveItem(p.Items[2], 0, 537), 268 - 34);
+  EXPECT_EQ(ResolveItem(p.Items[3], 0, 100), 100) << "-0 is the far edge itself";
+  EXPECT_EQ(ResolveItem(PosItem{true, false, 5}, 10, 21), 10 + 5 + 5) << "S/2 rounds toward zero";
+  ASSERT_TRUE(ParsePosition("1,2,3,4,5", &p)) << "reading stops after the fourth item";
+  EXPECT_EQ(p.Items[3].Value, 4);
+  const Position before = p;
+  EXPECT_FALSE(ParsePosition("1,2,3", &p));
+  EXPECT_FALSE(ParsePosition("7", &p));
+  EXPECT_FALSE(ParsePosition("", &p));
+  EXPECT_EQ(p.Items[0].Value, before.Items[0].Value) << "an invalid value leaves the position alone";
+}
+
+TEST_F(Layout, BandsPositionsNaturalSizesAndModes) {
+  ASSERT_TRUE(layer_.Load(
+      "<layer width=\"537\" height=\"300\" title=\"T\">"
+      "<header height=\"40\"><text id=\"1\" pos=\"-55,7\">abcde</text><text id=\"2\" width=\"full\">x</text></header>"
+      "<body><text id=\"3\" pos=\"236,-120,-2,-2\">long text</text><text id=\"4\" pos=\"1,2\" width=\"full\">ab</text>"
+      "<text id=\"5\" pos=\"1,2,3\" width=\"30\" height=\"9\">ab</text>"
+      "<dlg id=\"6\" class=\"inset\" pos=\"0,0,-0,-0\"><text id=\"7\" pos=\"-0,-0\">z</text></dlg></body>"
+      "<footer height=\"35\"><text id=\"8\" pos=\"0,0\">ok</text></footer></layer>"));
+  layer_.Layout(R(0, 0, 537, 300));
+  EXPECT_EQ(Box(&layer_.Header), Box(R(0, 0, 537, 40)));
+  EXPECT_EQ(Box(&layer_.Footer), Box(R(0, 265, 537, 300)));
+  EXPECT_EQ(Box(&layer_.Body), Box(R(0, 40, 537, 265)));
+  EXPECT_EQ(Box(layer_.FindById(1)), Box(R(482, 7, 482 + 35, 7 + 13))) << "natural size at -55,7";
+  EXPECT_EQ(Box(layer_.FindById(2)), Box(R(0, 0, 537, 13))) << "full width without a position";
+  EXPECT_EQ(Box(layer_.FindById(3)), Box(R(236, 40 + 105, 535, 40 + 223))) << "four items against 537 x 225";
+  EXPECT_EQ(Box(layer_.FindById(4)), Box(R(1, 42, 1 + 14, 42 + 13))) << "a valid pos ignores width=full";
+  EXPECT_EQ(Box(layer_.FindById(5)), Box(R(0, 40, 30, 49))) << "three items: no position, fixed size";
+  EXPECT_EQ(Box(layer_.FindById(7)), Box(R(527, 260, 527 + 7, 260 + 13))) << "within the margins of its dlg";
+  EXPECT_EQ(Box(layer_.FindById(8)), Box(R(0, 265, 14, 278)));
+  EXPECT_EQ(layer_.FindById(99), nullptr);
+
+  // A runtime position change places the child again; a text change keeps left and top.
+  CGxWindow* moved = layer_.FindById(1);
+  moved->SetAttribute("pos", "3,4", false);
+  EXPECT_EQ(Box(moved), Box(R(3, 4, 3 + 35, 4 + 13)));
+  moved->SetText(L"ab");
+  EXPECT_EQ(Box(moved), Box(R(3, 4, 3 + 14, 4 + 13)));
+}
+
+TEST_F(Layout, LayerAttributesAndBandsWithoutHeight) {
+  ASSERT_TRUE(layer_.Load("<layer resize=\"1\" noborder=\"1\" holdsize=\"1\"><header/><body/></layer>"));
+  EXPECT_EQ(layer_.Style, 0x80090000u | 0x70000u);
+  EXPECT_EQ(layer_.ExStyle, 0x10000u | 0x88u);
+  EXPECT_TRUE(layer_.Resizable);
+  EXPECT_TRUE(layer_.KeepSize);
+  layer_.Layout(R(0, 0, 100, 80));
+  EXPECT_EQ(Box(&layer_.Header), Box(R(0, 0, 100, 0))) << "a header without height is 0 high";
+  EXPECT_EQ(Box(&layer_.Body), Box(R(0, 0, 100, 80)));
+
+  CGxLayer child;
+  ASSERT_TRUE(child.Load("<layer child=\"1\" resize=\"1\" noborder=\"1\" holdsize=\"1\" nomove=\"1\"/>"));
+  EXPECT_EQ(child.Style, (0x80090000u & 0x39F7FFFFu) | 0x46000000u);
+  EXPECT_EQ(child.ExStyle, 0x10000u);
+  EXPECT_FALSE(child.Resizable);
+  EXPECT_FALSE(child.KeepSize);
+  EXPECT_TRUE(child.Movable);
+
+  EXPECT_FALSE(child.Load("<notalayer/>"));
+  EXPECT_FALSE(child.Load("<layer><body>"));
+}
+
+TEST_F(Layout, HitTestingHandlesAndStringReferences) {
+  ASSERT_TRUE(layer_.Load("<layer><header height=\"30\"><text id=\"1\" pos=\"0,0,20,20\">a</text>"
+                          "<text id=\"2\" pos=\"0,0,20,20\" transparent=\"1\">b</text></header>"
+                          "<body><text id=\"3\" pos=\"0,0,50,50\" show=\"0\">c</text>"
+                          "<dlg id=\"4\" pos=\"60,0,90,30\" onlydrawchild=\"1\"><text id=\"5\" pos=\"0,0\">d</text></dlg>"
+                          "</body></layer>"));
+  layer_.Layout(R(0, 0, 200, 100));
+  EXPECT_EQ(layer_.HitTest(5, 5), layer_.FindById(1)->Handle) << "through the transparent one";
+  EXPECT_EQ(layer_.HitTest(100, 10), layer_.Header.Handle) << "empty header space";
+  EXPECT_EQ(layer_.HitTest(10, 40), layer_.Body.Handle) << "hidden controls are not hit";
+  EXPECT_EQ(layer_.HitTest(62, 32), layer_.FindById(4)->Handle) << "onlydrawchild stops at the panel";
+  EXPECT_EQ(layer_.HitTest(500, 500), 0u);
+
+  const UINT first = CGxStatic().Handle;
+  CGxStatic second, third;
+  EXPECT_GT(second.Handle, first) << "a destroyed window's handle is not given out again";
+  EXPECT_EQ(third.Handle, second.Handle + 1);
+  EXPECT_EQ(GxWindowRegistry::Find(first), nullptr);
+  EXPECT_EQ(GxWindowRegistry::Find(third.Handle), &third);
+
+  EXPECT_EQ(ExpandStringReferences(L"a%str3%b"), L"ab") << "the table is empty";
+  EXPECT_EQ(ExpandStringReferences(L"a%str0%b%str3%"), L"a%str0%b%str3%") << "0 stops the replacement";
+  EXPECT_EQ(ExpandStringReferences(L"%str%x"), L"%str%x");
+}
+
+}  // namespace

@@ -1,0 +1,31 @@
+#include "skin/position.h"
+
+#include <stdlib.h>
+
+bool ParsePosition(const std::string& text, Position* pos) {
+  if (text.empty()) return false;
+  Position read;
+  size_t at = 0;
+  while (read.Count < 4) {
+    const size_t end = text.find(',', at);
+    const std::string item = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    PosItem& p = read.Items[read.Count++];
+    size_t i = 0;
+    if (i < item.size() && item[i] == '|') p.Centre = true, ++i;
+    if (i < item.size() && item[i] == '-') p.Far = true, ++i;
+    p.Value = abs(atoi(item.c_str() + i));
+    if (end == std::string::npos) break;
+    at = end + 1;
+  }
+  if (read.Count != 2 && read.Count != 4) return false;
+  *pos = read;
+  return true;
+}
+
+int ResolveItem(const PosItem& item, int low, int high) {
+  if (item.Centre) {
+    const int middle = low + (high - low) / 2;
+    return item.Far ? middle - item.Value : middle + item.Value;
+  }
+  return item.Far ? high - item.Value : low + item.Value;
+}

@@ -1,0 +1,24 @@
+// The position grammar of the layers ("pos") and its resolution against an area: plain
+// arithmetic on numbers, the heart of the layout.
+#pragma once
+
+#include <string>
+
+struct PosItem {
+  bool Centre = false;  // "|": from the middle of the span
+  bool Far = false;     // "-": from the far edge (right or bottom), or left of / above the middle
+  int Value = 0;        // never negative
+};
+
+struct Position {
+  int Count = 0;  // 0 (none), 2 (left, top) or 4 (left, top, right, bottom)
+  PosItem Items[4];
+};
+
+// Reads a pos value: items split at commas (at most four read), each "|"? "-"? number. True
+// when it holds exactly 2 or 4 items (then `pos` is set); false otherwise (`pos` unchanged).
+bool ParsePosition(const std::string& text, Position* pos);
+
+// One item against the span [low, high]: plain low + v, far high - v, centre low + S/2 + v,
+// centre and far low + S/2 - v (S = high - low, S/2 rounded toward zero).
+int ResolveItem(const PosItem& item, int low, int high);

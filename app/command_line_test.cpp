@@ -121,13 +121,4 @@ TEST(CommandLine, OptionSwitchesAndTheirOrder) {
   EXPECT_EQ(q.app.UpgradePower, 1);
 }
 
-TEST(CommandLine, AbsurdInputDoesNotBreakTheParser) {
-  Parsed p;
-  std::wstring huge(100000, L'x');
-  p.app.ParseArguments({L"setup.exe", L"-", L"/", L"-=", L"-p", L"-D", L"-tod=.", L"-localapp=\"", L"-" + huge}, p.engine);
-  EXPECT_EQ(p.engine.Tod1, L"");  // "." splits into two empty parts, which set nothing
-  EXPECT_EQ(p.engine.HandedOver.LocalAppData, L"");
-  EXPECT_EQ(p.engine.GetInstallFolder(), L"");  // folder switches without a folder set nothing
-}
-
 }  // namespace

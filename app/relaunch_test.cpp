@@ -48,11 +48,6 @@ TEST(Relaunch, ElevatedCopyReadsBackWhatWasSent) {
   EXPECT_EQ(args.back(), L"-s");
 }
 
-TEST(Relaunch, UserCopyCommandLine) {
-  EXPECT_EQ(BuildUserCopyParameters({}), L" -downpower");
-  EXPECT_EQ(BuildUserCopyParameters({L"-s", L"-p", L"C:\\A B"}), L" -downpower -s -p C:\\A B");
-}
-
 // The user-level copy's window acting on requests, and ignoring malformed ones.
 TEST(UserCopyMessages, RequestsAreActedOnAndMalformedOnesIgnored) {
   ASSERT_TRUE(InitWindowModule(GetModuleHandleW(nullptr)));

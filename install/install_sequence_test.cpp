@@ -112,16 +112,6 @@ TEST_F(InstallThread, OldProductIsRemovedFirstExceptInAnInteractiveUpdate) {
   EXPECT_EQ(update.GetResult(), 1) << "a list with nothing of this type succeeds";
 }
 
-TEST_F(InstallThread, FailedStartFailsRegistrationAfterTheWholeList) {
-  OpenPayload();
-  engine_.InstallItems = {Item(L"office6\\missing.exe", L"", L"silent"),
-                          Item(L"writeinifile", L"", L"silent")};
-  RunToEnd(1, 0);
-  EXPECT_EQ(reports_, (std::vector<Report>{kPrepare, kExtract, kRegister, kRegisterFailed}));
-  EXPECT_EQ(engine_.GetResult(), 0);
-  EXPECT_TRUE(ZFunction::PathExists(Installed() + L"utility\\install.ini")) << "later items still ran";
-}
-
 TEST_F(InstallThread, ExtractionAndFolderFailures) {
   // No payload to extract: the extraction error is reported and the list never runs.
   engine_.InstallItems = {Item(L"writeinifile", L"", L"silent")};
@@ -192,17 +182,6 @@ class RecommendationTool : public ::testing::Test {
   testing_support::StandInJournal journal_{dir_ / L"journal.txt"};
   ZInsall engine_;
 };
-
-TEST_F(RecommendationTool, ChosenOfferIsDownloaded) {
-  engine_.InstallItems = {Item(L"DownloadRecommend", L"", L"install")};
-  engine_.AddDeepRecommendChoice(1);
-  ASSERT_TRUE(engine_.RunInstallItems());
-  const auto starts = Starts();
-  ASSERT_EQ(starts.size(), 1u);
-  EXPECT_EQ(starts[0].second, L"-url=\"http://x/n.exe\" -param=\"/S\" -check=\"HKCU\\N\"");
-  EXPECT_EQ(starts[0].first.substr(0, 2), L"dl");
-  EXPECT_FALSE(ZFunction::PathExists(folder_ + L"office6\\downloadtool.exe")) << "the copy runs, not the original";
-}
 
 TEST_F(RecommendationTool, TwoStartsDescribeTheChosenOffer) {
   engine_.InstallItems.erase(engine_.InstallItems.begin());  // the tool only

@@ -184,17 +184,6 @@ TEST(PacketLoader, InstallRacingThePreload) {
   }
 }
 
-TEST(PacketLoader, LargeFileIsNotPreloaded) {
-  TempFolder dir;
-  PacketLoader loader;
-  ASSERT_TRUE(loader.OpenPacket(TestData() + L"setup-large.exe"));
-  ASSERT_GT(loader.GetFileSize(), PacketLoader::kMaxPreloadFileSize);
-  ASSERT_TRUE(loader.LoadProductPacket(1));  // nothing started
-  ASSERT_TRUE(loader.ExtractMemoryFiles(1, dir / L"p"));
-  EXPECT_EQ(ReadBytes(dir / L"p\\readme.txt"), "root file\n");
-  EXPECT_EQ(ReadBytes(dir / L"p\\office6\\big.bin").size(), 32000000u);
-}
-
 TEST(ArchiveFacade, MemoryFilesAreKeyedByFolderInCodeUnitOrder) {
   const std::string archive = ReadBytes(TestData() + L"product.7z");
   C7zExtractImpl facade;

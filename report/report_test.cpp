@@ -143,24 +143,6 @@ class ReportThroughLibrary : public ::testing::Test {
   ScopedRegValue office2003_{HKEY_LOCAL_MACHINE, kUninstall + std::wstring(kOffice2003), L"UninstallString"};
 };
 
-TEST_F(ReportThroughLibrary, SendsTheTypeThenTheUsersRecord) {
-  id_.Set(L"{0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}");
-  version_.Set(L"9.1.0.4720");
-  distSrc_.Set(L"012.05");
-  office2007_.Set(L"msiexec /x office12");
-  office2010_.Set(L"msiexec /x office14");
-  CapturedLog log(dir_);
-
-  const auto lines = Send(3, true);
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0].first, Library());
-  EXPECT_EQ(lines[0].second, "_lmo_SendInfoCellect 3");
-  EXPECT_EQ(lines[1].second,
-            "_lmo_SIC 1|R4T2H8|/lumen/client/info|mso_infoc|4|0A1B2C3D4E5F60718293A4B5C6D7E8F9|9.1.0.4720|12.5|3");
-  EXPECT_EQ(log.Texts(), (std::vector<std::string>{"_lmo_SendInfoCellect End and _lmo_SIC start find.",
-                                                   "_lmo_SIC End.", "Send Infocellect End."}));
-}
-
 TEST_F(ReportThroughLibrary, UnreadableValuesTakeTheirDefaults) {
   id_.Remove();
   version_.Remove();

@@ -103,16 +103,6 @@ TEST(CommandLines, OemStartMenuFolder) {
   EXPECT_EQ(result, L"-createlink startmenu");
 }
 
-TEST(CommandLines, LaunchValues) {
-  // "2" holds back only a plain silent install; "0" always; "1" and anything else never.
-  EXPECT_TRUE(LaunchRefused(L"2", true, false));
-  EXPECT_FALSE(LaunchRefused(L"2", true, true));
-  EXPECT_FALSE(LaunchRefused(L"2", false, false));
-  EXPECT_TRUE(LaunchRefused(L"0", false, true));
-  EXPECT_FALSE(LaunchRefused(L"1", true, false));
-  EXPECT_FALSE(LaunchRefused(L"", true, false));
-}
-
 TEST(SuiteEnvironment, PathEditing) {
   using suite_registry::PathWithLumenHome;
   using suite_registry::PathWithoutLumenHome;

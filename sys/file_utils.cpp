@@ -205,18 +205,6 @@ std::wstring GetProductVersionOf(const std::wstring& path) {
 
 std::wstring GetSelfProductVersion() { return GetProductVersionOf(std::wstring()); }
 
-bool GetFileVersion(const std::wstring& path, DWORD* high, DWORD* low) {
-  *high = *low = 0;
-  const std::vector<BYTE> data = ReadVersionResource(path);
-  VS_FIXEDFILEINFO* info = nullptr;
-  UINT bytes = 0;
-  if (data.empty() || !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &bytes) || !info)
-    return false;
-  *high = info->dwFileVersionMS;
-  *low = info->dwFileVersionLS;
-  return true;
-}
-
 void TrimVersionFolder(std::wstring& path) {
   if (path.empty()) return;
   DropTrailingSeparator(path);

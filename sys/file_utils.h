@@ -37,9 +37,6 @@ std::wstring GetSelfProductVersion();
 // The product version of any file, same rules (the program's own file when path is empty).
 std::wstring GetProductVersionOf(const std::wstring& path);
 
-// The fixed file version's two 32-bit halves; false (and both 0) without a version resource.
-bool GetFileVersion(const std::wstring& path, DWORD* high, DWORD* low);
-
 // Reads "%d.%d.%d.%d" as the C runtime's scanner does (blanks before a number, a sign, digits;
 // anything may follow the fourth) into `numbers` and returns how many numbers were read; the
 // ones not read are left alone.

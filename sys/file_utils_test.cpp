@@ -203,24 +203,4 @@ TEST(Files, LoadFileTextLimitsAndZeroBytes) {
   EXPECT_FALSE(ZFunction::LoadFileText(dir / L"missing", text));
 }
 
-TEST(Files, VersionsModulePathsAndCaseFreeSearch) {
-  const std::wstring setup = testing_support::BinFolder() + L"setup.exe";
-  EXPECT_EQ(ZFunction::GetProductVersionOf(setup), LUMEN_TEST_PRODUCT_VERSION);
-  DWORD high = 1, low = 1;
-  ASSERT_TRUE(ZFunction::GetFileVersion(setup, &high, &low));
-  EXPECT_EQ(HIWORD(high), 9);
-  EXPECT_EQ(LOWORD(low), 4720);
-  // The test program itself carries no version resource.
-  EXPECT_EQ(ZFunction::GetSelfProductVersion(), L"0.0.0.0");
-  EXPECT_FALSE(ZFunction::GetFileVersion(ZFunction::GetModulePath(), &high, &low));
-  EXPECT_EQ(high | low, 0u);
-
-  const std::wstring folder = ZFunction::GetModuleFolder();
-  EXPECT_EQ(folder.back(), L'\\');
-  EXPECT_EQ(ZFunction::GetModulePath().rfind(folder, 0), 0u);
-
-  EXPECT_EQ(ZFunction::ContainsNoCase(L"C:\\Program Files\\Tallis", L"program files"), 3);
-  EXPECT_EQ(ZFunction::ContainsNoCase(L"abc", L"abcd"), -1);
-}
-
 }  // namespace

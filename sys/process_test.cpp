@@ -62,27 +62,6 @@ TEST(FindBlockingProcess, EndsHelpersNamesBlockersAndPassesOverItself) {
   self.Wait();
 }
 
-TEST(FindProcessPathsByName, PathsOfRunningSuitePrograms) {
-  TempFolder dir;
-  std::vector<std::wstring> paths;
-  EXPECT_FALSE(ZFunction::FindProcessPathsByName({}, paths));
-  EXPECT_FALSE(ZFunction::FindProcessPathsByName({L"lumentestnotrunning.exe"}, paths));
-  Process a, b;
-  ASSERT_TRUE(a.Start(CopyTool(dir, L"LumenTestGrid.exe"), L"sleep 60000"));
-  CreateDirectoryW((dir / L"v2").c_str(), nullptr);
-  ASSERT_TRUE(b.Start(CopyTool(dir, L"v2\\lumentestgrid.exe"), L"sleep 60000"));
-  Sleep(200);
-  EXPECT_TRUE(ZFunction::FindProcessPathsByName({L"other.exe", L"LUMENTESTGRID.EXE"}, paths));
-  std::sort(paths.begin(), paths.end());
-  ASSERT_EQ(paths.size(), 2u);
-  EXPECT_EQ(_wcsicmp(paths[0].c_str(), (dir / L"LumenTestGrid.exe").c_str()), 0) << testing_support::Narrow(paths[0]);
-  EXPECT_EQ(_wcsicmp(paths[1].c_str(), (dir / L"v2\\lumentestgrid.exe").c_str()), 0);
-  a.Kill();
-  b.Kill();
-  a.Wait();
-  b.Wait();
-}
-
 // The path of a process is read from its image name, not from its module list: that list of a
 // 64-bit process cannot be read by the shipped 32-bit program, nor that of a process whose
 // loader has not run yet.
@@ -115,18 +94,6 @@ TEST(RunApp, MissingFileWaitAndNoWait) {
   EXPECT_TRUE(IsRunning(L"lumentestwait.exe")) << "returned at once";
   EXPECT_TRUE(ZFunction::RunApp(tool, L"sleep 3000", 100, 0));  // a wait that runs out still counts
   for (DWORD start = GetTickCount(); IsRunning(L"lumentestwait.exe") && GetTickCount() - start < 10000;) Sleep(50);
-}
-
-TEST(WindowsQuestions, TokensAndCompatibilityMark) {
-  EXPECT_EQ(ZFunction::GetShellUserToken(nullptr), E_INVALIDARG);
-  EXPECT_TRUE(ZFunction::IsAdminMember());  // under Wine the user is an administrator
-
-  ZFunction::MarkCompatibilityAssistantDone();
-  const wchar_t* key =
-      L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Compatibility Assistant\\Persisted";
-  wchar_t longPath[MAX_PATH] = {};
-  GetLongPathNameW(ZFunction::GetModulePath().c_str(), longPath, MAX_PATH);
-  EXPECT_EQ(ZFunction::ReadRegDword(HKEY_CURRENT_USER, key, longPath, 0), 1u);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes the payloads, archives and packed installers that the packet tests read, and the
 # reference trees Debian's 7zz extracts from the same archives.
-#   make_test_data.sh <lumenpack> <setup.exe> <testtool.exe> <out folder> [--no-large]
+#   make_test_data.sh <lumenpack> <setup.exe> <testtool.exe> <out folder>
 # Layout of <out folder>:
 #   install/, product/          the two input folders (product has an empty folder, Chinese
 #                               names, nested folders, PE files and data files)
@@ -14,7 +14,6 @@
 #   setup-failing-item.exe      an install list whose first program is no program, the next one
 #                               not in the product
 #   setup-signed.exe            the same, signed with a throw-away certificate (table after the packet)
-#   setup-large.exe             the same with a product entry that makes the file exceed 30 MiB
 set -euo pipefail
 lumenpack=$(realpath "$1"); stub=$(realpath "$2"); tool=$(realpath "$3"); out=$4
 rm -rf "$out" && mkdir -p "$out" && cd "$out"
@@ -77,11 +76,4 @@ osslsigncode sign -certs cert.pem -key key.pem -n "Lumen Office" -in setup-packe
   -out setup-signed.exe >/dev/null
 rm -f key.pem cert.pem
 
-[ "${5:-}" = --no-large ] && { echo "test data ready in $out"; exit 0; }
-# Beyond the preload limit (30 MiB): incompressible data makes the file itself large.
-mkdir -p large/office6
-cp -r product/. large/
-head -c 32000000 /dev/urandom >large/office6/big.bin
-"$lumenpack" --stub "$stub" --install install --product large --out setup-large.exe >/dev/null
-rm -rf large
 echo "test data ready in $out"

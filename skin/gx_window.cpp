@@ -16,6 +16,7 @@ namespace {
 struct Registry {
   CRITICAL_SECTION Lock;
   std::map<UINT, CGxWindow*> Windows;
+  std::map<std::string, std::vector<UINT>> Groups;
   UINT Next = 1;
   Registry() { InitializeCriticalSection(&Lock); }
 };
@@ -50,6 +51,23 @@ CGxWindow* GxWindowRegistry::Find(UINT handle) {
   const RegistryLock lock;
   const auto found = TheRegistry().Windows.find(handle);
   return found == TheRegistry().Windows.end() ? nullptr : found->second;
+}
+
+void GxWindowRegistry::JoinGroup(const std::string& group, UINT handle) {
+  const RegistryLock lock;
+  TheRegistry().Groups[group].push_back(handle);
+}
+
+void GxWindowRegistry::LeaveGroup(const std::string& group, UINT handle) {
+  const RegistryLock lock;
+  std::vector<UINT>& members = TheRegistry().Groups[group];
+  members.erase(std::remove(members.begin(), members.end(), handle), members.end());
+}
+
+std::vector<UINT> GxWindowRegistry::GroupMembers(const std::string& group) {
+  const RegistryLock lock;
+  const auto found = TheRegistry().Groups.find(group);
+  return found == TheRegistry().Groups.end() ? std::vector<UINT>() : found->second;
 }
 
 // ---- text measuring, pixels, strings -----------------------------------------------------

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "skin/gx_object.h"
 #include "skin/position.h"
@@ -26,6 +27,10 @@ namespace GxWindowRegistry {
 UINT Register(CGxWindow* window);
 void Unregister(UINT handle);
 CGxWindow* Find(UINT handle);
+// Radio groups, kept under the same lock: members by group name.
+void JoinGroup(const std::string& group, UINT handle);
+void LeaveGroup(const std::string& group, UINT handle);
+std::vector<UINT> GroupMembers(const std::string& group);
 }  // namespace GxWindowRegistry
 
 // Measures text for the layout; tests replace it with fixed-width glyphs.

@@ -14,7 +14,9 @@
 #include "skin/image_decode.h"
 #include "skin/pools.h"
 #include "skin/resource_source.h"
+#include "skin/controls.h"
 #include "skin/skin_pool.h"
+#include "tinyxml2.h"
 #include "tests/support/test_support.h"
 
 using testing_support::TempFolder;
@@ -242,6 +244,104 @@ TEST(SkinPixels, FrameButtonAlphaAndPngStrip) {
   EXPECT_EQ(p.At(14, 2), RGB(0, 0, 255)) << "nothing beyond the sub-image";
   EXPECT_EQ(png.GetSkinSize().cx, 14);
   png.Image = nullptr;  // the test's, not a pool's
+}
+
+}  // namespace
+
+namespace {
+
+// Loads one control from XML, lays it out in `area` as a "dlg" child would be.
+template <typename T>
+std::unique_ptr<T> Control(const std::string& xml, const RECT& area) {
+  tinyxml2::XMLDocument doc;
+  doc.Parse(xml.c_str());
+  std::unique_ptr<T> control(static_cast<T*>(CreateGxWindow(doc.RootElement()->Name())));
+  control->Load(*doc.RootElement());
+  CGxDialog parent;
+  parent.Rect = area;
+  control->ParentHandle = parent.Handle;
+  parent.RepositionChild(control.get());
+  control->ParentHandle = 0;
+  return control;
+}
+
+TEST(ControlPixels, ProgressLineImageButtonAndChecks) {
+  ASSERT_TRUE(Gdiplus().Started());
+  // 33 % of 0..100: the bar covers a third of the inner width; the text "33%" is drawn twice,
+  // in the text colour and, over the bar, in the contrasting colour.
+  auto bar = Control<CGxProgress>("<progress pos=\"0,0,-0,-0\" max=\"100\" value=\"33\" showpercent=\"1\"/>",
+                                  RECT{0, 0, 104, 20});
+  EXPECT_DOUBLE_EQ(bar->Ratio(), 0.33);
+  Canvas c(104, 20, RGB(255, 255, 255));
+  SetTextColor(c.Get(), RGB(0, 0, 0));
+  bar->RedrawRegion(c.Get(), nullptr);
+  EXPECT_EQ(c.At(10, 10), RGB(0x42, 0x61, 0x90)) << "inside the bar";
+  EXPECT_EQ(c.At(40, 3), RGB(255, 255, 255)) << "beyond 2 + 100 * 0.33";
+  int dark = 0;
+  for (int x = 36; x < 70; ++x)
+    for (int y = 4; y < 16; ++y) dark += GetGValue(c.At(x, y)) < 128;  // antialiased glyphs
+  EXPECT_GT(dark, 5) << "the percent text";
+  auto swapped = Control<CGxProgress>("<progress min=\"100\" max=\"0\" value=\"150\"/>", RECT{0, 0, 10, 10});
+  EXPECT_DOUBLE_EQ(swapped->Ratio(), 1.0) << "swapped, then clamped";
+
+  // The marquee block: 10, 30 wide after 1 and 3 paints, then moving by 10.
+  RECT block{};
+  bool restart = true;
+  int paints = 0;
+  auto after = [&](int n) {
+    while (paints < n) CGxProgress::StepMarquee(block, restart, 2, 102), ++paints;
+    return std::to_string(block.left) + "-" + std::to_string(block.right);
+  };
+  EXPECT_EQ(after(1), "2-12");
+  EXPECT_EQ(after(3), "2-32");
+  EXPECT_EQ(after(6), "32-62");
+  EXPECT_EQ(after(11), "82-102") << "at the right edge only the left edge moves";
+  EXPECT_EQ(after(13), "102-102");
+  EXPECT_EQ(after(14), "2-12") << "and restarts";
+
+  // A line at y 30 from x 10 across a 150-pixel area.
+  auto line = Control<CGxLine>("<hr pos=\"10,30,-10,30\" crbg=\"FF0000\"/>", RECT{0, 0, 150, 60});
+  Canvas l(150, 60, RGB(255, 255, 255));
+  line->RedrawRegion(l.Get(), nullptr);
+  EXPECT_EQ(l.At(10, 30), RGB(255, 0, 0));
+  EXPECT_EQ(l.At(139, 30), RGB(255, 0, 0));
+  EXPECT_EQ(l.At(75, 31), RGB(255, 255, 255));
+
+  // Image button: sub-image 0 normal, 1 hover, 2 pushed (also hovered), 3 disabled whatever.
+  auto button = Control<CGxImageBtnWnd>("<imgbtn skin=\"none\"/>", RECT{0, 0, 10, 10});
+  EXPECT_EQ(button->SubImage(), 0);
+  button->State = kWndHover;
+  EXPECT_EQ(button->SubImage(), 1);
+  button->State = kWndHover | kWndPushed;
+  EXPECT_EQ(button->SubImage(), 2);
+  button->State = kWndHover | kWndPushed | kWndDisabled;
+  EXPECT_EQ(button->SubImage(), 3);
+
+  // Check boxes and radio buttons: theme states, frame flags, clicks, groups.
+  auto check = Control<CGxCheckBox>("<check>agree</check>", RECT{0, 0, 100, 20});
+  EXPECT_EQ(check->ThemeState(), 1);
+  check->State = kWndChecked | kWndPushed | kWndHover;
+  EXPECT_EQ(check->ThemeState(), 7) << "checked, pushed wins over hover";
+  check->State |= kWndDisabled;
+  EXPECT_EQ(check->ThemeState(), 8);
+  EXPECT_EQ(check->FrameFlags(), 0x800u | DFCS_BUTTONCHECK | 0x1000u | DFCS_INACTIVE | DFCS_PUSHED | DFCS_CHECKED);
+  check->State = kWndChecked;
+  check->Send(WM_LBUTTONUP);
+  EXPECT_FALSE(check->State & kWndChecked) << "a click clears a checked box";
+  Canvas k(100, 20, RGB(255, 255, 255));
+  check->RedrawRegion(k.Get(), nullptr);
+  int drawn = 0;
+  for (int x = 0; x < 13; ++x) drawn += k.At(x, 10) != RGB(255, 255, 255);
+  EXPECT_GT(drawn, 0) << "the box at the left";
+
+  std::unique_ptr<CGxRadioBox> radios[3];
+  for (auto& r : radios) r = Control<CGxRadioBox>("<radio group=\"g1\">x</radio>", RECT{0, 0, 50, 20});
+  radios[0]->Send(WM_LBUTTONUP);
+  radios[2]->Send(WM_LBUTTONUP);
+  EXPECT_FALSE(radios[0]->State & kWndChecked);
+  EXPECT_FALSE(radios[1]->State & kWndChecked);
+  EXPECT_TRUE(radios[2]->State & kWndChecked) << "exactly the clicked one";
+  EXPECT_EQ(radios[0]->FrameFlags() & DFCS_BUTTONRADIO, static_cast<UINT>(DFCS_BUTTONRADIO));
 }
 
 }  // namespace

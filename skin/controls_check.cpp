@@ -1,0 +1,151 @@
+#include "skin/controls.h"
+
+#include <algorithm>
+
+#include "skin/style.h"
+
+namespace {
+
+// Visual styles, from the system's uxtheme when it is there (loaded by its full path at the
+// first use); a theme handle is opened for one paint.
+struct ThemeApi {
+  using Open = HANDLE(WINAPI*)(HWND, LPCWSTR);
+  using Close = HRESULT(WINAPI*)(HANDLE);
+  using DrawBackground = HRESULT(WINAPI*)(HANDLE, HDC, int, int, const RECT*, const RECT*);
+  Open OpenTheme = nullptr;
+  Close CloseTheme = nullptr;
+  DrawBackground Draw = nullptr;
+
+  static const ThemeApi& Get() {
+    static const ThemeApi api = [] {
+      ThemeApi a;
+      wchar_t path[MAX_PATH + 1] = {};
+      const UINT n = GetSystemDirectoryW(path, MAX_PATH - 12);
+      if (n == 0 || n > MAX_PATH - 12) return a;
+      wcscat(path, L"\\uxtheme.dll");
+      if (HMODULE module = LoadLibraryW(path)) {
+        a.OpenTheme = reinterpret_cast<Open>(reinterpret_cast<void*>(GetProcAddress(module, "OpenThemeData")));
+        a.CloseTheme = reinterpret_cast<Close>(reinterpret_cast<void*>(GetProcAddress(module, "CloseThemeData")));
+        a.Draw = reinterpret_cast<DrawBackground>(reinterpret_cast<void*>(GetProcAddress(module, "DrawThemeBackground")));
+      }
+      return a;
+    }();
+    return api;
+  }
+};
+
+class ThemeScope {
+ public:
+  explicit ThemeScope(HWND window) {
+    const ThemeApi& api = ThemeApi::Get();
+    if (api.OpenTheme && api.CloseTheme && api.Draw) Theme = api.OpenTheme(window, L"BUTTON");
+  }
+  ~ThemeScope() {
+    if (Theme) ThemeApi::Get().CloseTheme(Theme);
+  }
+  ThemeScope(const ThemeScope&) = delete;
+  ThemeScope& operator=(const ThemeScope&) = delete;
+  HANDLE Get() const { return Theme; }
+
+ private:
+  HANDLE Theme = nullptr;
+};
+
+}  // namespace
+
+CGxCheckBox::~CGxCheckBox() = default;
+
+HRESULT CGxCheckBox::SetAttribute(const std::string& name, const std::string& value, bool loading) {
+  const HRESULT base = CGxWindow::SetAttribute(name, value, loading);
+  if (base >= 0) return base;
+  if (name != "check") return kAttributeUnknown;
+  Check = gx::ParseDecimal(value);
+  return kAttributeTaken;
+}
+
+SIZE CGxCheckBox::NaturalSize(SIZE offered) {
+  SIZE size = CGxWindow::NaturalSize(offered);
+  const int box = Radio() ? 12 : 13;
+  size.cx += Radio() ? 14 : 17;
+  size.cy = std::max<LONG>(size.cy, box);
+  return size;
+}
+
+int CGxCheckBox::ThemeState() const {
+  int state = 1;  // normal
+  if (!IsEnabled()) state = 4;
+  else if (State & kWndPushed) state = 3;
+  else if (State & kWndHover) state = 2;
+  return (State & kWndChecked) ? state + 4 : state;
+}
+
+UINT CGxCheckBox::FrameFlags() const {
+  UINT flags = 0x800 | (Radio() ? DFCS_BUTTONRADIO : DFCS_BUTTONCHECK);
+  if (State & kWndHover) flags |= 0x1000;
+  if (!IsEnabled()) flags |= DFCS_INACTIVE;
+  if (State & kWndPushed) flags |= DFCS_PUSHED;
+  if (State & kWndChecked) flags |= DFCS_CHECKED;
+  return flags;
+}
+
+bool CGxCheckBox::ProcessWindowMessage(HWND host, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  if (message == WM_LBUTTONUP) {
+    Clicked();
+    Handled = true;
+    return true;
+  }
+  if (message != WM_PAINT) return CGxWindow::ProcessWindowMessage(host, message, wParam, lParam, result);
+  Handled = true;
+  HDC dc = reinterpret_cast<HDC>(wParam);
+  if (!dc) return true;
+  const int box = Radio() ? 12 : 13;
+  const RECT mark = Radio() ? RECT{Rect.left, Rect.top + (Rect.bottom - Rect.top - 12) / 2, Rect.left + 12,
+                                   Rect.top + (Rect.bottom - Rect.top - 12) / 2 + 12}
+                            : RECT{Rect.left, Rect.top + (Rect.bottom - Rect.top - box) / 2, Rect.left + box,
+                                   Rect.top + (Rect.bottom - Rect.top - box) / 2 + box};
+  const ThemeScope theme(Host);
+  if (theme.Get()) {
+    ThemeApi::Get().Draw(theme.Get(), dc, Radio() ? 2 : 3, ThemeState(), &mark, nullptr);
+  } else {
+    RECT r = mark;
+    DrawFrameControl(dc, &r, DFC_BUTTON, FrameFlags());
+  }
+  // The text right of the mark, vertically centred.
+  const RECT whole = Rect;
+  const UINT previousFormat = FormatOverride;
+  FormatOverride = ((FormatOverride ? FormatOverride : Style().TextMode) & ~0x8u) | 0x4u;
+  Rect.left += Radio() ? 14 : 17;
+  CGxWindow::ProcessWindowMessage(host, WM_PAINT, wParam, lParam, result);
+  Rect = whole;
+  FormatOverride = previousFormat;
+  return true;
+}
+
+void CGxCheckBox::Clicked() { State ^= kWndChecked; }
+
+CGxRadioBox::~CGxRadioBox() { GxWindowRegistry::LeaveGroup(Group, Handle); }
+
+HRESULT CGxRadioBox::SetAttribute(const std::string& name, const std::string& value, bool loading) {
+  const HRESULT base = CGxCheckBox::SetAttribute(name, value, loading);
+  if (base >= 0) return base;
+  if (name != "group") return kAttributeUnknown;
+  Group = value;
+  return kAttributeTaken;
+}
+
+bool CGxRadioBox::Load(const tinyxml2::XMLElement& element) {
+  CGxCheckBox::Load(element);
+  GxWindowRegistry::JoinGroup(Group, Handle);
+  return true;
+}
+
+void CGxRadioBox::Clicked() {
+  State |= kWndChecked;
+  for (UINT member : GxWindowRegistry::GroupMembers(Group)) {
+    if (member == Handle) continue;
+    CGxWindow* other = GxWindowRegistry::Find(member);
+    if (!other || !(other->State & kWndChecked)) continue;
+    other->State &= ~kWndChecked;
+    if (other->Host) InvalidateRect(other->Host, &other->Rect, FALSE);
+  }
+}

@@ -1,0 +1,40 @@
+#include "skin/controls.h"
+
+bool CGxRealWnd::ProcessWindowMessage(HWND host, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  HWND real = RealWindow();
+  switch (message) {
+    case WM_WINDOWPOSCHANGED: {
+      const RECT old = Rect;
+      CGxWindow::ProcessWindowMessage(host, message, wParam, lParam, result);
+      if (EqualRect(&old, &Rect) || !real) return true;
+      MoveWindow(real, Rect.left, Rect.top, Rect.right - Rect.left, Rect.bottom - Rect.top, FALSE);
+      struct {
+        NMHDR Header;
+        int Id;
+        RECT Rect;
+      } note{{Host, static_cast<UINT_PTR>(Id), 2}, Id, Rect};
+      SendMessageW(Host, WM_NOTIFY, Id, reinterpret_cast<LPARAM>(&note));
+      if (IsWindowVisible(real)) {
+        InvalidateRect(real, nullptr, TRUE);
+        SetWindowPos(real, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
+      }
+      return true;
+    }
+    case WM_SHOWWINDOW:
+      CGxWindow::ProcessWindowMessage(host, message, wParam, lParam, result);
+      if (real) ShowWindow(real, wParam && IsVisible() ? SW_SHOW : SW_HIDE);
+      return true;
+    case WM_DESTROY:
+      if (real) ShowWindow(real, SW_HIDE);
+      Handled = true;
+      return true;
+    default:
+      return CGxWindow::ProcessWindowMessage(host, message, wParam, lParam, result);
+  }
+}
+
+bool CGxDialogButton::Load(const tinyxml2::XMLElement& element) {
+  CGxDialog::Load(element);
+  OnlyDrawChild = 1;  // the whole group answers as one clickable item
+  return true;
+}

@@ -3,7 +3,7 @@ BUILD      := build
 THIRD      := $(BUILD)/third_party
 JOBS       ?= $(shell nproc)
 
-.PHONY: all setup third_party build build-native build-x64 build-x86 test demo bench bench-install clean
+.PHONY: all setup third_party build build-native build-x64 build-x86 test demo gallery bench bench-install clean
 
 all: build
 
@@ -39,6 +39,11 @@ test: build
 
 demo: build-native build-x64
 	@bash scripts/demo.sh $(BUILD)/x64
+
+# The UI library's gallery: every control in its states, rendered headless under Wine to
+# $(BUILD)/x64/gallery.png, with the layout-and-repaint benchmark against straight GDI.
+gallery: build-x64
+	@bash scripts/gallery.sh $(BUILD)/x64
 
 # Extraction benchmark (figures, not a test): about 3 minutes once its payload is cached.
 bench: third_party build-native

@@ -73,6 +73,23 @@ class CGxLine : public CGxWindow {
   int PenWidth = 1;
 };
 
+// The visual-styles theme of the standard button class, opened at the first paint (when the
+// system has visual styles) and closed with its owner.
+class GxButtonTheme {
+ public:
+  GxButtonTheme() = default;
+  ~GxButtonTheme();
+  GxButtonTheme(const GxButtonTheme&) = delete;
+  GxButtonTheme& operator=(const GxButtonTheme&) = delete;
+  HANDLE Get(HWND window);
+  // Draws part `part` in `state`; false without a theme.
+  bool Draw(HWND window, HDC dc, int part, int state, const RECT& rect);
+
+ private:
+  HANDLE Theme = nullptr;
+  bool Tried = false;
+};
+
 // Check box (13-pixel box, text 17 pixels right) and radio button (12x12 mark, text 14 right).
 class CGxCheckBox : public CGxWindow {
  public:
@@ -89,7 +106,7 @@ class CGxCheckBox : public CGxWindow {
   UINT FrameFlags() const;
 
   int Check = 0;
-  HANDLE Theme = nullptr;  // from uxtheme, when visual styles are on
+  GxButtonTheme Theme;
 
  protected:
   virtual bool Radio() const { return false; }

@@ -34,24 +34,25 @@ struct ThemeApi {
   }
 };
 
-class ThemeScope {
- public:
-  explicit ThemeScope(HWND window) {
+}  // namespace
+
+GxButtonTheme::~GxButtonTheme() {
+  if (Theme) ThemeApi::Get().CloseTheme(Theme);
+}
+
+HANDLE GxButtonTheme::Get(HWND window) {
+  if (!Tried) {
+    Tried = true;
     const ThemeApi& api = ThemeApi::Get();
     if (api.OpenTheme && api.CloseTheme && api.Draw) Theme = api.OpenTheme(window, L"BUTTON");
   }
-  ~ThemeScope() {
-    if (Theme) ThemeApi::Get().CloseTheme(Theme);
-  }
-  ThemeScope(const ThemeScope&) = delete;
-  ThemeScope& operator=(const ThemeScope&) = delete;
-  HANDLE Get() const { return Theme; }
+  return Theme;
+}
 
- private:
-  HANDLE Theme = nullptr;
-};
-
-}  // namespace
+bool GxButtonTheme::Draw(HWND window, HDC dc, int part, int state, const RECT& rect) {
+  HANDLE theme = Get(window);
+  return theme && SUCCEEDED(ThemeApi::Get().Draw(theme, dc, part, state, &rect, nullptr));
+}
 
 CGxCheckBox::~CGxCheckBox() = default;
 
@@ -103,10 +104,7 @@ bool CGxCheckBox::ProcessWindowMessage(HWND host, UINT message, WPARAM wParam, L
                                    Rect.top + (Rect.bottom - Rect.top - 12) / 2 + 12}
                             : RECT{Rect.left, Rect.top + (Rect.bottom - Rect.top - box) / 2, Rect.left + box,
                                    Rect.top + (Rect.bottom - Rect.top - box) / 2 + box};
-  const ThemeScope theme(Host);
-  if (theme.Get()) {
-    ThemeApi::Get().Draw(theme.Get(), dc, Radio() ? 2 : 3, ThemeState(), &mark, nullptr);
-  } else {
+  if (!Theme.Draw(Host, dc, Radio() ? 2 : 3, ThemeState(), mark)) {
     RECT r = mark;
     DrawFrameControl(dc, &r, DFC_BUTTON, FrameFlags());
   }

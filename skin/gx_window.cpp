@@ -77,13 +77,16 @@ namespace {
 class GdiMeasurer final : public GxTextMeasurer {
  public:
   SIZE Measure(const std::wstring& text, HFONT font, UINT format, int width) override {
-    const sys::UniqueDc dc(CreateCompatibleDC(nullptr));
-    const HGDIOBJ previous = SelectObject(dc.Get(), font);
+    if (!Dc) Dc.Reset(CreateCompatibleDC(nullptr));  // one for every measurement
+    const HGDIOBJ previous = SelectObject(Dc.Get(), font);
     RECT r{0, 0, width > 0 ? width : 0, 0};
-    DrawTextW(dc.Get(), text.c_str(), static_cast<int>(text.size()), &r, format | DT_CALCRECT);
-    SelectObject(dc.Get(), previous);
+    DrawTextW(Dc.Get(), text.c_str(), static_cast<int>(text.size()), &r, format | DT_CALCRECT);
+    SelectObject(Dc.Get(), previous);
     return SIZE{r.right - r.left, r.bottom - r.top};
   }
+
+ private:
+  sys::UniqueDc Dc;
 };
 
 GxTextMeasurer* g_Measurer = nullptr;

@@ -209,6 +209,19 @@ TEST(SkinPixels, FrameButtonAlphaAndPngStrip) {
   EXPECT_EQ(canvas.At(5, 5), RGB(255, 255, 0)) << "centre";
   EXPECT_EQ(canvas.At(0, 0), RGB(0, 0, 0)) << "outside";
 
+  // The same frame with its corners in the mask colour: what lies below shows through there.
+  const sys::UniqueBitmap masked(MakeBitmap(3, 3, 24, [&](int x, int y) {
+    const bool cx = x == 1, cy = y == 1;
+    return cx && cy ? middle : (cx || cy) ? edge : RGB(255, 0, 255);
+  }));
+  frame.Image.Bitmap = masked.Get();
+  ASSERT_EQ(frame.SetAttribute("mode", "mask", true), kAttributeTaken);
+  Canvas m(12, 10, RGB(0, 0, 0));
+  frame.Draw(m.Get(), RECT{1, 1, 11, 9}, 0);
+  EXPECT_EQ(m.At(1, 1), RGB(0, 0, 0)) << "a transparent corner";
+  EXPECT_EQ(m.At(5, 1), edge);
+  EXPECT_EQ(m.At(10, 4), edge);
+
   // A disabled colour button: only bg and the border.
   CGxSkinButton button;
   Canvas b(20, 12, RGB(0, 0, 0));

@@ -74,6 +74,27 @@ SIZE CGxImage::BitmapSize() const {
 void CGxImage::Blit(HDC dc, int dx, int dy, int dw, int dh, int sx, int sy, int sw, int sh) const {
   if (!Bitmap || dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
   const bool stretched = dw != sw || dh != sh;
+  if (Mode == 1) {
+    // Mask colour transparent: the destination keeps its pixels under the mask, the bitmap with
+    // its mask-colour pixels black is ORed in.
+    const Masked& masked = MaskedParts(dc);
+    if (!masked.Mask || !masked.Blacked) return;
+    const sys::UniqueDc parts(CreateCompatibleDC(dc));
+    const COLORREF bk = SetBkColor(dc, RGB(255, 255, 255)), text = SetTextColor(dc, RGB(0, 0, 0));
+    const int previous = SetStretchBltMode(dc, COLORONCOLOR);
+    {
+      const Selected mask(parts.Get(), masked.Mask.Get());
+      StretchBlt(dc, dx, dy, dw, dh, parts.Get(), sx, sy, sw, sh, SRCAND);
+    }
+    {
+      const Selected blacked(parts.Get(), masked.Blacked.Get());
+      StretchBlt(dc, dx, dy, dw, dh, parts.Get(), sx, sy, sw, sh, SRCPAINT);
+    }
+    SetStretchBltMode(dc, previous);
+    SetBkColor(dc, bk);
+    SetTextColor(dc, text);
+    return;
+  }
   const sys::UniqueDc source(CreateCompatibleDC(dc));
   if (!source) return;
   const Selected selected(source.Get(), Bitmap);
@@ -86,36 +107,38 @@ void CGxImage::Blit(HDC dc, int dx, int dy, int dw, int dh, int sx, int sy, int 
     BlendAlpha(dc, Bitmap, info, dx, dy);
     return;
   }
-  if (Mode != 1) {
-    if (!stretched) {
-      BitBlt(dc, dx, dy, dw, dh, source.Get(), sx, sy, SRCCOPY);
-    } else {
-      const int previous = SetStretchBltMode(dc, COLORONCOLOR);
-      StretchBlt(dc, dx, dy, dw, dh, source.Get(), sx, sy, sw, sh, SRCCOPY);
-      SetStretchBltMode(dc, previous);
-    }
-    return;
+  if (!stretched) {
+    BitBlt(dc, dx, dy, dw, dh, source.Get(), sx, sy, SRCCOPY);
+  } else {
+    const int previous = SetStretchBltMode(dc, COLORONCOLOR);
+    StretchBlt(dc, dx, dy, dw, dh, source.Get(), sx, sy, sw, sh, SRCCOPY);
+    SetStretchBltMode(dc, previous);
   }
-  // Mask colour transparent: the part at the target size, a monochrome mask of its mask-colour
-  // pixels; the destination keeps its pixels under the mask, the part (mask pixels black) is
-  // ORed in.
-  const sys::UniqueDc part(CreateCompatibleDC(dc)), mask(CreateCompatibleDC(dc));
-  const sys::UniqueBitmap partBitmap(CreateCompatibleBitmap(dc, dw, dh)), maskBitmap(CreateBitmap(dw, dh, 1, 1, nullptr));
-  if (!part || !mask || !partBitmap || !maskBitmap) return;
-  const Selected partSelected(part.Get(), partBitmap.Get()), maskSelected(mask.Get(), maskBitmap.Get());
-  const int previous = SetStretchBltMode(part.Get(), COLORONCOLOR);
-  StretchBlt(part.Get(), 0, 0, dw, dh, source.Get(), sx, sy, sw, sh, SRCCOPY);
-  SetStretchBltMode(part.Get(), previous);
-  SetBkColor(part.Get(), MaskColor);
-  BitBlt(mask.Get(), 0, 0, dw, dh, part.Get(), 0, 0, SRCCOPY);  // mask colour -> 1
-  SetBkColor(part.Get(), RGB(255, 255, 255));
-  SetTextColor(part.Get(), RGB(0, 0, 0));
-  BitBlt(part.Get(), 0, 0, dw, dh, mask.Get(), 0, 0, 0x00220326);  // DSna: mask pixels black
-  const COLORREF bk = SetBkColor(dc, RGB(255, 255, 255)), text = SetTextColor(dc, RGB(0, 0, 0));
-  BitBlt(dc, dx, dy, dw, dh, mask.Get(), 0, 0, SRCAND);
-  BitBlt(dc, dx, dy, dw, dh, part.Get(), 0, 0, SRCPAINT);
-  SetBkColor(dc, bk);
-  SetTextColor(dc, text);
+}
+
+const CGxImage::Masked& CGxImage::MaskedParts(HDC dc) const {
+  if (Cache.For == Bitmap && Cache.Color == MaskColor && Cache.Mask) return Cache;
+  Cache.For = Bitmap;
+  Cache.Color = MaskColor;
+  const SIZE size = BitmapSize();
+  const sys::UniqueDc source(CreateCompatibleDC(dc)), target(CreateCompatibleDC(dc));
+  Cache.Mask.Reset(CreateBitmap(size.cx, size.cy, 1, 1, nullptr));
+  Cache.Blacked.Reset(CreateCompatibleBitmap(dc, size.cx, size.cy));
+  if (!source || !target || !Cache.Mask || !Cache.Blacked) return Cache;
+  const Selected bitmap(source.Get(), Bitmap);
+  {
+    const Selected mask(target.Get(), Cache.Mask.Get());
+    SetBkColor(source.Get(), MaskColor);
+    BitBlt(target.Get(), 0, 0, size.cx, size.cy, source.Get(), 0, 0, SRCCOPY);  // mask colour -> 1
+  }
+  const Selected blacked(target.Get(), Cache.Blacked.Get());
+  BitBlt(target.Get(), 0, 0, size.cx, size.cy, source.Get(), 0, 0, SRCCOPY);
+  const sys::UniqueDc maskDc(CreateCompatibleDC(dc));
+  const Selected mask(maskDc.Get(), Cache.Mask.Get());
+  SetBkColor(target.Get(), RGB(255, 255, 255));
+  SetTextColor(target.Get(), RGB(0, 0, 0));
+  BitBlt(target.Get(), 0, 0, size.cx, size.cy, maskDc.Get(), 0, 0, 0x00220326);  // DSna: mask pixels black
+  return Cache;
 }
 
 HRESULT CGxImageSkin::SetAttribute(const std::string& name, const std::string& value, bool loading) {

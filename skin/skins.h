@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "base/handles.h"
 #include "skin/gx_object.h"
 
 // State bits of a control, as skins read them.
@@ -39,6 +40,17 @@ class CGxImage {
   // Copies the source part (sx, sy, sw, sh) to (dx, dy, dw, dh) the way `Mode` says, stretching
   // when the sizes differ. Alpha (mode 2) draws only unstretched 32-bit bitmaps.
   void Blit(HDC dc, int dx, int dy, int dw, int dh, int sx, int sy, int sw, int sh) const;
+
+ private:
+  // For mode 1, made once per bitmap and mask colour: the monochrome mask of the mask-colour
+  // pixels and the bitmap with those pixels black.
+  struct Masked {
+    HBITMAP For = nullptr;
+    COLORREF Color = 0;
+    sys::UniqueBitmap Mask, Blacked;
+  };
+  const Masked& MaskedParts(HDC dc) const;
+  mutable Masked Cache;
 };
 
 class CGxImageSkin : public CGxImage, public CGxSkinBase {

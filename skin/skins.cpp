@@ -11,6 +11,20 @@
 
 namespace {
 
+// A function of the system's msimg32, loaded by its full path from the system folder at the
+// first use and kept; null when it is not there.
+template <typename Fn>
+Fn Msimg32Function(const char* name) {
+  static const HMODULE module = [] {
+    wchar_t path[MAX_PATH + 1] = {};
+    const UINT n = GetSystemDirectoryW(path, MAX_PATH - 12);
+    if (n == 0 || n > MAX_PATH - 12) return static_cast<HMODULE>(nullptr);
+    wcscat(path, L"\\msimg32.dll");
+    return LoadLibraryW(path);
+  }();
+  return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+}
+
 // Selects an object into a device context for a scope.
 class Selected {
  public:
@@ -323,8 +337,39 @@ void CGxPictureSkin::Draw(HDC dc, const RECT& rect, int state) {
   if (!Image) return;
   const int w = SubWidth ? SubWidth : static_cast<int>(Image->GetWidth()), h = static_cast<int>(Image->GetHeight());
   const int sx = SubWidth ? SubWidth * state : 0;
+  using AlphaBlendFn = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int, BLENDFUNCTION);
+  static const auto alphaBlend = Msimg32Function<AlphaBlendFn>("AlphaBlend");
+  if (alphaBlend && Premultiply()) {
+    const sys::UniqueDc source(CreateCompatibleDC(dc));
+    const Selected selected(source.Get(), Premultiplied.Get());
+    const int sw = std::min(w, static_cast<int>(Image->GetWidth()) - sx);
+    if (sx >= 0 && sw > 0)
+      alphaBlend(dc, rect.left, rect.top, sw, h, source.Get(), sx, 0, sw, h, BLENDFUNCTION{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA});
+    return;
+  }
   Gdiplus::Graphics graphics(dc);
   graphics.DrawImage(Image, Gdiplus::Rect(rect.left, rect.top, w, h), sx, 0, w, h, Gdiplus::UnitPixel);
+}
+
+bool CGxPictureSkin::Premultiply() {
+  if (PremultipliedOf == Image && Premultiplied) return true;
+  PremultipliedOf = Image;
+  Premultiplied.Reset();
+  auto* bitmap = static_cast<Gdiplus::Bitmap*>(Image);
+  const int w = static_cast<int>(Image->GetWidth()), h = static_cast<int>(Image->GetHeight());
+  BITMAPINFO bi{};
+  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB};
+  void* bits = nullptr;
+  sys::UniqueBitmap dib(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+  Gdiplus::BitmapData data{};
+  Gdiplus::Rect all(0, 0, w, h);
+  if (!dib || !bits || bitmap->LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppPARGB, &data) != Gdiplus::Ok)
+    return false;
+  for (int y = 0; y < h; ++y)
+    memcpy(static_cast<BYTE*>(bits) + y * w * 4, static_cast<const BYTE*>(data.Scan0) + y * data.Stride, w * 4);
+  bitmap->UnlockBits(&data);
+  Premultiplied = std::move(dib);
+  return true;
 }
 
 SIZE CGxPictureSkin::GetSkinSize() const {
@@ -349,16 +394,7 @@ std::unique_ptr<CGxSkinBase> CreateSkin(const char* tag) {
 
 bool FillGradient(HDC dc, const RECT& rect, COLORREF from, COLORREF to, bool vertical) {
   using GradientFn = BOOL(WINAPI*)(HDC, PTRIVERTEX, ULONG, PVOID, ULONG, ULONG);
-  // Loaded by its full path from the system folder at the first use, and kept.
-  static const GradientFn gradient = []() -> GradientFn {
-    wchar_t path[MAX_PATH + 1] = {};
-    const UINT n = GetSystemDirectoryW(path, MAX_PATH - 12);
-    if (n == 0 || n > MAX_PATH - 12) return nullptr;
-    wcscat(path, L"\\msimg32.dll");
-    HMODULE module = LoadLibraryW(path);
-    return module ? reinterpret_cast<GradientFn>(reinterpret_cast<void*>(GetProcAddress(module, "GradientFill")))
-                  : nullptr;
-  }();
+  static const auto gradient = Msimg32Function<GradientFn>("GradientFill");
   if (!gradient || rect.right <= rect.left || rect.bottom <= rect.top) return false;
   TRIVERTEX v[2] = {};
   v[0].x = rect.left;

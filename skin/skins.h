@@ -128,6 +128,13 @@ class CGxPictureSkin : public CGxSkinBase {
 
  protected:
   virtual Gdiplus::Image* Fetch(int id) const = 0;
+
+ private:
+  // The image as a premultiplied 32-bit bitmap, made at the first draw and drawn with the
+  // system's AlphaBlend (GDI+ draws it where that is not there).
+  bool Premultiply();
+  sys::UniqueBitmap Premultiplied;
+  Gdiplus::Image* PremultipliedOf = nullptr;
 };
 
 class CGxPngSkin : public CGxPictureSkin {

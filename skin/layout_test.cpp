@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 #include <string>
 
+#include "base/handles.h"
 #include "skin/layer.h"
 #include "skin/skin_pool.h"
 
@@ -129,6 +131,63 @@ TEST_F(Layout, HitTestingHandlesAndStringReferences) {
   EXPECT_EQ(ExpandStringReferences(L"a%str3%b"), L"ab") << "the table is empty";
   EXPECT_EQ(ExpandStringReferences(L"a%str0%b%str3%"), L"a%str0%b%str3%") << "0 stops the replacement";
   EXPECT_EQ(ExpandStringReferences(L"%str%x"), L"%str%x");
+}
+
+}  // namespace
+
+namespace {
+
+// Truncated and mutated skins, styles and layers: loaded, laid out and painted, never a crash.
+TEST(MalformedInput, LoadersLayoutAndPaintingSurvive) {
+  const std::string skins =
+      "<skins><imglst name=\"a\" src=\"7\" subwidth=\"-3\" mode=\"mask\" stretch-x=\"99999\"/>"
+      "<imgframe name=\"f\" left=\"-5\" top=\"900\" part=\"middle\" crbg=\"00FF00\"/>"
+      "<imghorzex name=\"h\" left=\"40\"/><gradation name=\"g\" from=\"112233\" to=\"445566\" size=\"-9\"/>"
+      "<button name=\"b\"/><png name=\"p\" src=\"3\" subwidth=\"0\"/></skins>";
+  const std::string styles =
+      "<style><class name=\"s\" skin=\"f\" margin=\"-20\" font=\"FF07\" textmode=\"FFFFFFFF\"/>"
+      "<class name=\"t\" skin=\"g\" linespacing=\"-1\"/></style>";
+  const std::string layer =
+      "<layer width=\"300\" height=\"200\"><header height=\"-40\" class=\"s\"><text pos=\"|-5,|-5\">hdr</text>"
+      "<progress pos=\"0,0,-0,-0\" min=\"5\" max=\"5\" value=\"9\" showpercent=\"1\" posskin=\"h\"/></header>"
+      "<body class=\"t\"><dlg pos=\"-0,-0,0,0\"><img skin=\"a\" sub=\"99\"/><imgbtn skin=\"p\"/>"
+      "<hr style=\"zigzag\" size=\"-4\"/><check>c</check><radio group=\"\">r</radio><icon src=\"1\" size=\"-8\"/>"
+      "<link>%str2%</link></dlg></body><footer height=\"999\"><button class=\"s\">b</button></footer></layer>";
+  std::mt19937 random(12345);
+  const sys::UniqueDc dc(CreateCompatibleDC(nullptr));
+  BITMAPINFO bi{};
+  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), 300, -200, 1, 32, BI_RGB};
+  void* bits = nullptr;
+  const sys::UniqueBitmap canvas(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+  const HGDIOBJ previous = SelectObject(dc.Get(), canvas.Get());
+  auto mutate = [&](std::string text) {
+    switch (random() % 3) {
+      case 0:
+        text.resize(random() % (text.size() + 1));
+        break;
+      case 1:
+        for (int n = 1 + random() % 6; n > 0; --n) text[random() % text.size()] = static_cast<char>(random() % 256);
+        break;
+      default:
+        text.insert(random() % text.size(), text.substr(random() % text.size(), 1 + random() % 40));
+    }
+    return text;
+  };
+  for (int i = 0; i < 300; ++i) {
+    GxSkinPool::Instance().Clear();
+    LoadSkinsXml(i % 4 ? mutate(skins) : skins);
+    GxStylePool::Instance().Clear();
+    GxStylePool::Instance().Add(std::string());
+    LoadStylesXml(i % 5 ? mutate(styles) : styles);
+    CGxLayer l;
+    l.Load(i % 2 ? mutate(layer) : layer);
+    const int w = static_cast<int>(random() % 400) - 50, h = static_cast<int>(random() % 300) - 50;
+    l.Layout(RECT{0, 0, w, h});
+    for (CGxDialog* band : {&l.Header, &l.Body, &l.Footer}) band->RedrawRegion(dc.Get(), nullptr);
+    l.HitTest(static_cast<int>(random() % 300), static_cast<int>(random() % 200));
+  }
+  SelectObject(dc.Get(), previous);
+  GxSkinPool::Instance().Clear();
 }
 
 }  // namespace

@@ -8,12 +8,7 @@ build=$(cd "$1" && pwd)
 work=$build/gallery
 rm -rf "$work" && mkdir -p "$work"
 cp "$root"/tests/data/gallery/*.xml "$work/"
-# The artwork comes from SVG sources: PNG for the PNG skins, 24-bit BMP for the bitmap skins.
-for svg in "$root"/tests/data/gallery/*.svg; do
-  id=$(basename "$svg" .svg)
-  rsvg-convert "$svg" -o "$work/$id.png"
-  convert "$work/$id.png" -background '#ff00ff' -flatten -type TrueColor BMP3:"$work/$id.bmp"
-done
+bash "$root/scripts/render_artwork.sh" "$work"
 export LUMEN_WINEPREFIX=${LUMEN_WINEPREFIX:-$build/wineprefix}
 "$root/tests/wine/prepare.sh" "$LUMEN_WINEPREFIX" >/dev/null
 win() { WINEPREFIX=$LUMEN_WINEPREFIX winepath -w "$1" 2>/dev/null; }

@@ -41,6 +41,8 @@ draw progress_bg.png -size 440x10 xc:'#d9e2ec'
 draw progress_fg.png -size 10x440 gradient:'#2f6fb5-#4fa3f7' -rotate 90
 draw btn_install.png -size 160x40 xc:'#f29d38'
 draw btn_close.png -size 16x16 xc:none -stroke '#ffffff' -strokewidth 2 -draw 'line 3,3 12,12' -draw 'line 12,3 3,12'
+# The skins' images, from their SVG sources.
+bash "$repo/scripts/render_artwork.sh" install/install_res
 
 # --- entry 1: the suite ----------------------------------------------------------------------
 p=product

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -157,6 +158,31 @@ TEST(SkinLoaders, RootsNamesFirstDefinitionAndDefaultStyle) {
   EXPECT_EQ(&other, &GxStylePool::Instance().Find(""));
   EXPECT_EQ(other.Text, kNoColor);
   EXPECT_EQ(other.Background, kNoColor);
+}
+
+// The program's own skins and styles (resources 100 and 101): every element loads, and every
+// class names a skin that exists.
+TEST(SkinLoaders, TheProgramsOwnSkinsAndStyles) {
+  std::wstring res = L"Z:" + gx::Widen(LUMEN_TEST_SOURCE_DIR) + L"/res/";
+  std::replace(res.begin(), res.end(), L'/', L'\\');
+  GxSkinPool::Instance().Clear();
+  LoadSkinsXml(testing_support::ReadBytes(res + L"skins.xml"));
+  GxStylePool::Instance().Clear();
+  GxStylePool::Instance().Add(std::string());
+  const std::string styles = testing_support::ReadBytes(res + L"styles.xml");
+  LoadStylesXml(styles);
+  tinyxml2::XMLDocument doc;
+  ASSERT_EQ(doc.Parse(styles.c_str()), tinyxml2::XML_SUCCESS);
+  int classes = 0;
+  for (const tinyxml2::XMLElement* e = doc.RootElement()->FirstChildElement("class"); e;
+       e = e->NextSiblingElement("class"), ++classes) {
+    const GxStyle& style = GxStylePool::Instance().Find(e->Attribute("name"));
+    EXPECT_EQ(style.Name, e->Attribute("name"));
+    if (!style.Skin.empty()) {
+      EXPECT_NE(GxSkinPool::Instance().Find(style.Skin), nullptr) << style.Skin;
+    }
+  }
+  EXPECT_GE(classes, 5);
 }
 
 // Sources in order: every XML source of an id is loaded, an earlier one's names win.

@@ -16,6 +16,8 @@
 #include "base/handles.h"
 #include "install/zinstall.h"
 #include "log/setup_log.h"
+#include "skin/resource_source.h"
+#include "skin/skin_pool.h"
 #include "suite/install_config.h"
 #include "suite/suite_programs.h"
 #include "suite/user_protocol.h"
@@ -127,7 +129,11 @@ bool ZSetupApp::InitInstall() {
   g_Log.Log("g_Install.Init return:%d", ok);
   if (ok) {
     if (!g_Gdiplus) g_Gdiplus.emplace();
-    // The skinned wizard's resources load here once the wizard exists.
+    // The skinned UI's images come from the payload's install_res folder; its skins and style
+    // classes from the program's own resources (a file there overrides single names).
+    GxResourceSource::Instance().SetFolder(g_Install.GetPayloadFolder() + L"install_res");
+    LoadSkins(100);
+    LoadStyles(101);
   }
   return ok;
 }

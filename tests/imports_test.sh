@@ -11,7 +11,7 @@
 #   imports_test.sh <objdump> <setup.exe> [max-bytes]
 set -euo pipefail
 objdump=$1 exe=$2 max=${3:-}
-allowed="advapi32.dll comctl32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll psapi.dll shell32.dll user32.dll"
+allowed="advapi32.dll comctl32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll psapi.dll shell32.dll user32.dll"
 dump=$("$objdump" -p "$exe")
 imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$dump" | tr 'A-Z' 'a-z' | sort -u)
 status=0

@@ -158,6 +158,8 @@ class CGxRealWnd : public CGxWindow {
   bool NeedRedrawWhenStateChange() override { return false; }
   bool ProcessWindowMessage(HWND host, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
   HWND RealWindow() const { return Host ? GetDlgItem(Host, Id) : nullptr; }
+  // Shown only while it and every ancestor are visible.
+  void UpdateRealWindows() override;
 };
 
 // A "dlg" that answers hit tests for its whole group of children.

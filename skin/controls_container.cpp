@@ -22,7 +22,7 @@ bool CGxRealWnd::ProcessWindowMessage(HWND host, UINT message, WPARAM wParam, LP
     }
     case WM_SHOWWINDOW:
       CGxWindow::ProcessWindowMessage(host, message, wParam, lParam, result);
-      if (real) ShowWindow(real, wParam && IsVisible() ? SW_SHOW : SW_HIDE);
+      UpdateRealWindows();
       return true;
     case WM_DESTROY:
       if (real) ShowWindow(real, SW_HIDE);
@@ -31,6 +31,10 @@ bool CGxRealWnd::ProcessWindowMessage(HWND host, UINT message, WPARAM wParam, LP
     default:
       return CGxWindow::ProcessWindowMessage(host, message, wParam, lParam, result);
   }
+}
+
+void CGxRealWnd::UpdateRealWindows() {
+  if (HWND real = RealWindow()) ShowWindow(real, IsVisible() ? SW_SHOW : SW_HIDE);
 }
 
 bool CGxDialogButton::Load(const tinyxml2::XMLElement& element) {

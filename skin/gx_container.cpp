@@ -66,7 +66,13 @@ bool CGxPanel::ProcessWindowMessage(HWND host, UINT message, WPARAM wParam, LPAR
     Handled = true;
     return true;
   }
-  return CGxContainerWnd::ProcessWindowMessage(host, message, wParam, lParam, result);
+  const bool taken = CGxContainerWnd::ProcessWindowMessage(host, message, wParam, lParam, result);
+  if (message == WM_SHOWWINDOW) UpdateRealWindows();
+  return taken;
+}
+
+void CGxPanel::UpdateRealWindows() {
+  for (auto& child : Kids) child->UpdateRealWindows();
 }
 
 CGxWindow* CGxPanel::FindChildByCmdID(int id) {

@@ -27,6 +27,7 @@ class CGxPanel : public CGxContainerWnd {
   bool RedrawRegion(HDC dc, HRGN update) override;
   bool ProcessWindowMessage(HWND host, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
   CGxWindow* FindChildByCmdID(int id) override;
+  void UpdateRealWindows() override;
 
   // Destroys the children (WM_DESTROY, then deletion).
   void DestroyChildren();

@@ -79,6 +79,8 @@ class CGxWindow : public CGxObject {
   virtual bool NeedRedrawWhenStateChange();
   virtual bool IsContainer() const { return false; }
   virtual bool RedrawRegion(HDC dc, HRGN update);
+  // Shows or hides the real child windows at or below this window as they are visible now.
+  virtual void UpdateRealWindows() {}
   // A child's position changed at run time; containers place it again.
   virtual void ChildPositionChanged(CGxWindow*) {}
   virtual LRESULT Hook1() { return 0; }

@@ -191,3 +191,29 @@ TEST(MalformedInput, LoadersLayoutAndPaintingSurvive) {
 }
 
 }  // namespace
+
+namespace {
+
+// Hiding a container hides the real child windows below it; showing it shows each only when all
+// its ancestors are visible.
+TEST(Visibility, RealWindowsFollowTheirAncestors) {
+  HWND host = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+  HWND real = CreateWindowW(L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, host, reinterpret_cast<HMENU>(103),
+                            nullptr, nullptr);
+  CGxLayer layer;
+  ASSERT_TRUE(layer.Load("<layer><body><dlg id=\"1\" pos=\"0,0,-0,-0\"><dlg id=\"2\" pos=\"0,0,-0,-0\">"
+                         "<realwnd id=\"103\" pos=\"5,5,50,20\"/></dlg></dlg></body></layer>",
+                         host));
+  layer.Layout(RECT{0, 0, 200, 100});
+  CGxWindow* outer = layer.FindById(1);
+  CGxWindow* inner = layer.FindById(2);
+  outer->Send(WM_SHOWWINDOW, FALSE);
+  EXPECT_FALSE(GetWindowLongW(real, GWL_STYLE) & WS_VISIBLE);
+  inner->Send(WM_SHOWWINDOW, TRUE);
+  EXPECT_FALSE(GetWindowLongW(real, GWL_STYLE) & WS_VISIBLE) << "an ancestor is still hidden";
+  outer->Send(WM_SHOWWINDOW, TRUE);
+  EXPECT_TRUE(GetWindowLongW(real, GWL_STYLE) & WS_VISIBLE);
+  DestroyWindow(host);
+}
+
+}  // namespace

@@ -7,7 +7,9 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "skin/gx_container.h"
 
@@ -167,4 +169,59 @@ class CGxDialogButton : public CGxDialog {
  public:
   const char* GetObjectClass() const override { return "dlgbtn"; }
   bool Load(const tinyxml2::XMLElement& element) override;
+};
+
+// A page of a tab control: a "dlg" with a title; hidden tabs get no head.
+class CGxTab : public CGxDialog {
+ public:
+  const char* GetObjectClass() const override { return "tab"; }
+  HRESULT SetAttribute(const std::string& name, const std::string& value, bool loading) override;
+
+  std::wstring Title;
+  int Hide = 0;
+};
+
+// Tab heads in a row above the pages ("top") or a column left of them ("left"), and the
+// selected page below or beside them.
+class CGxTabCtrl : public CGxContainerWnd {
+ public:
+  ~CGxTabCtrl() override;
+  const char* GetObjectClass() const override { return "tabctrl"; }
+  bool Load(const tinyxml2::XMLElement& element) override;
+  HRESULT SetAttribute(const std::string& name, const std::string& value, bool loading) override;
+  void SetContainer(HWND host) override;
+  UINT HitTest(int x, int y, bool hover) override;
+  bool RedrawRegion(HDC dc, HRGN update) override;
+  bool ProcessWindowMessage(HWND host, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+  CGxWindow* FindChildByCmdID(int id) override;
+  void RepositionChildren() override;
+  void UpdateRealWindows() override;
+
+  // The page area, and the head of page `index` (empty for a hidden page).
+  RECT PageArea() const;
+  RECT HeadRect(int index) const;
+  int HeadAt(int x, int y) const;
+  // Selects a page (asking the host first, which may cancel); false outside the pages.
+  bool Select(int index);
+
+  std::vector<std::unique_ptr<CGxTab>> Pages;
+  int Selected = 0, Hover = -1;
+  int TabWidth = 0, TabHeight = 0, TabPos = 0, TabSpacing = 0, FramePos = 0;
+  int IconX = 0, IconY = 0, TextX = 0, TextY = 0;
+  std::string TabSkin, IconSkin, SplitterSkin, FrameSkin;
+  COLORREF TabText = kNoColor;
+  unsigned SelectedFont = 0;
+  int Align = 0;  // 0 top, 1 left
+
+ private:
+  SIZE HeadSize() const;
+};
+
+// What a tab control sends the host's parent before a selection changes (code 5).
+struct GxTabChange {
+  NMHDR Header;
+  int Id;
+  int NewIndex;
+  int OldIndex;
+  BOOL Cancel;
 };

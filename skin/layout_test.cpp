@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/handles.h"
+#include "skin/controls.h"
 #include "skin/layer.h"
 #include "skin/skin_pool.h"
 
@@ -214,6 +215,51 @@ TEST(Visibility, RealWindowsFollowTheirAncestors) {
   outer->Send(WM_SHOWWINDOW, TRUE);
   EXPECT_TRUE(GetWindowLongW(real, GWL_STYLE) & WS_VISIBLE);
   DestroyWindow(host);
+}
+
+}  // namespace
+
+namespace {
+
+bool g_CancelTabChange = false;
+
+// Pages, heads, hit testing, and a selection the owner may cancel.
+TEST(TabControl, HeadsPagesAndCancelledSelection) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+    if (m == WM_NOTIFY && reinterpret_cast<NMHDR*>(l)->code == 5)
+      reinterpret_cast<GxTabChange*>(l)->Cancel = g_CancelTabChange;
+    return DefWindowProcW(h, m, w, l);
+  };
+  wc.lpszClassName = L"LumenTestTabOwner";
+  RegisterClassW(&wc);
+  HWND owner = CreateWindowW(wc.lpszClassName, L"", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+  HWND host = CreateWindowW(L"STATIC", L"", WS_CHILD, 0, 0, 300, 200, owner, nullptr, nullptr, nullptr);
+  CGxLayer layer;
+  ASSERT_TRUE(layer.Load("<layer><body><tabctrl id=\"9\" pos=\"0,0,-0,-0\" tabwidth=\"60\" tabheight=\"20\" framepos=\"4\">"
+                         "<tab title=\"一\"><text id=\"11\" pos=\"0,0,-0,-0\">a</text></tab><tab title=\"hidden\" hide=\"1\"/>"
+                         "<tab title=\"三\"><text id=\"13\" pos=\"0,0,-0,-0\">c</text></tab></tabctrl></body></layer>",
+                         host));
+  layer.Layout(RECT{0, 0, 300, 200});
+  auto* tabs = static_cast<CGxTabCtrl*>(layer.FindById(9));
+  ASSERT_NE(tabs, nullptr);
+  EXPECT_EQ(tabs->PageArea().top, 24);
+  const RECT hidden = tabs->HeadRect(1);
+  EXPECT_TRUE(IsRectEmpty(&hidden)) << "a hidden tab has no head";
+  EXPECT_EQ(tabs->HeadRect(2).left, 60) << "the next visible head";
+  EXPECT_EQ(layer.HitTest(50, 100), layer.FindById(11)->Handle) << "the selected page";
+  EXPECT_EQ(layer.HitTest(200, 10), tabs->Handle) << "the strip";
+
+  g_CancelTabChange = true;
+  tabs->Send(WM_LBUTTONUP, 0, MAKELPARAM(70, 10));
+  EXPECT_EQ(tabs->Selected, 0) << "cancelled by the owner";
+  g_CancelTabChange = false;
+  tabs->Send(WM_LBUTTONUP, 0, MAKELPARAM(70, 10));
+  EXPECT_EQ(tabs->Selected, 2);
+  EXPECT_EQ(layer.HitTest(50, 100), layer.FindById(13)->Handle);
+  EXPECT_FALSE(tabs->Pages[0]->IsVisible(false));
+  EXPECT_FALSE(tabs->Select(7));
+  DestroyWindow(owner);
 }
 
 }  // namespace

@@ -7,8 +7,8 @@
 CGxWindow* CreateGxWindow(const char* tag) {
   if (!tag) return nullptr;
   const std::string t = tag;
-  // In this order; "div", "tab", "br" and unknown tags create nothing. ("richtext" and
-  // "tabctrl" join with their own files.)
+  // In this order; "div", "tab" (read only inside "tabctrl"), "br" and unknown tags create
+  // nothing. ("richtext" joins with the rich-text control.)
   if (t == "dlg") return new CGxDialog();
   if (t == "text") return new CGxStatic();
   if (t == "button") return new CGxButton();
@@ -19,6 +19,7 @@ CGxWindow* CreateGxWindow(const char* tag) {
   if (t == "hr") return new CGxLine();
   if (t == "check") return new CGxCheckBox();
   if (t == "icon") return new CGxIconWnd();
+  if (t == "tabctrl") return new CGxTabCtrl();
   if (t == "radio") return new CGxRadioBox();
   if (t == "link") return new CGxLink();
   if (t == "memimage") return new CGxMemoryImage();

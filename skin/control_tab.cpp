@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include "skin/gx_notify.h"
 #include "skin/pools.h"
 #include "skin/skin_pool.h"
 #include "skin/style.h"
@@ -148,9 +149,11 @@ CGxWindow* CGxTabCtrl::FindChildByCmdID(int id) {
 bool CGxTabCtrl::Select(int index) {
   if (index < 0 || index >= static_cast<int>(Pages.size())) return false;
   if (index == Selected) return true;
-  GxTabChange change{{Host, static_cast<UINT_PTR>(Id), 5}, Id, index, Selected, FALSE};
-  if (HWND owner = Host ? GetParent(Host) : nullptr)
-    SendMessageW(owner, WM_NOTIFY, Id, reinterpret_cast<LPARAM>(&change));
+  GxNotify change;
+  change.ItemId = static_cast<UINT>(Id);
+  change.NewIndex = index;
+  change.OldIndex = Selected;
+  SendGxNotify(Host, Host, kNotifyTabChange, change);
   if (change.Cancel) return false;
   const int old = Selected;
   Selected = index;

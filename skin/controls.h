@@ -216,12 +216,3 @@ class CGxTabCtrl : public CGxContainerWnd {
  private:
   SIZE HeadSize() const;
 };
-
-// What a tab control sends the host's parent before a selection changes (code 5).
-struct GxTabChange {
-  NMHDR Header;
-  int Id;
-  int NewIndex;
-  int OldIndex;
-  BOOL Cancel;
-};

@@ -1,5 +1,7 @@
 #include "skin/controls.h"
 
+#include "skin/gx_notify.h"
+
 bool CGxRealWnd::ProcessWindowMessage(HWND host, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   HWND real = RealWindow();
   switch (message) {
@@ -8,12 +10,10 @@ bool CGxRealWnd::ProcessWindowMessage(HWND host, UINT message, WPARAM wParam, LP
       CGxWindow::ProcessWindowMessage(host, message, wParam, lParam, result);
       if (EqualRect(&old, &Rect) || !real) return true;
       MoveWindow(real, Rect.left, Rect.top, Rect.right - Rect.left, Rect.bottom - Rect.top, FALSE);
-      struct {
-        NMHDR Header;
-        int Id;
-        RECT Rect;
-      } note{{Host, static_cast<UINT_PTR>(Id), 2}, Id, Rect};
-      SendMessageW(Host, WM_NOTIFY, Id, reinterpret_cast<LPARAM>(&note));
+      GxNotify note;
+      note.ItemId = static_cast<UINT>(Id);
+      note.Rect = Rect;
+      SendGxNotify(Host, Host, kNotifyRealMoved, note);
       if (IsWindowVisible(real)) {
         InvalidateRect(real, nullptr, TRUE);
         SetWindowPos(real, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "base/handles.h"
+#include "skin/gx_notify.h"
 #include "skin/pools.h"
 #include "skin/skin_pool.h"
 #include "skin/style.h"
@@ -305,16 +306,13 @@ void CGxWindow::SetText(const std::wstring& text) {
 
 namespace {
 
-// Sends the host's parent the notification of a single window (event 3: mouse moved, 4: left).
-void NotifyOwner(const CGxWindow& window, int event) {
-  HWND owner = window.Host ? GetParent(window.Host) : nullptr;
-  if (!owner) return;
-  struct {
-    NMHDR Header;
-    UINT Window;
-    int Event;
-  } note{{window.Host, static_cast<UINT_PTR>(window.Id), 6}, window.Handle, event};
-  SendMessageW(owner, WM_NOTIFY, window.Id, reinterpret_cast<LPARAM>(&note));
+// Tells the view of a single window's mouse move (event 3) or leave (4).
+void NotifyView(const CGxWindow& window, int event) {
+  GxNotify note;
+  note.ItemId = static_cast<UINT>(window.Id);
+  note.ItemClass = "wnd";
+  note.Event = event;
+  SendGxNotify(window.Host, window.Host, kNotifyWindowEvent, note);
 }
 
 }  // namespace
@@ -370,11 +368,11 @@ bool CGxWindow::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM l
       break;
     case WM_MOUSEMOVE:
       if (!(NotifyFlags & 0x01)) return false;
-      NotifyOwner(*this, 3);
+      NotifyView(*this, 3);
       break;
     case WM_MOUSELEAVE:
       if (!(NotifyFlags & 0x02)) return false;
-      NotifyOwner(*this, 4);
+      NotifyView(*this, 4);
       break;
     default:
       return false;

@@ -8,6 +8,7 @@
 
 #include "base/handles.h"
 #include "skin/controls.h"
+#include "skin/gx_notify.h"
 #include "skin/layer.h"
 #include "skin/skin_pool.h"
 
@@ -227,14 +228,14 @@ bool g_CancelTabChange = false;
 TEST(TabControl, HeadsPagesAndCancelledSelection) {
   WNDCLASSW wc{};
   wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
-    if (m == WM_NOTIFY && reinterpret_cast<NMHDR*>(l)->code == 5)
-      reinterpret_cast<GxTabChange*>(l)->Cancel = g_CancelTabChange;
+    if (m == WM_NOTIFY && reinterpret_cast<NMHDR*>(l)->code == kNotifyTabChange)
+      reinterpret_cast<GxNotify*>(l)->Cancel = g_CancelTabChange;
     return DefWindowProcW(h, m, w, l);
   };
-  wc.lpszClassName = L"LumenTestTabOwner";
+  wc.lpszClassName = L"LumenTestTabView";
   RegisterClassW(&wc);
-  HWND owner = CreateWindowW(wc.lpszClassName, L"", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
-  HWND host = CreateWindowW(L"STATIC", L"", WS_CHILD, 0, 0, 300, 200, owner, nullptr, nullptr, nullptr);
+  // The view the controls tell; it would forward the notification to the dialog window.
+  HWND host = CreateWindowW(wc.lpszClassName, L"", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
   CGxLayer layer;
   ASSERT_TRUE(layer.Load("<layer><body><tabctrl id=\"9\" pos=\"0,0,-0,-0\" tabwidth=\"60\" tabheight=\"20\" framepos=\"4\">"
                          "<tab title=\"一\"><text id=\"11\" pos=\"0,0,-0,-0\">a</text></tab><tab title=\"hidden\" hide=\"1\"/>"
@@ -259,7 +260,7 @@ TEST(TabControl, HeadsPagesAndCancelledSelection) {
   EXPECT_EQ(layer.HitTest(50, 100), layer.FindById(13)->Handle);
   EXPECT_FALSE(tabs->Pages[0]->IsVisible(false));
   EXPECT_FALSE(tabs->Select(7));
-  DestroyWindow(owner);
+  DestroyWindow(host);
 }
 
 }  // namespace

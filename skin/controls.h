@@ -106,6 +106,8 @@ class CGxCheckBox : public CGxWindow {
   int ThemeState() const;
   // The frame-control flags when no theme opens.
   UINT FrameFlags() const;
+  // Draws the box or mark at the left, with the theme when there is one.
+  void DrawMark(HDC dc);
 
   int Check = 0;
   GxButtonTheme Theme;

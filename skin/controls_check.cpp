@@ -99,15 +99,7 @@ bool CGxCheckBox::ProcessWindowMessage(HWND host, UINT message, WPARAM wParam, L
   Handled = true;
   HDC dc = reinterpret_cast<HDC>(wParam);
   if (!dc) return true;
-  const int box = Radio() ? 12 : 13;
-  const RECT mark = Radio() ? RECT{Rect.left, Rect.top + (Rect.bottom - Rect.top - 12) / 2, Rect.left + 12,
-                                   Rect.top + (Rect.bottom - Rect.top - 12) / 2 + 12}
-                            : RECT{Rect.left, Rect.top + (Rect.bottom - Rect.top - box) / 2, Rect.left + box,
-                                   Rect.top + (Rect.bottom - Rect.top - box) / 2 + box};
-  if (!Theme.Draw(Host, dc, Radio() ? 2 : 3, ThemeState(), mark)) {
-    RECT r = mark;
-    DrawFrameControl(dc, &r, DFC_BUTTON, FrameFlags());
-  }
+  DrawMark(dc);
   // The text right of the mark, vertically centred.
   const RECT whole = Rect;
   const UINT previousFormat = FormatOverride;
@@ -117,6 +109,16 @@ bool CGxCheckBox::ProcessWindowMessage(HWND host, UINT message, WPARAM wParam, L
   Rect = whole;
   FormatOverride = previousFormat;
   return true;
+}
+
+void CGxCheckBox::DrawMark(HDC dc) {
+  const int box = Radio() ? 12 : 13;
+  const int top = Rect.top + (Rect.bottom - Rect.top - box) / 2;
+  const RECT mark{Rect.left, top, Rect.left + box, top + box};
+  if (!Theme.Draw(Host, dc, Radio() ? 2 : 3, ThemeState(), mark)) {
+    RECT r = mark;
+    DrawFrameControl(dc, &r, DFC_BUTTON, FrameFlags());
+  }
 }
 
 void CGxCheckBox::Clicked() { State ^= kWndChecked; }

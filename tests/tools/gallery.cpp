@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "base/handles.h"
+#include "skin/controls.h"
 #include "skin/gx_object.h"
 #include "skin/layer.h"
 #include "skin/resource_source.h"
@@ -50,7 +51,8 @@ void Paint(CGxLayer& layer, HDC dc, const RECT& client) {
 }
 
 // The reference: the same picture drawn straight with GDI. Each window's finished pixels are
-// kept as a bitmap once; a straight repaint copies them back and draws the texts again.
+// kept as a bitmap once; a straight repaint copies them back, draws the texts again and has the
+// system draw the check boxes and radio buttons again.
 struct Straight {
   CGxWindow* Window;
   sys::UniqueDc Dc;
@@ -82,6 +84,8 @@ void PaintStraight(const std::vector<std::unique_ptr<Straight>>& kept, HDC dc) {
       RECT t = r;
       DrawTextW(dc, s->Window->Text.c_str(), -1, &t, DT_SINGLELINE | DT_VCENTER);
     }
+    // Check boxes and radio buttons are the system's drawing either way.
+    if (auto* check = dynamic_cast<CGxCheckBox*>(s->Window)) check->DrawMark(dc);
   }
 }
 

@@ -1,9 +1,10 @@
 // Renders a layer headless into a PNG: the skinned UI library's gallery, and a benchmark of its
 // layout and repaint against drawing the same pictures and texts straight with GDI (each
 // window's finished pixels copied back, its text drawn again).
-//   gallery.exe <resource folder> <out.png> [rounds]
-// The folder holds layer.xml, skins.xml, styles.xml and the images the skins name (<id>.png,
-// <id>.bmp). An element's "state" attribute (hexadecimal) is applied to its window by id.
+//   gallery.exe <resource folder> <out.png> [rounds [layer file]]
+// The folder holds the layer (layer.xml unless named), skins.xml, styles.xml and the images the
+// skins name (<id>.png, <id>.bmp). An element's "state" attribute (hexadecimal) is applied to
+// its window by id.
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
@@ -46,6 +47,7 @@ void ApplyStates(const tinyxml2::XMLElement* e, CGxLayer& layer) {
 void Paint(CGxLayer& layer, HDC dc, const RECT& client) {
   const sys::UniqueBrush white(CreateSolidBrush(RGB(255, 255, 255)));
   FillRect(dc, &client, white.Get());
+  if (CGxSkinBase* frame = GxSkinPool::Instance().Find(layer.FrameSkin)) frame->Draw(dc, client, 0);
   for (CGxDialog* band : {&layer.Header, &layer.Body, &layer.Footer})
     if (band->IsVisible(false)) band->RedrawRegion(dc, nullptr);
 }
@@ -106,7 +108,7 @@ int Save(HBITMAP bitmap, const std::wstring& path) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) {
-    fwprintf(stderr, L"usage: gallery.exe <resource folder> <out.png> [rounds]\n");
+    fwprintf(stderr, L"usage: gallery.exe <resource folder> <out.png> [rounds [layer file]]\n");
     return 2;
   }
   const std::wstring folder = argv[1];
@@ -116,7 +118,7 @@ int wmain(int argc, wchar_t** argv) {
   GxStylePool::Instance().Add(std::string());
   LoadSkinsXml(ReadAll(folder + L"\\skins.xml"));
   LoadStylesXml(ReadAll(folder + L"\\styles.xml"));
-  const std::string xml = ReadAll(folder + L"\\layer.xml");
+  const std::string xml = ReadAll(folder + L"\\" + (argc > 4 ? argv[4] : L"layer.xml"));
   CGxLayer layer;
   if (!layer.Load(xml)) {
     fwprintf(stderr, L"gallery: the layer does not load\n");

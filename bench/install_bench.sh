@@ -104,12 +104,7 @@ payload_ms=$(( $(now_ms) - t ))
 # The installation's own files (entry 0): one install item, a profile-file write.
 entry=$work/install
 rm -rf "$entry" && mkdir -p "$entry"
-cat >"$entry/setup.xml" <<'EOF'
-<?xml version="1.0" encoding="UTF-8"?>
-<config><office><info iid="" tid1="" tid2="" productid="" versiontypes="" silent="0"/>
-<install><item path="writeinifile" param="" wait="0" show="0" type="silent"/></install></office></config>
-EOF
-printf '<Config><DeepRecommend number="0"/></Config>\n' >"$entry/deeprecommend.xml"
+cp "$here/install-entry/setup.xml" "$here/install-entry/deeprecommend.xml" "$entry/"
 
 installer=$work/setup-install.exe
 product_stamp="$(hash16 "$packer") $fingerprint $params"

@@ -78,12 +78,7 @@ payload_ms=$(( $(now_ms) - t ))
 install=$dir/install
 rm -rf "$install" && mkdir -p "$install/install_res/images"
 # A configuration the setup program accepts (one install item); -e never runs the list.
-cat >"$install/setup.xml" <<'EOF'
-<?xml version="1.0" encoding="UTF-8"?>
-<config><office><info iid="" tid1="" tid2="" productid="" versiontypes="" silent="0"/>
-<install><item path="writeinifile" param="" wait="0" show="0" type="silent"/></install></office></config>
-EOF
-printf '<Config><DeepRecommend number="0"/></Config>\n' >"$install/deeprecommend.xml"
+cp "$here/install-entry/setup.xml" "$here/install-entry/deeprecommend.xml" "$install/"
 n=0
 for image in bg.png logo.png images/step1.png images/step2.png images/step3.png images/finish.jpg; do
   n=$((n + 1))

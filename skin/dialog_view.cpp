@@ -1,0 +1,324 @@
+#include "skin/dialog_view.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <string.h>
+
+#include "skin/gx_notify.h"
+#include "skin/pools.h"
+#include "skin/rich_text.h"
+#include "skin/skin_pool.h"
+
+namespace {
+
+const wchar_t kViewClass[] = L"GxDialogView";
+
+bool IsOneOf(const char* tag, std::initializer_list<const char*> tags) {
+  for (const char* t : tags)
+    if (strcmp(tag, t) == 0) return true;
+  return false;
+}
+
+}  // namespace
+
+CGxDialogView::~CGxDialogView() {
+  if (Hwnd) {
+    SetWindowLongPtrW(Hwnd, GWLP_USERDATA, 0);
+    DestroyWindow(Hwnd);
+  }
+}
+
+bool CGxDialogView::Create(HWND parent, const RECT& rect) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = &CGxDialogView::Proc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = kViewClass;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.style = CS_DBLCLKS;
+  RegisterClassW(&wc);  // once per process; a second registration fails harmlessly
+  Hwnd = CreateWindowExW(0x10000, kViewClass, L"", 0x52010000, rect.left, rect.top, rect.right - rect.left,
+                         rect.bottom - rect.top, parent, reinterpret_cast<HMENU>(kGxViewId), wc.hInstance, this);
+  if (!Hwnd) return false;
+  for (CGxDialog* band : {&Layers.Header, &Layers.Body, &Layers.Footer}) band->SetContainer(Hwnd);
+  Tooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, Hwnd, nullptr,
+                            wc.hInstance, nullptr);
+  if (Tooltip) {
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.uFlags = TTF_IDISHWND;
+    tool.hwnd = Hwnd;
+    tool.uId = reinterpret_cast<UINT_PTR>(Hwnd);
+    tool.lpszText = LPSTR_TEXTCALLBACKW;
+    SendMessageW(Tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(Tooltip, TTM_ACTIVATE, TRUE, 0);
+    SendMessageW(Tooltip, TTM_SETMAXTIPWIDTH, 0, 5000);
+  }
+  RECT client;
+  GetClientRect(Hwnd, &client);
+  Handle(WM_SIZE, 0, MAKELPARAM(client.right, client.bottom));
+  return true;
+}
+
+bool CGxDialogView::LoadLayer(const std::string& xml) {
+  const bool loaded = Layers.Load(xml, Hwnd);
+  Hover = Pushed = 0;
+  if (Hwnd) {
+    RECT client;
+    GetClientRect(Hwnd, &client);
+    Layers.Layout(client);
+    Repaint(client);
+  }
+  return loaded;
+}
+
+CGxWindow* CGxDialogView::FindItem(int id) { return Layers.FindById(id); }
+
+void CGxDialogView::Repaint(const RECT& rect) {
+  sys::UniqueRegion region(CreateRectRgnIndirect(&rect));
+  if (!Update) Update = std::move(region);
+  else CombineRgn(Update.Get(), Update.Get(), region.Get(), RGN_OR);
+  RedrawPending = true;
+  if (Hwnd) InvalidateRect(Hwnd, &rect, FALSE);
+}
+
+void CGxDialogView::RepaintItem(CGxWindow* item) {
+  if (item && item->IsVisible()) Repaint(item->Rect);
+}
+
+bool CGxDialogView::SetItemText(int id, const std::wstring& text) {
+  CGxWindow* item = FindItem(id);
+  if (!item) return false;
+  RepaintItem(item);
+  item->SetText(text);
+  RepaintItem(item);
+  return true;
+}
+
+bool CGxDialogView::SetItemVisible(int id, bool show) {
+  CGxWindow* item = FindItem(id);
+  if (!item) return false;
+  item->Send(WM_SHOWWINDOW, show ? TRUE : FALSE);
+  Repaint(item->Rect);
+  return true;
+}
+
+bool CGxDialogView::SetItemAttribute(int id, const std::string& name, const std::string& value) {
+  CGxWindow* item = FindItem(id);
+  if (!item) return false;
+  RepaintItem(item);
+  item->SetAttribute(name, value, false);
+  RepaintItem(item);
+  return true;
+}
+
+bool CGxDialogView::SetRichText(int id, const std::wstring& markup) {
+  auto* rich = dynamic_cast<CGxRichText*>(FindItem(id));
+  if (!rich || !rich->SetContent(markup)) return false;
+  RepaintItem(rich);
+  if (rich->IsVisible()) rich->Send(WM_SHOWWINDOW, TRUE);
+  return true;
+}
+
+void CGxDialogView::Notify(UINT code, UINT id, const char* itemClass) {
+  GxNotify note;
+  note.ItemId = id;
+  note.ItemClass = itemClass;
+  SendGxNotify(Hwnd ? GetParent(Hwnd) : nullptr, Hwnd, code, note);
+}
+
+void CGxDialogView::SetState(CGxWindow* window, UINT set, UINT clear) {
+  if (!window) return;
+  const UINT before = window->State;
+  window->State = (window->State | set) & ~clear;
+  if (window->State != before && window->NeedRedrawWhenStateChange()) RepaintItem(window);
+}
+
+UINT CGxDialogView::HitBands(int x, int y) {
+  for (CGxDialog* band : {&Layers.Header, &Layers.Body, &Layers.Footer})
+    if (band->IsVisible(false))
+      if (const UINT hit = band->HitTest(x, y, false)) return hit;
+  return 0;
+}
+
+void CGxDialogView::OnMouseMove(int x, int y) {
+  if (!Tracking) {
+    TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, Hwnd, 0};
+    Tracking = TrackMouseEvent(&track) != FALSE;
+  }
+  CGxWindow* control = GxWindowRegistry::Find(HitBands(x, y));
+  if (!control) return;
+  if (control->IsEnabled()) control->Send(WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+  Notify(kNotifyMouseMove, static_cast<UINT>(control->Id));
+  if (control->Handle == Hover) return;
+  if (CGxWindow* old = GxWindowRegistry::Find(Hover); old && old->IsEnabled()) {
+    SetState(old, 0, kWndHover);
+    old->Send(WM_MOUSELEAVE);
+    Notify(kNotifyMouseLeave, static_cast<UINT>(old->Id));
+  }
+  if (control->IsEnabled()) SetState(control, kWndHover, 0);
+  Hover = control->Handle;
+  TipText = control->Tip;
+  if (Tooltip) SendMessageW(Tooltip, TipText.empty() ? TTM_POP : TTM_UPDATE, 0, 0);
+}
+
+void CGxDialogView::OnMouseLeave() {
+  Tracking = false;
+  CGxWindow* hover = GxWindowRegistry::Find(Hover);
+  CGxWindow* pushed = GxWindowRegistry::Find(Pushed);
+  if (hover) {
+    SetState(hover, 0, kWndHover);
+    hover->Send(WM_MOUSELEAVE);
+  }
+  if (pushed) SetState(pushed, 0, kWndPushed);
+  Hover = Pushed = 0;
+  Notify(kNotifyMouseLeave, pushed ? static_cast<UINT>(pushed->Id) : hover ? static_cast<UINT>(hover->Id) : 0);
+}
+
+void CGxDialogView::OnButtonDown(int x, int y) {
+  UINT hit = Layers.Header.IsVisible(false) ? Layers.Header.HitTest(x, y, false) : 0;
+  if (hit) {
+    CGxWindow* control = GxWindowRegistry::Find(hit);
+    const bool clickable = control && IsOneOf(control->GetObjectClass(), {"button", "imgbtn", "dlgbtn", "tabctrl", "link", "check", "radio"});
+    if (!clickable) {
+      const bool child = (Layers.Style & WS_CHILD) != 0;
+      HWND dialog = GetParent(Hwnd);
+      if (!child && dialog && !IsIconic(dialog) && Layers.Movable) SendMessageW(dialog, WM_SYSCOMMAND, 0xF012, 0);
+      return;
+    }
+  } else {
+    for (CGxDialog* band : {&Layers.Body, &Layers.Footer})
+      if (!hit && band->IsVisible(false)) hit = band->HitTest(x, y, false);
+  }
+  CGxWindow* control = GxWindowRegistry::Find(hit);
+  if (!control || !control->IsEnabled() || Capturing) return;
+  SetCapture(Hwnd);
+  Capturing = true;
+  Hover = Pushed = control->Handle;
+  SetState(control, kWndPushed, 0);
+  control->Send(WM_LBUTTONDOWN, 0, MAKELPARAM(x, y));
+  Notify(kNotifyButtonDown, static_cast<UINT>(control->Id));
+}
+
+void CGxDialogView::OnButtonUp(int x, int y) {
+  SetFocus(Hwnd);
+  if (Capturing) {
+    Capturing = false;
+    ReleaseCapture();
+  }
+  CGxWindow* pushed = GxWindowRegistry::Find(Pushed);
+  if (pushed) {
+    SetState(pushed, 0, kWndPushed);
+    // The button went up over the control it went down on.
+    if (pushed->Handle == HitBands(x, y)) {
+      pushed->Send(WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+      if (!pushed->Link.empty()) ShellExecuteW(nullptr, L"open", pushed->Link.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+      else if (pushed->Id != 0) Notify(kNotifyClick, static_cast<UINT>(pushed->Id), pushed->GetObjectClass());
+    }
+  }
+  Pushed = 0;
+}
+
+void CGxDialogView::Paint(HDC target) {
+  RECT client;
+  GetClientRect(Hwnd, &client);
+  if (!BackBuffer) return;
+  const sys::UniqueDc memory(CreateCompatibleDC(target));
+  const HGDIOBJ previous = SelectObject(memory.Get(), BackBuffer.Get());
+  if (RedrawPending) {
+    const int saved = SaveDC(memory.Get());
+    SelectObject(memory.Get(), GxFontPool::Instance().Get(0));
+    SetBkMode(memory.Get(), TRANSPARENT);
+    if (Update) SelectClipRgn(memory.Get(), Update.Get());
+    if (CGxSkinBase* frame = GxSkinPool::Instance().Find(Layers.FrameSkin)) frame->Draw(memory.Get(), client, 0);
+    for (CGxDialog* band : {&Layers.Header, &Layers.Body, &Layers.Footer})
+      if (band->IsVisible(false)) band->RedrawRegion(memory.Get(), Update.Get());
+    RestoreDC(memory.Get(), saved);
+    Update.Reset();
+    RedrawPending = false;
+  }
+  BitBlt(target, 0, 0, client.right, client.bottom, memory.Get(), 0, 0, SRCCOPY);
+  SelectObject(memory.Get(), previous);
+}
+
+LRESULT CALLBACK CGxDialogView::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<CGxDialogView*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    self->Hwnd = hwnd;
+  }
+  auto* self = reinterpret_cast<CGxDialogView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  return self ? self->Handle(message, wParam, lParam) : DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+LRESULT CGxDialogView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message >= WM_MOUSEFIRST && message <= 0x20D && Tooltip) {
+    MSG relay{Hwnd, message, wParam, lParam, 0, {}};
+    SendMessageW(Tooltip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relay));
+  }
+  const int x = static_cast<short>(LOWORD(lParam)), y = static_cast<short>(HIWORD(lParam));
+  switch (message) {
+    case WM_SIZE: {
+      const int w = LOWORD(lParam), h = HIWORD(lParam);
+      const sys::WindowDc screen(nullptr);
+      BackBuffer.Reset(w > 0 && h > 0 ? CreateCompatibleBitmap(screen.Get(), w, h) : nullptr);
+      const RECT client{0, 0, w, h};
+      Layers.Layout(client);
+      Update.Reset();
+      RedrawPending = true;
+      InvalidateRect(Hwnd, nullptr, FALSE);
+      return 0;
+    }
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(Hwnd, &ps);
+      Paint(dc);
+      EndPaint(Hwnd, &ps);
+      return 0;
+    }
+    case WM_PRINT:
+      Paint(reinterpret_cast<HDC>(wParam));
+      return 0;
+    case WM_DESTROY:
+      BackBuffer.Reset();
+      Update.Reset();
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_MOUSEMOVE:
+      OnMouseMove(x, y);
+      return 0;
+    case WM_MOUSELEAVE:
+      OnMouseLeave();
+      return 0;
+    case WM_LBUTTONDOWN:
+      OnButtonDown(x, y);
+      return 0;
+    case WM_LBUTTONUP:
+      OnButtonUp(x, y);
+      return 0;
+    case WM_SETCURSOR: {
+      CGxWindow* hover = GxWindowRegistry::Find(Hover);
+      if (hover && strcmp(hover->GetObjectClass(), "realwnd") == 0) return FALSE;
+      if (hover && hover->IsEnabled()) hover->OnSetCursor();
+      else SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+      return TRUE;
+    }
+    case WM_GETDLGCODE:
+      return 0x85;
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+      if (header && header->code == TTN_GETDISPINFOW && header->hwndFrom == Tooltip) {
+        auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
+        info->lpszText = const_cast<wchar_t*>(TipText.c_str());
+        return 0;
+      }
+      return SendMessageW(GetParent(Hwnd), message, wParam, lParam);
+    }
+    case WM_COMMAND:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+      return SendMessageW(GetParent(Hwnd), message, wParam, lParam);
+    default:
+      return DefWindowProcW(Hwnd, message, wParam, lParam);
+  }
+}

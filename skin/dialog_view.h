@@ -1,0 +1,65 @@
+// The host view of a skinned dialog: the one real child window that owns a layer, paints it
+// through a back buffer (one blit per paint, so nothing flickers), follows the mouse over the
+// windowless controls (hover, push, capture, tooltips) and reports clicks and other events to
+// its parent, the dialog window, as WM_NOTIFY with a GxNotify record.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "base/handles.h"
+#include "skin/layer.h"
+
+class CGxDialogView {
+ public:
+  CGxDialogView() = default;
+  ~CGxDialogView();
+  CGxDialogView(const CGxDialogView&) = delete;
+  CGxDialogView& operator=(const CGxDialogView&) = delete;
+
+  // Creates the view as the child with id 1000 of `parent` over `rect` (client coordinates).
+  bool Create(HWND parent, const RECT& rect);
+  HWND Window() const { return Hwnd; }
+  CGxLayer& Layer() { return Layers; }
+  // Loads layer XML; the bands get this view as their host and are laid out when it exists.
+  bool LoadLayer(const std::string& xml);
+
+  // The item operations: false when no control has the id.
+  CGxWindow* FindItem(int id);
+  bool SetItemText(int id, const std::wstring& text);
+  bool SetItemVisible(int id, bool show);
+  bool SetItemAttribute(int id, const std::string& name, const std::string& value);
+  bool SetRichText(int id, const std::wstring& markup);
+  // Joins a rectangle to the update region and asks for a paint (skipped for a control that
+  // or whose ancestor is invisible).
+  void Repaint(const RECT& rect);
+  void RepaintItem(CGxWindow* item);
+
+  // Presentation of the back buffer: 0 copy, 1 colour key, 2 per-pixel alpha.
+  int PresentMode = 0;
+  COLORREF ColorKey = 0xFF00FF;
+  UINT Hover = 0, Pushed = 0;
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  void Paint(HDC target);
+  void OnMouseMove(int x, int y);
+  void OnMouseLeave();
+  void OnButtonDown(int x, int y);
+  void OnButtonUp(int x, int y);
+  UINT HitBands(int x, int y);
+  void Notify(UINT code, UINT id, const char* itemClass = "");
+  void SetState(CGxWindow* window, UINT set, UINT clear);
+
+  HWND Hwnd = nullptr;
+  HWND Tooltip = nullptr;
+  CGxLayer Layers;
+  sys::UniqueBitmap BackBuffer;
+  sys::UniqueRegion Update;
+  bool RedrawPending = true;
+  bool Tracking = false;
+  bool Capturing = false;
+  std::wstring TipText;
+};

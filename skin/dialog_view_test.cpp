@@ -1,0 +1,84 @@
+// The host view in a real window, driven by mouse messages: hover, push and click reach the
+// parent as notifications, a release elsewhere is no click, the header background starts a
+// move, and the item operations find controls by id.
+#include "skin/dialog_view.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "skin/gx_notify.h"
+#include "skin/skin_pool.h"
+
+namespace {
+
+std::vector<std::string> g_Events;
+
+LRESULT CALLBACK Recorder(HWND h, UINT m, WPARAM w, LPARAM l) {
+  if (m == WM_NOTIFY) {
+    const auto* note = reinterpret_cast<const GxNotify*>(l);
+    std::string event = std::to_string(note->Header.code) + ":" + std::to_string(note->ItemId);
+    if (note->Header.code == kNotifyClick) event += std::string(":") + note->ItemClass;
+    g_Events.push_back(event);
+    return 0;
+  }
+  if (m == WM_SYSCOMMAND && w == 0xF012) {
+    g_Events.push_back("move");
+    return 0;
+  }
+  return DefWindowProcW(h, m, w, l);
+}
+
+TEST(DialogView, HoverPushClickAndMove) {
+  GxStylePool::Instance().Clear();
+  GxStylePool::Instance().Add(std::string());
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = Recorder;
+  wc.lpszClassName = L"LumenTestDialog";
+  RegisterClassW(&wc);
+  HWND dialog = CreateWindowW(wc.lpszClassName, L"", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+  CGxDialogView view;
+  ASSERT_TRUE(view.Create(dialog, RECT{0, 0, 300, 200}));
+  ASSERT_TRUE(view.LoadLayer("<layer><header height=\"30\"><text pos=\"0,0\">title</text>"
+                             "<imgbtn id=\"100\" pos=\"-30,3,-6,27\"/></header>"
+                             "<body><button id=\"5\" pos=\"10,10,90,40\">OK</button>"
+                             "<text id=\"6\" pos=\"10,60,90,80\">plain</text></body></layer>"));
+  HWND v = view.Window();
+  auto send = [&](UINT m, int x, int y) { SendMessageW(v, m, 0, MAKELPARAM(x, y)); };
+  CGxWindow* button = view.FindItem(5);
+  ASSERT_NE(button, nullptr);
+
+  send(WM_MOUSEMOVE, 20, 50);
+  EXPECT_TRUE(button->State & kWndHover);
+  send(WM_LBUTTONDOWN, 20, 50);
+  EXPECT_TRUE(button->State & kWndPushed);
+  send(WM_LBUTTONUP, 20, 50);
+  EXPECT_FALSE(button->State & kWndPushed);
+  EXPECT_EQ(g_Events, (std::vector<std::string>{"3:5", "7:5", "1:5:button"}));
+
+  // Pressed on the button and released outside: no click.
+  g_Events.clear();
+  send(WM_LBUTTONDOWN, 20, 50);
+  send(WM_MOUSEMOVE, 200, 150);
+  send(WM_LBUTTONUP, 200, 150);
+  EXPECT_EQ(g_Events, (std::vector<std::string>{"7:5", "3:0", "4:5"}));
+
+  // The header's background moves the dialog; its image button does not.
+  g_Events.clear();
+  send(WM_LBUTTONDOWN, 150, 10);
+  send(WM_LBUTTONDOWN, 280, 10);
+  send(WM_LBUTTONUP, 280, 10);
+  EXPECT_EQ(g_Events, (std::vector<std::string>{"move", "7:100", "1:100:imgbtn"}));
+
+  EXPECT_TRUE(view.SetItemText(6, L"changed"));
+  EXPECT_EQ(view.FindItem(6)->Text, L"changed");
+  EXPECT_TRUE(view.SetItemVisible(6, false));
+  EXPECT_FALSE(view.FindItem(6)->IsVisible());
+  EXPECT_FALSE(view.SetItemText(77, L"x"));
+  EXPECT_FALSE(view.SetRichText(6, L"not rich"));
+  DestroyWindow(dialog);
+  g_Events.clear();
+}
+
+}  // namespace

@@ -18,7 +18,8 @@ declare -A below=(
   [report]="suite sys log base"
   [install]="cleanup report suite packet sys log base"
   [skin]="sys log base"
-  [app]="install cleanup report suite packet skin sys log base"
+  [dialogs]="skin sys log base"
+  [app]="install cleanup report suite packet dialogs skin sys log base"
 )
 
 status=0

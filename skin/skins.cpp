@@ -392,6 +392,18 @@ std::unique_ptr<CGxSkinBase> CreateSkin(const char* tag) {
   return nullptr;
 }
 
+bool BlendColor(HDC dc, const RECT& rect, COLORREF color, BYTE alpha) {
+  using AlphaBlendFn = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int, BLENDFUNCTION);
+  static const auto alphaBlend = Msimg32Function<AlphaBlendFn>("AlphaBlend");
+  if (!alphaBlend || rect.right <= rect.left || rect.bottom <= rect.top) return false;
+  const sys::UniqueDc source(CreateCompatibleDC(dc));
+  const sys::UniqueBitmap pixel(CreateCompatibleBitmap(dc, 1, 1));
+  const Selected selected(source.Get(), pixel.Get());
+  SetPixelV(source.Get(), 0, 0, color);
+  return alphaBlend(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, source.Get(), 0, 0, 1, 1,
+                    BLENDFUNCTION{AC_SRC_OVER, 0, alpha, 0}) != FALSE;
+}
+
 bool FillGradient(HDC dc, const RECT& rect, COLORREF from, COLORREF to, bool vertical) {
   using GradientFn = BOOL(WINAPI*)(HDC, PTRIVERTEX, ULONG, PVOID, ULONG, ULONG);
   static const auto gradient = Msimg32Function<GradientFn>("GradientFill");

@@ -157,6 +157,9 @@ class CGxJpgSkin : public CGxPictureSkin {
 // png, jpg; null for any other tag.
 std::unique_ptr<CGxSkinBase> CreateSkin(const char* tag);
 
+// Blends `color` over `rect` with a constant alpha (0 to 255) through the system's AlphaBlend.
+bool BlendColor(HDC dc, const RECT& rect, COLORREF color, BYTE alpha);
+
 // Fills `rect` with a two-colour gradient (horizontal: left to right) through GradientFill,
 // loaded from the system's msimg32 at the first use. False when it is not there.
 bool FillGradient(HDC dc, const RECT& rect, COLORREF from, COLORREF to, bool vertical);

@@ -1,0 +1,207 @@
+#include "skin/dialog_impl.h"
+
+#include <algorithm>
+#include <string>
+
+#include "skin/resource_source.h"
+
+namespace {
+
+const wchar_t kDialogClass[] = L"GxDialogWindow";
+
+// The thread's current main dialog window.
+thread_local HWND g_MainDialog = nullptr;
+
+}  // namespace
+
+CGxDialogImpl::~CGxDialogImpl() {
+  if (Hwnd) {
+    SetWindowLongPtrW(Hwnd, GWLP_USERDATA, 0);
+    DestroyWindow(Hwnd);
+  }
+}
+
+bool CGxDialogImpl::LoadLayer(int id) {
+  std::string xml;
+  LayerLoaded = GxResourceSource::Instance().Read(id, L"xml", &xml) && Host.LoadLayer(xml);
+  return LayerLoaded;
+}
+
+void CGxDialogImpl::EndDialog(int code) {
+  EndCode = code;
+  Ended = true;
+  PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
+}
+
+bool CGxDialogImpl::CreateDialogWindow(HWND owner, const RECT* rect) {
+  if (!LayerLoaded && !LoadLayer(LayerId)) return false;
+  CGxLayer& layer = Host.Layer();
+  RECT r = rect ? *rect : RECT{0, 0, 0, 0};
+  r.right = std::max<LONG>(r.right, r.left + layer.MinWidth);
+  r.bottom = std::max<LONG>(r.bottom, r.top + layer.MinHeight);
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = &CGxDialogImpl::Proc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = kDialogClass;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  RegisterClassW(&wc);
+  Hwnd = CreateWindowExW(layer.ExStyle, kDialogClass, layer.Title.empty() ? nullptr : layer.Title.c_str(), layer.Style,
+                         r.left, r.top, r.right - r.left, r.bottom - r.top, owner, nullptr, wc.hInstance, this);
+  if (!Hwnd) return false;
+  RECT client;
+  GetClientRect(Hwnd, &client);
+  if (!Host.Create(Hwnd, client)) return false;
+  SendMessageW(Hwnd, WM_INITDIALOG, 0, 0);
+  for (CGxDialog* band : {&layer.Header, &layer.Body, &layer.Footer})
+    if (band->IsVisible(false)) band->UpdateRealWindows();
+  if (layer.Width > 0 && layer.Height > 0) {  // the client area gets exactly the layer's size
+    RECT window;
+    GetWindowRect(Hwnd, &window);
+    GetClientRect(Hwnd, &client);
+    SetWindowPos(Hwnd, nullptr, 0, 0, layer.Width + (window.right - window.left) - client.right,
+                 layer.Height + (window.bottom - window.top) - client.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDRAW);
+  }
+  return true;
+}
+
+int CGxDialogImpl::DoModal(HWND owner, const RECT* rect) {
+  if (!owner) owner = g_MainDialog ? g_MainDialog : GetActiveWindow();
+  const bool disableOwner = owner && owner != GetDesktopWindow() && IsWindowEnabled(owner);
+  if (disableOwner) EnableWindow(owner, FALSE);
+  Ended = false;
+  EndCode = 0;
+  if (!CreateDialogWindow(owner, rect)) {
+    if (disableOwner) EnableWindow(owner, TRUE);
+    if (Hwnd) DestroyWindow(Hwnd);
+    Hwnd = nullptr;
+    return 0;
+  }
+  if (!rect) {  // centred over the owner (or the screen)
+    RECT area, window;
+    if (!owner || !GetWindowRect(owner, &area)) SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    GetWindowRect(Hwnd, &window);
+    const int w = window.right - window.left, h = window.bottom - window.top;
+    SetWindowPos(Hwnd, nullptr, area.left + (area.right - area.left - w) / 2, area.top + (area.bottom - area.top - h) / 2,
+                 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  }
+  const HWND previousMain = g_MainDialog;
+  g_MainDialog = Hwnd;
+  SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, nullptr, 0);
+  ShowWindow(Hwnd, SW_SHOW);
+  const HWND foreground = GetForegroundWindow();
+  const DWORD foregroundThread = foreground ? GetWindowThreadProcessId(foreground, nullptr) : 0;
+  const bool attach = foregroundThread && foregroundThread != GetCurrentThreadId() &&
+                      AttachThreadInput(GetCurrentThreadId(), foregroundThread, TRUE);
+  SetForegroundWindow(Hwnd);
+  if (attach) AttachThreadInput(GetCurrentThreadId(), foregroundThread, FALSE);
+
+  MSG msg;
+  while (!Ended && IsWindow(Hwnd)) {
+    if (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) break;
+    if (GetMessageW(&msg, nullptr, 0, 0) <= 0) break;
+    if (((msg.message >= 0x100 && msg.message <= 0x109) || (msg.message >= 0x200 && msg.message <= 0x20D))) {
+      HWND focus = GetFocus();
+      if (focus && focus != Host.Window() && IsChild(Host.Window(), focus) &&
+          SendMessageW(focus, 0x37F, 0, reinterpret_cast<LPARAM>(&msg)) == 1)
+        continue;
+      if (IsDialogMessageW(Host.Window(), &msg)) continue;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  const bool wasActive = GetActiveWindow() == Hwnd;
+  SetWindowPos(Hwnd, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (disableOwner) EnableWindow(owner, TRUE);
+  if (wasActive && owner) SetActiveWindow(owner);
+  g_MainDialog = previousMain;
+  SetWindowLongPtrW(Hwnd, GWLP_USERDATA, 0);
+  DestroyWindow(Hwnd);
+  Hwnd = nullptr;
+  return EndCode;
+}
+
+LRESULT CALLBACK CGxDialogImpl::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<CGxDialogImpl*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    self->Hwnd = hwnd;
+  }
+  auto* self = reinterpret_cast<CGxDialogImpl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  return self ? self->Handle(message, wParam, lParam) : DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+LRESULT CGxDialogImpl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  CGxLayer& layer = Host.Layer();
+  const bool fixedSize = layer.KeepSize && layer.Width > 0 && layer.Height > 0;
+  switch (message) {
+    case WM_INITDIALOG:
+      OnInitDialog();
+      return TRUE;
+    case WM_NCACTIVATE:
+    case WM_ERASEBKGND:
+      return TRUE;
+    case WM_NCCALCSIZE:
+      if (wParam) return 0;  // no frame: the client area is the whole window
+      break;
+    case WM_WINDOWPOSCHANGING:
+      if (fixedSize) {
+        auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
+        pos->cx = layer.Width;
+        pos->cy = layer.Height;
+      }
+      break;
+    case WM_GETMINMAXINFO: {
+      auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+      if (layer.MinWidth) info->ptMinTrackSize.x = layer.MinWidth;
+      if (layer.MinHeight) info->ptMinTrackSize.y = layer.MinHeight;
+      if (!layer.Resizable && layer.Width > 0 && layer.Height > 0) {
+        info->ptMaxSize = info->ptMaxTrackSize = POINT{layer.Width, layer.Height};
+        info->ptMaxPosition = POINT{0, 0};
+      }
+      return 0;
+    }
+    case WM_SIZE:
+      if (wParam != SIZE_MINIMIZED) {
+        const int w = LOWORD(lParam), h = HIWORD(lParam);
+        if (Host.Window()) MoveWindow(Host.Window(), 0, 0, w, h, TRUE);
+        if (RoundCorners) {  // the window without its four corner pixels
+          sys::UniqueRegion region(CreateRectRgn(0, 0, w, h));
+          const POINT corners[] = {{0, 0}, {w - 1, 0}, {0, h - 1}, {w - 1, h - 1}};
+          for (const POINT& p : corners) {
+            const sys::UniqueRegion pixel(CreateRectRgn(p.x, p.y, p.x + 1, p.y + 1));
+            CombineRgn(region.Get(), region.Get(), pixel.Get(), RGN_DIFF);
+          }
+          if (SetWindowRgn(Hwnd, region.Get(), TRUE)) region.Detach();  // the window owns it now
+        }
+      }
+      return 0;
+    case WM_KEYDOWN:
+      if (IsWindowEnabled(Hwnd) && !(GetKeyState(VK_CONTROL) & 0x8000)) {
+        if (wParam == VK_RETURN) SendMessageW(Hwnd, WM_COMMAND, IDOK, 0);
+        else if (wParam == VK_ESCAPE) SendMessageW(Hwnd, WM_COMMAND, IDCANCEL, 0);
+      }
+      break;
+    case WM_CLOSE:
+      SendMessageW(Hwnd, WM_COMMAND, IDCANCEL, 0);
+      return 0;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+        GxNotify note;
+        note.ItemId = LOWORD(wParam);
+        note.ItemClass = "";
+        SendGxNotify(Hwnd, Host.Window(), kNotifyClick, note);
+        return 0;
+      }
+      break;
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+      if (header && header->idFrom == kGxViewId) OnNotify(*reinterpret_cast<const GxNotify*>(lParam));
+      return 0;
+    }
+    case WM_SETFOCUS:
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(Hwnd, message, wParam, lParam);
+}

@@ -314,6 +314,8 @@ LRESULT CGxDialogView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_GETDLGCODE:
       return 0x85;
+    case WM_KEYDOWN:  // a click gives the view the focus: its keys (Enter, Escape) are the dialog's
+      return SendMessageW(GetParent(Hwnd), message, wParam, lParam);
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);
       if (header && header->code == TTN_GETDISPINFOW && header->hwndFrom == Tooltip) {

@@ -19,13 +19,19 @@ here=${BASH_SOURCE[0]%/*}
 
 prepared || "$harness_dir/prepare.sh" "$WINEPREFIX" >&2
 
-# Wine's desktop process takes its display driver from the program that started it, so a
-# program with another DISPLAY than the previous run needs a new server (and desktop).
+# Wine's desktop process takes its display driver from the program that started it and dies
+# with its X server, so a program with another DISPLAY than the previous run, or the same
+# number on a newer Xvfb, needs a new server (and desktop).
+display=${DISPLAY:-}
+if [ -n "$display" ]; then
+  n=${display#:}; n=${n%%.*}
+  display="$display $(cat "/tmp/lumen-xvfb-$n.pid" 2>/dev/null || true)"
+fi
 last=
 { read -r last <"$WINEPREFIX/.lumen-display"; } 2>/dev/null || true
-if [ "${DISPLAY:-}" != "$last" ]; then
+if [ "$display" != "$last" ]; then
   kill_server
-  printf '%s\n' "${DISPLAY:-}" >"$WINEPREFIX/.lumen-display"
+  printf '%s\n' "$display" >"$WINEPREFIX/.lumen-display"
 fi
 # (Re)start the persistent server when needed; prepare.sh does that under its lock.
 server_ready || "$harness_dir/prepare.sh" "$WINEPREFIX" >&2

@@ -64,6 +64,15 @@ bool CGxDialogImpl::CreateDialogWindow(HWND owner, const RECT* rect) {
   return true;
 }
 
+void CGxDialogImpl::CenterOver(HWND owner) {
+  RECT area, window;
+  if (!owner || !GetWindowRect(owner, &area)) SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+  GetWindowRect(Hwnd, &window);
+  const int w = window.right - window.left, h = window.bottom - window.top;
+  SetWindowPos(Hwnd, nullptr, area.left + (area.right - area.left - w) / 2, area.top + (area.bottom - area.top - h) / 2, 0,
+               0, SWP_NOSIZE | SWP_NOZORDER);
+}
+
 int CGxDialogImpl::DoModal(HWND owner, const RECT* rect) {
   if (!owner) owner = g_MainDialog ? g_MainDialog : GetActiveWindow();
   const bool disableOwner = owner && owner != GetDesktopWindow() && IsWindowEnabled(owner);
@@ -76,14 +85,7 @@ int CGxDialogImpl::DoModal(HWND owner, const RECT* rect) {
     Hwnd = nullptr;
     return 0;
   }
-  if (!rect) {  // centred over the owner (or the screen)
-    RECT area, window;
-    if (!owner || !GetWindowRect(owner, &area)) SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-    GetWindowRect(Hwnd, &window);
-    const int w = window.right - window.left, h = window.bottom - window.top;
-    SetWindowPos(Hwnd, nullptr, area.left + (area.right - area.left - w) / 2, area.top + (area.bottom - area.top - h) / 2,
-                 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-  }
+  if (!rect) CenterOver(owner);
   const HWND previousMain = g_MainDialog;
   g_MainDialog = Hwnd;
   SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, nullptr, 0);
@@ -141,8 +143,7 @@ LRESULT CGxDialogImpl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND:
       return TRUE;
     case WM_NCCALCSIZE:
-      if (wParam) return 0;  // no frame: the client area is the whole window
-      break;
+      return 0;  // no frame: the client area is the whole window
     case WM_WINDOWPOSCHANGING:
       if (fixedSize) {
         auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
@@ -154,13 +155,25 @@ LRESULT CGxDialogImpl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
       if (layer.MinWidth) info->ptMinTrackSize.x = layer.MinWidth;
       if (layer.MinHeight) info->ptMinTrackSize.y = layer.MinHeight;
-      if (!layer.Resizable && layer.Width > 0 && layer.Height > 0) {
+      if (layer.Resizable) {  // maximised: the work area of the window's monitor, no more
+        MONITORINFO monitor{sizeof(monitor)};
+        if (GetMonitorInfoW(MonitorFromWindow(Hwnd, MONITOR_DEFAULTTONEAREST), &monitor)) {
+          const RECT& work = monitor.rcWork;
+          info->ptMaxSize = POINT{work.right - work.left, work.bottom - work.top};
+          info->ptMaxPosition = POINT{work.left - monitor.rcMonitor.left, work.top - monitor.rcMonitor.top};
+        }
+      } else if (layer.Width > 0 && layer.Height > 0) {
         info->ptMaxSize = info->ptMaxTrackSize = POINT{layer.Width, layer.Height};
         info->ptMaxPosition = POINT{0, 0};
       }
       return 0;
     }
     case WM_SIZE:
+      if (wParam == SIZE_MAXIMIZED && !layer.Resizable) {  // no maximising a fixed dialog: centred instead
+        SetWindowLongPtrW(Hwnd, GWL_STYLE, GetWindowLongPtrW(Hwnd, GWL_STYLE) & ~static_cast<LONG_PTR>(WS_MAXIMIZE));
+        CenterOver(GetWindow(Hwnd, GW_OWNER));
+        return 0;
+      }
       if (wParam != SIZE_MINIMIZED) {
         const int w = LOWORD(lParam), h = HIWORD(lParam);
         if (Host.Window()) MoveWindow(Host.Window(), 0, 0, w, h, TRUE);

@@ -38,6 +38,7 @@ class CGxDialogImpl {
   static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   bool CreateDialogWindow(HWND owner, const RECT* rect);
+  void CenterOver(HWND owner);
 
   int LayerId;
   bool LayerLoaded = false;

@@ -75,9 +75,11 @@ bool CGxDialogView::LoadLayer(const std::string& xml) {
 CGxWindow* CGxDialogView::FindItem(int id) { return Layers.FindById(id); }
 
 void CGxDialogView::Repaint(const RECT& rect) {
-  sys::UniqueRegion region(CreateRectRgnIndirect(&rect));
-  if (!Update) Update = std::move(region);
-  else CombineRgn(Update.Get(), Update.Get(), region.Get(), RGN_OR);
+  if (!RedrawPending) Update.Reset(CreateRectRgnIndirect(&rect));
+  else if (Update) {  // (pending without a region: everything is due already)
+    const sys::UniqueRegion region(CreateRectRgnIndirect(&rect));
+    CombineRgn(Update.Get(), Update.Get(), region.Get(), RGN_OR);
+  }
   RedrawPending = true;
   if (Hwnd) InvalidateRect(Hwnd, &rect, FALSE);
 }
@@ -200,6 +202,14 @@ void CGxDialogView::OnButtonDown(int x, int y) {
   Notify(kNotifyButtonDown, static_cast<UINT>(control->Id));
 }
 
+void CGxDialogView::OnDoubleClick(int x, int y) {
+  const UINT hit = Layers.Header.IsVisible(false) ? Layers.Header.HitTest(x, y, false) : 0;
+  const CGxWindow* control = GxWindowRegistry::Find(hit);
+  if (!control || IsOneOf(control->GetObjectClass(), {"button", "imgbtn", "link"}) || !Layers.Resizable) return;
+  HWND dialog = GetParent(Hwnd);
+  SendMessageW(dialog, WM_SYSCOMMAND, IsZoomed(dialog) ? SC_RESTORE : SC_MAXIMIZE, 0);
+}
+
 void CGxDialogView::OnButtonUp(int x, int y) {
   SetFocus(Hwnd);
   if (Capturing) {
@@ -301,6 +311,9 @@ LRESULT CGxDialogView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_LBUTTONDOWN:
       OnButtonDown(x, y);
+      return 0;
+    case WM_LBUTTONDBLCLK:
+      OnDoubleClick(x, y);
       return 0;
     case WM_LBUTTONUP:
       OnButtonUp(x, y);

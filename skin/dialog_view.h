@@ -49,6 +49,7 @@ class CGxDialogView {
   void OnMouseLeave();
   void OnButtonDown(int x, int y);
   void OnButtonUp(int x, int y);
+  void OnDoubleClick(int x, int y);
   UINT HitBands(int x, int y);
   void Notify(UINT code, UINT id, const char* itemClass = "");
   void SetState(CGxWindow* window, UINT set, UINT clear);

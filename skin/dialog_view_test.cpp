@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/handles.h"
 #include "skin/gx_notify.h"
 #include "skin/skin_pool.h"
 
@@ -39,11 +40,11 @@ TEST(DialogView, HoverPushClickAndMove) {
   RegisterClassW(&wc);
   HWND dialog = CreateWindowW(wc.lpszClassName, L"", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
   CGxDialogView view;
-  ASSERT_TRUE(view.Create(dialog, RECT{0, 0, 300, 200}));
   ASSERT_TRUE(view.LoadLayer("<layer><header height=\"30\"><text pos=\"0,0\">title</text>"
                              "<imgbtn id=\"100\" pos=\"-30,3,-6,27\"/></header>"
                              "<body><button id=\"5\" pos=\"10,10,90,40\">OK</button>"
                              "<text id=\"6\" pos=\"10,60,90,80\">plain</text></body></layer>"));
+  ASSERT_TRUE(view.Create(dialog, RECT{0, 0, 300, 200}));  // loaded first, as a dialog does
   HWND v = view.Window();
   auto send = [&](UINT m, int x, int y) { SendMessageW(v, m, 0, MAKELPARAM(x, y)); };
   CGxWindow* button = view.FindItem(5);
@@ -51,6 +52,20 @@ TEST(DialogView, HoverPushClickAndMove) {
 
   send(WM_MOUSEMOVE, 20, 50);
   EXPECT_TRUE(button->State & kWndHover);
+  {  // a repaint of one control before the first paint: the first paint still draws everything
+    view.Repaint(button->Rect);
+    const sys::WindowDc screen(nullptr);
+    const sys::UniqueDc dc(CreateCompatibleDC(screen.Get()));
+    const sys::UniqueBitmap bits(CreateCompatibleBitmap(screen.Get(), 300, 200));
+    const HGDIOBJ old = SelectObject(dc.Get(), bits.Get());
+    SendMessageW(v, WM_PRINT, reinterpret_cast<WPARAM>(dc.Get()), 0);
+    const COLORREF border = GetPixel(dc.Get(), 1, 150);
+    EXPECT_NE(border, RGB(0, 0, 0)) << "the soft border, far from the button";
+    view.Repaint(button->Rect);
+    SendMessageW(v, WM_PRINT, reinterpret_cast<WPARAM>(dc.Get()), 0);
+    EXPECT_EQ(GetPixel(dc.Get(), 1, 150), border) << "blended once, not again by a paint of the button";
+    SelectObject(dc.Get(), old);
+  }
   send(WM_LBUTTONDOWN, 20, 50);
   EXPECT_TRUE(button->State & kWndPushed);
   send(WM_LBUTTONUP, 20, 50);

@@ -1,6 +1,9 @@
 // Shows one skinned dialog for the interactive tests and ends with its result as exit code.
 //   dialog_host.exe <resource folder> msgbox <button set> <icon> <message>
-// The folder holds skins.xml, styles.xml, 105.xml and the images the skins name.
+//   dialog_host.exe <resource folder> layer <id> <notification log>
+// The folder holds skins.xml, styles.xml, the layers (<id>.xml) and the images the skins name.
+// A layer dialog writes every notification to the log as "<code> <item> <class>" and ends with
+// the item of the first click on item 1 or 2.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -22,10 +25,26 @@ std::string ReadAll(const std::wstring& path) {
   return s.str();
 }
 
+// Any layer, its notifications written down as they come.
+class LoggingDialog : public CGxDialogImpl {
+ public:
+  LoggingDialog(int id, const std::wstring& log) : CGxDialogImpl(id), Log(log.c_str(), std::ios::app) {}
+
+ protected:
+  void OnNotify(const GxNotify& note) override {
+    Log << note.Header.code << ' ' << note.ItemId << ' ' << (note.ItemClass ? note.ItemClass : "") << std::endl;
+    if (note.Header.code == kNotifyClick && (note.ItemId == 1 || note.ItemId == 2)) EndDialog(static_cast<int>(note.ItemId));
+  }
+
+ private:
+  std::ofstream Log;
+};
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc < 6 || std::wstring(argv[2]) != L"msgbox") return 100;
+  const std::wstring mode = argc >= 5 ? argv[2] : L"";
+  if (mode != L"layer" && (mode != L"msgbox" || argc < 6)) return 100;
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_BAR_CLASSES};
   InitCommonControlsEx(&icc);
   const sys::GdiplusSession gdiplus;
@@ -34,5 +53,9 @@ int wmain(int argc, wchar_t** argv) {
   LoadSkinsXml(ReadAll(folder + L"\\skins.xml"));
   GxStylePool::Instance().Add(std::string());
   LoadStylesXml(ReadAll(folder + L"\\styles.xml"));
+  if (mode == L"layer") {
+    LoggingDialog dialog(_wtoi(argv[3]), argv[4]);
+    return dialog.DoModal();
+  }
   return Zmsgbox::Show(nullptr, argv[5], L"Lumen Office", _wtoi(argv[3]), _wtoi(argv[4]));
 }

@@ -129,8 +129,10 @@ at 250 15; xdotool click --repeat 2 --delay 80 1; sleep 0.5
 maximised=$(size)
 at 250 15; xdotool click --repeat 2 --delay 80 1; sleep 0.5
 check "a double click on the header maximises, another restores" "$maximised $(size)" "1024x768 400x240"
-at 60 65; xdotool click 1
-expect "a click on OK ends the test layer with 1" 1
+at 170 65; xdotool click 1; sleep 0.3     # shows the path edit box
+at 100 202; xdotool click 1; xdotool key ctrl+a; xdotool type --delay 20 'D:\Lumen Office 2'; press Return
+expect "Enter in the path edit box is OK" 1
+check "the edit box gives back what was typed" "$(tail -1 "$log" | tr -d '\r')" 'text D:\Lumen Office 2'
 
 open_dialog 'Lumen Fixed' layer 901 "$log"
 at 250 15; xdotool click --repeat 2 --delay 80 1; sleep 0.5

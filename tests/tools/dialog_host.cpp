@@ -3,7 +3,8 @@
 //   dialog_host.exe <resource folder> layer <id> <notification log>
 // The folder holds skins.xml, styles.xml, the layers (<id>.xml) and the images the skins name.
 // A layer dialog writes every notification to the log as "<code> <item> <class>" and ends with
-// the item of the first click on item 1 or 2.
+// the item of the first click on item 1 or 2. A click on item 11 shows the path edit box below
+// the controls; its text is the log's last line ("text <text>").
 #include <windows.h>
 #include <commctrl.h>
 
@@ -13,6 +14,7 @@
 
 #include "base/handles.h"
 #include "dialogs/msgbox.h"
+#include "dialogs/rich_edit.h"
 #include "skin/resource_source.h"
 #include "skin/skin_pool.h"
 
@@ -33,11 +35,22 @@ class LoggingDialog : public CGxDialogImpl {
  protected:
   void OnNotify(const GxNotify& note) override {
     Log << note.Header.code << ' ' << note.ItemId << ' ' << (note.ItemClass ? note.ItemClass : "") << std::endl;
-    if (note.Header.code == kNotifyClick && (note.ItemId == 1 || note.ItemId == 2)) EndDialog(static_cast<int>(note.ItemId));
+    if (note.Header.code != kNotifyClick) return;
+    if (note.ItemId == 11) {
+      Edit.SetRect(20, 190, 380, 214);
+      Edit.Show();
+    } else if (note.ItemId == 1 || note.ItemId == 2) {
+      const std::wstring text = Edit.GetText();
+      char utf8[1024] = {};
+      WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8, sizeof(utf8) - 1, nullptr, nullptr);
+      Log << "text " << utf8 << std::endl;
+      EndDialog(static_cast<int>(note.ItemId));
+    }
   }
 
  private:
   std::ofstream Log;
+  ZRichEdit Edit;
 };
 
 }  // namespace

@@ -1,0 +1,42 @@
+#include "dialogs/rich_edit.h"
+
+namespace {
+
+const int kMaxText = 260;  // MAX_PATH: the longest folder the box takes
+
+}  // namespace
+
+bool ZRichEdit::Create() {
+  if (Edit && IsWindow(Edit)) return true;
+  HWND active = GetActiveWindow();
+  HWND view = active ? GetWindow(active, GW_CHILD) : nullptr;
+  if (!view) return false;
+  Edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | ES_AUTOHSCROLL | ES_AUTOVSCROLL, Rect.left, Rect.top,
+                         Rect.right - Rect.left, Rect.bottom - Rect.top, view, nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!Edit) return false;
+  SendMessageW(Edit, EM_LIMITTEXT, kMaxText, 0);
+  if (!Font)
+    Font.Reset(CreateFontW(18, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, L"MS Shell Dlg"));
+  SendMessageW(Edit, WM_SETFONT, reinterpret_cast<WPARAM>(Font.Get()), TRUE);
+  return true;
+}
+
+void ZRichEdit::Show() {
+  if (Create()) ShowWindow(Edit, SW_SHOWNORMAL);
+}
+
+void ZRichEdit::Hide() {
+  if (Edit && IsWindow(Edit)) ShowWindow(Edit, SW_HIDE);
+}
+
+std::wstring ZRichEdit::GetText() const {
+  if (!Edit || !IsWindow(Edit)) return std::wstring();
+  wchar_t text[kMaxText + 1] = {};
+  const int n = GetWindowTextW(Edit, text, kMaxText + 1);
+  return std::wstring(text, n > 0 ? n : 0);
+}
+
+void ZRichEdit::SetText(const std::wstring& text) {
+  if (Edit && IsWindow(Edit)) SetWindowTextW(Edit, text.c_str());
+}

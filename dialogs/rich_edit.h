@@ -1,0 +1,31 @@
+// The path edit box: a plain single-line Win32 edit control laid over a skinned dialog (the
+// settings page's input-box picture). The skinned controls are windowless, so text entry is
+// the one place a real control takes over.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "base/handles.h"
+
+class ZRichEdit {
+ public:
+  // Where the box goes in the dialog's view, in view pixels.
+  void SetRect(int left, int top, int right, int bottom) { Rect = RECT{left, top, right, bottom}; }
+  // Creates the box in the active dialog's view (the active window's first child); false when
+  // there is no such view or the window cannot be made.
+  bool Create();
+  // Shows the box, creating it first when needed.
+  void Show();
+  void Hide();
+  // The text (at most 260 characters); empty until the box exists.
+  std::wstring GetText() const;
+  void SetText(const std::wstring& text);
+  HWND Window() const { return Edit; }
+
+ private:
+  HWND Edit = nullptr;  // owned by its parent view, which destroys it with the dialog
+  RECT Rect{};
+  sys::UniqueFont Font;
+};

@@ -84,8 +84,10 @@ TEST(SkinnedMessageBox, ButtonSetsIconsAndResults) {
               Click(box, 100);
             }),
             2);
-  EXPECT_EQ(RunBox(L"x", 2, 0, [](Zmsgbox& box) {
+  EXPECT_EQ(RunBox(L"twenty-two characters.", 2, 0, [](Zmsgbox& box) {
               EXPECT_EQ(box.View().FindItem(101)->Text, L"是");
+              EXPECT_EQ(box.View().FindItem(105)->Rect.left, 74) << "22 characters: the layer's own place";
+              EXPECT_EQ(box.View().FindItem(109)->Rect.left, 28);
               Click(box, 102);
             }),
             2);

@@ -243,13 +243,17 @@ void CGxDialogView::Paint(HDC target) {
     if (CGxSkinBase* frame = GxSkinPool::Instance().Find(Layers.FrameSkin)) frame->Draw(memory.Get(), client, 0);
     for (CGxDialog* band : {&Layers.Header, &Layers.Body, &Layers.Footer})
       if (band->IsVisible(false)) band->RedrawRegion(memory.Get(), Update.Get());
-    // A soft border, on what this paint redrew only (the clip), so it never blends twice.
+    // A soft border, on what this paint redrew only (the clip), so it never blends twice. Lines
+    // the update region misses are skipped: clipped away anyway, and a blend is not cheap.
     if (!(Layers.Style & WS_CHILD)) {
       const int w = client.right, h = client.bottom;
+      const auto blend = [&](const RECT& r, COLORREF color, BYTE alpha) {
+        if (!Update || RectInRegion(Update.Get(), &r)) BlendColor(memory.Get(), r, color, alpha);
+      };
       for (const RECT& r : {RECT{0, 0, w, 1}, RECT{0, h - 1, w, h}, RECT{0, 0, 1, h}, RECT{w - 1, 0, w, h}})
-        BlendColor(memory.Get(), r, RGB(0, 0, 0), 0x66);
+        blend(r, RGB(0, 0, 0), 0x66);
       for (const RECT& r : {RECT{1, 1, w - 1, 2}, RECT{1, h - 2, w - 1, h - 1}, RECT{1, 1, 2, h - 1}, RECT{w - 2, 1, w - 1, h - 1}})
-        BlendColor(memory.Get(), r, RGB(255, 255, 255), 0x3F);
+        blend(r, RGB(255, 255, 255), 0x3F);
     }
     RestoreDC(memory.Get(), saved);
     Update.Reset();

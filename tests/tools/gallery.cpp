@@ -19,6 +19,7 @@
 
 #include "base/handles.h"
 #include "skin/controls.h"
+#include "skin/dialog_view.h"
 #include "skin/gx_object.h"
 #include "skin/layer.h"
 #include "skin/resource_source.h"
@@ -50,6 +51,70 @@ void Paint(CGxLayer& layer, HDC dc, const RECT& client) {
   if (CGxSkinBase* frame = GxSkinPool::Instance().Find(layer.FrameSkin)) frame->Draw(dc, client, 0);
   for (CGxDialog* band : {&layer.Header, &layer.Body, &layer.Footer})
     if (band->IsVisible(false)) band->RedrawRegion(dc, nullptr);
+}
+
+// Counts the controls that paint (the draw observer sees each one before it draws).
+struct PaintCounter : GxDrawObserver {
+  int Painted = 0;
+  bool OnDraw(CGxWindow&, HDC, const RECT&, bool before) override {
+    Painted += before ? 1 : 0;
+    return true;
+  }
+  void Watch(CGxWindow& w) {
+    w.Observer = this;
+    if (w.IsContainer())
+      for (auto& child : static_cast<CGxPanel&>(w).Children()) Watch(*child);
+  }
+};
+
+// The cost of a hover change in a real dialog view (the mouse moving between buttons 11 and
+// 12: two controls' areas repainted, one blit) against a full repaint of the same view.
+void BenchHover(const std::string& xml, const RECT& client, int rounds) {
+  const HWND owner = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, client.right, client.bottom, nullptr, nullptr,
+                                   nullptr, nullptr);
+  CGxDialogView view;
+  if (!view.LoadLayer(xml) || !view.Create(owner, client)) return;
+  CGxWindow* first = view.FindItem(11);
+  CGxWindow* second = view.FindItem(12);
+  if (!first || !second) return;
+  PaintCounter counter;
+  for (CGxDialog* band : {&view.Layer().Header, &view.Layer().Body, &view.Layer().Footer}) counter.Watch(*band);
+  const sys::UniqueDc target(CreateCompatibleDC(nullptr));
+  const sys::UniqueBitmap bitmap(CreateBitmap(client.right, client.bottom, 1, 32, nullptr));
+  const HGDIOBJ previous = SelectObject(target.Get(), bitmap.Get());
+  auto centre = [](const CGxWindow* w) { return MAKELPARAM((w->Rect.left + w->Rect.right) / 2, (w->Rect.top + w->Rect.bottom) / 2); };
+  const auto print = [&] { SendMessageW(view.Window(), WM_PRINT, reinterpret_cast<WPARAM>(target.Get()), 0); };
+  print();
+  LARGE_INTEGER f, t0, t1, t2;
+  QueryPerformanceFrequency(&f);
+  counter.Painted = 0;
+  QueryPerformanceCounter(&t0);
+  for (int i = 0; i < rounds; ++i) {
+    SendMessageW(view.Window(), WM_MOUSEMOVE, 0, centre(i % 2 ? second : first));
+    print();
+  }
+  GdiFlush();
+  QueryPerformanceCounter(&t1);
+  const double hoverControls = static_cast<double>(counter.Painted) / rounds;
+  counter.Painted = 0;
+  for (int i = 0; i < rounds; ++i) {
+    view.Repaint(client);
+    print();
+  }
+  GdiFlush();
+  QueryPerformanceCounter(&t2);
+  LARGE_INTEGER t3;
+  for (int i = 0; i < rounds; ++i) print();
+  GdiFlush();
+  QueryPerformanceCounter(&t3);
+  const double hover = 1000.0 * (t1.QuadPart - t0.QuadPart) / f.QuadPart / rounds;
+  const double full = 1000.0 * (t2.QuadPart - t1.QuadPart) / f.QuadPart / rounds;
+  const double present = 1000.0 * (t3.QuadPart - t2.QuadPart) / f.QuadPart / rounds;
+  wprintf(L"hover change: %.1f controls repainted, %.3f ms; full repaint: %.1f controls, %.3f ms; ratio %.2f "
+          L"(presenting the back buffer alone: %.3f ms)\n",
+          hoverControls, hover, static_cast<double>(counter.Painted) / rounds, full, hover / full, present);
+  SelectObject(target.Get(), previous);
+  DestroyWindow(owner);
 }
 
 // The reference: the same picture drawn straight with GDI. Each window's finished pixels are
@@ -166,6 +231,7 @@ int wmain(int argc, wchar_t** argv) {
             skinned / straight);
     layer.Layout(client);
     Paint(layer, dc.Get(), client);
+    BenchHover(xml, client, rounds);
   }
   SelectObject(dc.Get(), previous);
   return Save(canvas.Get(), argv[2]);

@@ -194,6 +194,14 @@ LRESULT CGxDialogImpl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         else if (wParam == VK_ESCAPE) SendMessageW(Hwnd, WM_COMMAND, IDCANCEL, 0);
       }
       break;
+    case WM_MOUSEWHEEL: {  // a page up or down for the window under the cursor
+      const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+      if (HWND under = WindowFromPoint(at)) {
+        const WORD page = GET_WHEEL_DELTA_WPARAM(wParam) < 0 ? SB_PAGEDOWN : SB_PAGEUP;
+        SendMessageW(under, WM_VSCROLL, MAKEWPARAM(page, GetScrollPos(under, SB_VERT)), 0);
+      }
+      return 0;
+    }
     case WM_CLOSE:
       SendMessageW(Hwnd, WM_COMMAND, IDCANCEL, 0);
       return 0;

@@ -259,8 +259,45 @@ void CGxDialogView::Paint(HDC target) {
     Update.Reset();
     RedrawPending = false;
   }
-  BitBlt(target, 0, 0, client.right, client.bottom, memory.Get(), 0, 0, SRCCOPY);
+  if (PresentMode == 0) {
+    BitBlt(target, 0, 0, client.right, client.bottom, memory.Get(), 0, 0, SRCCOPY);
+    SelectObject(memory.Get(), previous);
+    return;
+  }
   SelectObject(memory.Get(), previous);
+  CGxImage present;  // a fresh one each time: the colour key's mask follows the buffer's pixels
+  present.Bitmap = BackBuffer.Get();
+  present.Mode = PresentMode;
+  present.MaskColor = ColorKey;
+  present.Blit(target, 0, 0, client.right, client.bottom, 0, 0, client.right, client.bottom);
+}
+
+// Messages of a real child window that it handles itself, sent back to it with 0x2000 added
+// (the usual reflection); their child window, or null for other messages.
+HWND CGxDialogView::ReflectionTarget(UINT message, WPARAM wParam, LPARAM lParam) const {
+  HWND child = nullptr;
+  switch (message) {
+    case WM_CTLCOLORMSGBOX: case WM_CTLCOLOREDIT: case WM_CTLCOLORLISTBOX: case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG: case WM_CTLCOLORSCROLLBAR: case WM_CTLCOLORSTATIC:
+    case WM_VKEYTOITEM: case WM_CHARTOITEM:
+      child = reinterpret_cast<HWND>(lParam);
+      break;
+    case WM_DRAWITEM:
+      if (lParam) child = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)->hwndItem;
+      break;
+    case WM_DELETEITEM:
+      if (lParam) child = reinterpret_cast<const DELETEITEMSTRUCT*>(lParam)->hwndItem;
+      break;
+    case WM_COMPAREITEM:
+      if (lParam) child = reinterpret_cast<const COMPAREITEMSTRUCT*>(lParam)->hwndItem;
+      break;
+    case WM_MEASUREITEM:
+      child = GetDlgItem(Hwnd, static_cast<int>(wParam));
+      break;
+    default:
+      return nullptr;
+  }
+  return child && GetParent(child) == Hwnd ? child : nullptr;
 }
 
 LRESULT CALLBACK CGxDialogView::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -333,6 +370,13 @@ LRESULT CGxDialogView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0x85;
     case WM_KEYDOWN:  // a click gives the view the focus: its keys (Enter, Escape) are the dialog's
       return SendMessageW(GetParent(Hwnd), message, wParam, lParam);
+    case WM_SETFOCUS:  // the first real child that takes the tab key, if any
+      for (HWND child = GetWindow(Hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if ((GetWindowLongW(child, GWL_STYLE) & (WS_TABSTOP | WS_VISIBLE | WS_DISABLED)) == (WS_TABSTOP | WS_VISIBLE)) {
+          SetFocus(child);
+          break;
+        }
+      return DefWindowProcW(Hwnd, message, wParam, lParam);
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);
       if (header && header->code == TTN_GETDISPINFOW && header->hwndFrom == Tooltip) {
@@ -340,6 +384,13 @@ LRESULT CGxDialogView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         info->lpszText = const_cast<wchar_t*>(TipText.c_str());
         return 0;
       }
+      if (header && header->code == kNotifyRepaint && header->hwndFrom && GetParent(header->hwndFrom) == Hwnd) {
+        Repaint(reinterpret_cast<const GxNotify*>(lParam)->Rect);  // a real child asks for its area
+        return 0;
+      }
+      if (header && header->code == static_cast<UINT>(NM_CUSTOMDRAW) && header->hwndFrom &&
+          GetParent(header->hwndFrom) == Hwnd)
+        return SendMessageW(header->hwndFrom, 0x2000 + message, wParam, lParam);
       return SendMessageW(GetParent(Hwnd), message, wParam, lParam);
     }
     case WM_COMMAND:
@@ -347,6 +398,10 @@ LRESULT CGxDialogView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_VSCROLL:
       return SendMessageW(GetParent(Hwnd), message, wParam, lParam);
     default:
+      if (HWND child = ReflectionTarget(message, wParam, lParam)) {
+        const LRESULT answer = SendMessageW(child, 0x2000 + message, wParam, lParam);
+        if (answer || message < WM_CTLCOLORMSGBOX || message > WM_CTLCOLORSTATIC) return answer;
+      }
       return DefWindowProcW(Hwnd, message, wParam, lParam);
   }
 }

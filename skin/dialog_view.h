@@ -51,6 +51,7 @@ class CGxDialogView {
   void OnButtonUp(int x, int y);
   void OnDoubleClick(int x, int y);
   UINT HitBands(int x, int y);
+  HWND ReflectionTarget(UINT message, WPARAM wParam, LPARAM lParam) const;
   void Notify(UINT code, UINT id, const char* itemClass = "");
   void SetState(CGxWindow* window, UINT set, UINT clear);
 

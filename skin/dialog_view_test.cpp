@@ -92,6 +92,19 @@ TEST(DialogView, HoverPushClickAndMove) {
   EXPECT_FALSE(view.FindItem(6)->IsVisible());
   EXPECT_FALSE(view.SetItemText(77, L"x"));
   EXPECT_FALSE(view.SetRichText(6, L"not rich"));
+
+  // A real child's own messages come back to it reflected (0x2000 added); its WM_COMMAND goes on
+  // to the dialog.
+  HWND edit = CreateWindowW(L"EDIT", L"", WS_CHILD, 0, 0, 50, 20, v, nullptr, nullptr, nullptr);
+  static UINT s_Reflected = 0;
+  static WNDPROC s_EditProc = nullptr;
+  s_EditProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(
+      +[](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+        if (m >= 0x2000) s_Reflected = m;
+        return CallWindowProcW(s_EditProc, h, m, w, l);
+      })));
+  SendMessageW(v, WM_CTLCOLOREDIT, 0, reinterpret_cast<LPARAM>(edit));
+  EXPECT_EQ(s_Reflected, 0x2000u + WM_CTLCOLOREDIT);
   DestroyWindow(dialog);
   g_Events.clear();
 }

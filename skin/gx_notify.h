@@ -15,6 +15,7 @@ enum GxNotifyCode : UINT {
   kNotifyTabChange = 5,    // ItemId (the tab control's), NewIndex, OldIndex, Cancel (set to veto)
   kNotifyWindowEvent = 6,  // ItemId, ItemClass "wnd", Event (3 move, 4 leave)
   kNotifyButtonDown = 7,   // ItemId
+  kNotifyRepaint = 1000,   // Rect: a real child window of the view asks for that area's repaint
 };
 
 struct GxNotify {

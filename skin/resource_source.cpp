@@ -20,18 +20,6 @@ bool ReadStream(IStream* stream, std::string* bytes) {
   return SUCCEEDED(stream->Read(&(*bytes)[0], static_cast<ULONG>(bytes->size()), &read)) && read == bytes->size();
 }
 
-// A file counts when it opens, is not empty and is read completely.
-bool ReadFileBytes(const std::wstring& path, std::string* bytes) {
-  const sys::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-  LARGE_INTEGER size{};
-  if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 || size.QuadPart > 64 * 1024 * 1024)
-    return false;
-  bytes->assign(static_cast<size_t>(size.QuadPart), '\0');
-  DWORD read = 0;
-  return ReadFile(file.Get(), &(*bytes)[0], static_cast<DWORD>(bytes->size()), &read, nullptr) && read == bytes->size();
-}
-
 bool ReadModuleResource(HMODULE module, int id, const wchar_t* type, std::string* bytes) {
   HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), type);
   if (!found) return false;
@@ -50,6 +38,17 @@ std::wstring FileName(const std::wstring& folder, int id, const wchar_t* type) {
 }
 
 }  // namespace
+
+bool ReadFileBytes(const std::wstring& path, std::string* bytes) {
+  const sys::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER size{};
+  if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 || size.QuadPart > 64 * 1024 * 1024)
+    return false;
+  bytes->assign(static_cast<size_t>(size.QuadPart), '\0');
+  DWORD read = 0;
+  return ReadFile(file.Get(), &(*bytes)[0], static_cast<DWORD>(bytes->size()), &read, nullptr) && read == bytes->size();
+}
 
 GxResourceSource& GxResourceSource::Instance() {
   static GxResourceSource source;

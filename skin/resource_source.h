@@ -18,6 +18,9 @@ class GxResourceProvider {
   virtual IStream* OpenSecond(const wchar_t* type, int id) = 0;
 };
 
+// The bytes of a file; false when it does not open, is empty, over 64 MiB or not read whole.
+bool ReadFileBytes(const std::wstring& path, std::string* bytes);
+
 class GxResourceSource {
  public:
   static GxResourceSource& Instance();

@@ -10,10 +10,12 @@
 #include <optional>
 #include <set>
 
+#include "app/engine_for_wizard.h"
 #include "app/relaunch.h"
 #include "app/single_instance.h"
 #include "app/user_window.h"
 #include "base/handles.h"
+#include "dialogs/main_dlg.h"
 #include "install/zinstall.h"
 #include "log/setup_log.h"
 #include "skin/resource_source.h"
@@ -217,8 +219,11 @@ bool ZSetupApp::UpdateInstall() {
 }
 
 bool ZSetupApp::InteractiveInstall() {
-  g_Log.Log("ZSetupApp::InteractiveInstall the wizard is not available in this build");
-  return false;
+  EngineForWizard engine;
+  CMainDlg wizard(engine, g_Install.GetPayloadFolder() + L"install_res");
+  const int result = wizard.DoModal(nullptr);
+  g_Log.Log("CMainDlg DoModal return:%d", result);
+  return g_Install.GetResult() != 0;
 }
 
 int SetupMain(HINSTANCE instance) {

@@ -28,4 +28,9 @@ bool IsAnotherSetupRunning() {
   return existed;
 }
 
+void StoreWizardWindow(HWND window) {
+  if (g_InstanceView)
+    *static_cast<volatile DWORD*>(g_InstanceView.Get()) = static_cast<DWORD>(reinterpret_cast<UINT_PTR>(window));
+}
+
 void CloseSingleInstance() { g_InstanceMutex.Reset(); }

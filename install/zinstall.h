@@ -62,6 +62,13 @@ class ZInsall {
     CallbackData = data;
   }
   void AddDeepRecommendChoice(int chosen) { DeepRecommendChosen.push_back(chosen); }
+  // The display texts of the offers the wizard may show (at most the configured count).
+  std::vector<std::wstring> OfferTexts() const {
+    std::vector<std::wstring> texts;
+    for (size_t i = 0; i < DeepRecommendItems.size() && static_cast<int>(i) < DeepRecommendCount; ++i)
+      texts.push_back(DeepRecommendItems[i].dis);
+    return texts;
+  }
 
   // --- options (-1 unset, 0 off, 1 on) ---
   void SetAssociationOptions(int on) { AssoWord = AssoExcel = AssoPowerpoint = AssoOther = on; }

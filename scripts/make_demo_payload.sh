@@ -30,18 +30,6 @@ cd "$out"
 mkdir -p install/install_res
 cp "$repo/demo/payload/install/setup.xml" "$repo/demo/payload/install/deeprecommend.xml" install/
 # No time chunks, no metadata: the same bytes on every run.
-draw() {   # draw <file> <convert arguments...>
-  local file=$1; shift
-  convert "$@" -depth 8 -strip -define png:exclude-chunks=date,time "PNG32:install/install_res/$file"
-}
-draw bg.png -size 600x400 gradient:'#2f6fb5-#163a63'
-draw logo.png -size 96x96 xc:none -fill '#ffffff' -draw 'roundrectangle 4,4 91,91 18,18' \
-  -fill '#2f6fb5' -draw 'rectangle 28,24 40,72' -draw 'rectangle 28,60 68,72'
-draw progress_bg.png -size 440x10 xc:'#d9e2ec'
-draw progress_fg.png -size 10x440 gradient:'#2f6fb5-#4fa3f7' -rotate 90
-draw btn_install.png -size 160x40 xc:'#f29d38'
-draw btn_close.png -size 16x16 xc:none -stroke '#ffffff' -strokewidth 2 -draw 'line 3,3 12,12' -draw 'line 12,3 3,12'
-# The skins' images, from their SVG sources.
 bash "$repo/scripts/render_artwork.sh" install/install_res
 
 # --- entry 1: the suite ----------------------------------------------------------------------

@@ -135,6 +135,8 @@ LRESULT CALLBACK CGxDialogImpl::Proc(HWND hwnd, UINT message, WPARAM wParam, LPA
 LRESULT CGxDialogImpl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   CGxLayer& layer = Host.Layer();
   const bool fixedSize = layer.KeepSize && layer.Width > 0 && layer.Height > 0;
+  LRESULT taken = 0;
+  if (message != WM_NCCREATE && OnMessage(message, wParam, lParam, &taken)) return taken;
   switch (message) {
     case WM_INITDIALOG:
       OnInitDialog();

@@ -33,6 +33,8 @@ class CGxDialogImpl {
   // A notification from the view (code 1: a click on ItemId of ItemClass, or the keys: 1 Enter,
   // 2 Escape and the close box).
   virtual void OnNotify(const GxNotify& note) {}
+  // Any message of the dialog window before the dialog's own handling; true when taken.
+  virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) { return false; }
 
  private:
   static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -74,6 +74,27 @@ bool CGxDialogView::LoadLayer(const std::string& xml) {
 
 CGxWindow* CGxDialogView::FindItem(int id) { return Layers.FindById(id); }
 
+bool CGxDialogView::IsItemChecked(int id) {
+  const CGxWindow* item = FindItem(id);
+  return item && (item->State & kWndChecked) != 0;
+}
+
+bool CGxDialogView::SetItemChecked(int id, bool checked) {
+  CGxWindow* item = FindItem(id);
+  if (!item) return false;
+  SetState(item, checked ? kWndChecked : 0, checked ? 0 : kWndChecked);
+  RepaintItem(item);
+  return true;
+}
+
+bool CGxDialogView::SetItemEnabled(int id, bool enabled) {
+  CGxWindow* item = FindItem(id);
+  if (!item) return false;
+  SetState(item, enabled ? 0 : kWndDisabled, enabled ? kWndDisabled : 0);
+  RepaintItem(item);
+  return true;
+}
+
 void CGxDialogView::Repaint(const RECT& rect) {
   if (!RedrawPending) Update.Reset(CreateRectRgnIndirect(&rect));
   else if (Update) {  // (pending without a region: everything is due already)

@@ -31,6 +31,10 @@ class CGxDialogView {
   bool SetItemVisible(int id, bool show);
   bool SetItemAttribute(int id, const std::string& name, const std::string& value);
   bool SetRichText(int id, const std::wstring& markup);
+  // The checked and disabled bits of a control, each change repainting its area.
+  bool IsItemChecked(int id);
+  bool SetItemChecked(int id, bool checked);
+  bool SetItemEnabled(int id, bool enabled);
   // Joins a rectangle to the update region and asks for a paint (skipped for a control that
   // or whose ancestor is invisible).
   void Repaint(const RECT& rect);

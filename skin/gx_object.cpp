@@ -57,4 +57,12 @@ std::wstring Widen(const std::string& text) {
   return wide;
 }
 
+std::string Narrow(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string narrow(n > 0 ? n : 0, '\0');
+  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &narrow[0], n, nullptr, nullptr);
+  return narrow;
+}
+
 }  // namespace gx

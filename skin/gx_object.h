@@ -40,7 +40,8 @@ bool ParseColor(const std::string& text, COLORREF* color);
 unsigned ParseHex(const std::string& text);
 // A decimal number as the C runtime reads one: blanks, a sign, digits; the rest stops it.
 int ParseDecimal(const std::string& text);
-// UTF-8 to UTF-16.
+// UTF-8 to UTF-16, and back.
 std::wstring Widen(const std::string& text);
+std::string Narrow(const std::wstring& text);
 
 }  // namespace gx

@@ -1,0 +1,54 @@
+// The installation wizard (layer 103): the main page with the agreement and the install button,
+// the settings page with the folder and the three options, and the installing page with the
+// gradual progress bar, the tips and the slides. It ends with 0 once the install thread has
+// ended (or failed) and with 2 when the user left.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "dialogs/rich_edit.h"
+#include "dialogs/wizard_engine.h"
+#include "skin/dialog_impl.h"
+
+class CMainDlg : public CGxDialogImpl {
+ public:
+  // `resourceFolder`: where the progress bar's pictures are (with a trailing backslash).
+  CMainDlg(WizardEngine& engine, const std::wstring& resourceFolder);
+
+  const std::wstring& InstallFolder() const { return Folder; }
+
+ protected:
+  void OnInitDialog() override;
+  void OnNotify(const GxNotify& note) override;
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+ private:
+  static int InstallProgressCallback(int percent, int step, int error, const wchar_t* text, INT_PTR data);
+  void OnProgress(int percent, int step, int error);
+  void OnTimer(UINT_PTR id);
+  void ShowItems(std::initializer_list<int> ids, bool show);
+  void EnableItems(std::initializer_list<int> ids, bool enable);
+  void SetFolderText(const std::wstring& folder);
+  void OpenSettings();
+  void Browse();
+  void Back();
+  void Install();
+  void AskToLeave();
+
+  WizardEngine& Engine;
+  std::wstring ResourceFolder;
+  std::wstring Folder;
+  int Agreement = 0;
+  int TimerFactor = 19;
+  int Association = 1, SaveFormat = 1, DesktopIcon = 1;
+  std::vector<std::wstring> Offers;
+  int m_nProgressCount = 0;
+  int LastPercent = 0;
+  int AdState = 1;
+  bool Installing = false;
+  bool EditorMade = false;
+  ZRichEdit PathEditor;
+};

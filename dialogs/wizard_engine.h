@@ -1,0 +1,45 @@
+// The part of the install engine the wizard sees: what it starts from, the user's choices it
+// hands over, the start of the install and the question whether it has ended. The program wires
+// it to the real engine; tests give the wizard a stand-in.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "dialogs/wizard_rules.h"
+
+// The engine's progress report, called on the install thread: percent, step (0-4), error (0, 2
+// extraction failed, 3 registration failed), a status text and the data given with it.
+using WizardProgressFn = int (*)(int percent, int step, int error, const wchar_t* text, INT_PTR data);
+
+// What the user chose on the wizard's pages.
+struct WizardChoices {
+  std::wstring Folder;
+  int Association = 1, SaveFormat = 1, DesktopIcon = 1;
+  std::vector<int> Offers;  // per offer shown: 1 kept checked
+};
+
+class WizardEngine {
+ public:
+  virtual ~WizardEngine() = default;
+
+  // Where the default folder comes from (Part of the wizard's first page).
+  virtual FolderInputs Folders() = 0;
+  // The three options as the old installation recorded them ("1" on, anything else off; empty
+  // when there is none) and as the command line gave them (-1: not given).
+  virtual std::wstring OldOption(const wchar_t* key) = 0;
+  virtual int CommandLineOption(int index) = 0;  // 0 association, 1 save format, 2 desktop icon
+  // The offers' display texts, as many as may be shown.
+  virtual std::vector<std::wstring> Offers() = 0;
+  // The wizard's window, for the engine and for a second start of the setup program.
+  virtual void SetMainWindow(HWND window) = 0;
+  // The refusals that need the system (folders, free space, running suite programs).
+  virtual FolderChecks& Checks() = 0;
+  // Starts the install thread with the user's choices; false when it could not start.
+  virtual bool StartInstall(const WizardChoices& choices, WizardProgressFn progress, INT_PTR data) = 0;
+  virtual bool InstallEnded() = 0;
+  // The user confirmed leaving the setup.
+  virtual void UserLeft() = 0;
+};

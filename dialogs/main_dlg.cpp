@@ -90,6 +90,7 @@ void CMainDlg::OnInitDialog() {
   }
 
   Folder = DefaultWizardFolder(Engine.Folders());
+  g_Log.Log("CMainDlg default folder:%ws", Folder.c_str());
   int* options[] = {&Association, &SaveFormat, &DesktopIcon};
   for (int i = 0; i < 3; ++i) {
     const std::wstring old = Engine.OldOption(kOptionKeys[i]);

@@ -1,0 +1,202 @@
+#!/usr/bin/env bash
+# The installation wizard of the packed demo installer, driven like a user drives it: a virtual
+# X display, the setup program under Wine started without switches, xdotool clicking, typing and
+# pressing keys. Checks what each run leaves (exit code, installed files, registry values,
+# shortcuts, the suite programs' journal) against a silent install of the same choices, and
+# photographs the pages (wizard-*.png beside the build).
+#   wizard_test.sh <x64 build folder>
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+build=$(cd "$1" && pwd)
+work=$build/wizard
+rm -rf "$work" && mkdir -p "$work"
+export LUMEN_WINEPREFIX=${LUMEN_WINEPREFIX:-$build/wineprefix}
+"$root/tests/wine/prepare.sh" "$LUMEN_WINEPREFIX" >/dev/null
+display=$("$root/tests/wine/xvfb.sh" start)
+trap '"$root/tests/wine/xvfb.sh" stop "$display"' EXIT
+export DISPLAY=$display
+run() { "$root/tests/wine/run.sh" "$@"; }
+win() { WINEPREFIX=$LUMEN_WINEPREFIX winepath -w "$1" 2>/dev/null; }
+user=$LUMEN_WINEPREFIX/drive_c/users/$(whoami)
+installed=$user/AppData/Local/Tallis
+cp "$build/demodata/setup-demo.exe" "$work/setup.exe"
+export LUMEN_DEMO_JOURNAL
+LUMEN_DEMO_JOURNAL=$(win "$work")\\journal.txt
+failures=0
+title=' Lumen Office Installation Wizard '
+
+check() {
+  if [ "$2" = "$3" ]; then echo "ok   $1"; else echo "FAIL $1: '$2', not '$3'"; failures=$((failures + 1)); fi
+}
+# No installation, shortcuts, log or journal: each case starts on a clean machine.
+forget() {
+  local key
+  for key in 'HKCU\Software\Tallis' 'HKCU\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tallis Office' \
+             'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tallis Office' \
+             'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\cirrus'; do
+    run reg delete "$key" /f >/dev/null 2>&1 || true
+  done
+  rm -rf "$installed" "$user/Desktop/"Lumen* "$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Lumen Office"* \
+    "$user/AppData/Roaming/tallis/office6/log" "$work/journal.txt"
+}
+# What an installation left, as text: files with checksums, registry values, shortcuts, journal.
+snapshot() {
+  {
+    echo "# files"
+    (cd "$installed" && find . -type f -not -path '*/wtoolex/*' -printf '%P\n' | LC_ALL=C sort | while read -r f; do
+      printf '%s %s\n' "$(md5sum <"$f" | cut -c1-12)" "$f"; done)
+    echo "# registry"
+    run reg query 'HKCU\Software\Tallis' /s 2>/dev/null | tr -d '\r' | grep -v -i 'InstallTime\|Date' || true
+    run reg query 'HKCU\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tallis Office' /s 2>/dev/null | tr -d '\r' || true
+    echo "# shortcuts"
+    (cd "$user" && find Desktop "AppData/Roaming/Microsoft/Windows/Start Menu/Programs" -iname '*.lnk' 2>/dev/null | LC_ALL=C sort)
+    echo "# journal"
+    # (the items the install list gives only to silent or only to interactive installs left out)
+    [ -f "$work/journal.txt" ] && tr -d '\r' <"$work/journal.txt" | sed 's/^[0-9:. -]*//' |
+      grep -v -i 'desktoptip\|\\Temp\\lumen\\\|lumenrecommended' | LC_ALL=C sort
+  } >"$work/$1.txt"
+}
+# start_wizard: starts setup.exe without switches; sets $pid and $window.
+start_wizard() {
+  local _
+  (cd "$work" && run "$work/setup.exe") &
+  pid=$!
+  window=
+  for _ in $(seq 300); do
+    window=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -1) || true
+    [ -n "$window" ] && break
+    sleep 0.1
+  done
+  [ -n "$window" ] || { echo "FAIL the wizard did not show"; kill "$pid"; exit 1; }
+  sleep 0.5
+}
+# finish <seconds>: waits for the setup program to end; its exit code in $rc.
+finish() {
+  local _
+  rc=0
+  for _ in $(seq $(($1 * 10))); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$pid" 2>/dev/null && { echo "still running after $1 s"; kill "$pid"; }
+  wait "$pid" || rc=$?
+  run cmd /c exit 0 >/dev/null 2>&1 || true   # let the programs it started finish their journal
+}
+at() { xdotool mousemove --window "$window" "$1" "$2"; sleep 0.15; }
+click() { at "$1" "$2"; xdotool click 1; sleep 0.3; }
+press() { xdotool windowfocus --sync "$window" 2>/dev/null || true; xdotool key "$1"; sleep 0.3; }
+shot() { import -display "$display" -window "$window" "$build/wizard-$1.png" 2>/dev/null || echo "FAIL no picture of $1"; }
+alive() { kill -0 "$pid" 2>/dev/null && echo yes || echo no; }
+message_box() { xdotool search --onlyvisible --name '^Lumen Office$' 2>/dev/null | head -1 || true; }
+# await_box: the message box once it shows (up to 5 s), else nothing.
+await_box() {
+  local _ box
+  for _ in $(seq 50); do box=$(message_box); [ -n "$box" ] && break; sleep 0.1; done
+  sleep 0.2
+  echo "$box"
+}
+
+# Places on the wizard (window pixels).
+install_button='270 262'; settings_link='465 313'; agreement='37 339'; close_button='522 18'
+browse_button='452 89'; back_link='66 332'; association='54 133'; save_format='54 161'; desktop_icon='54 189'
+
+# 1. Defaults: the same installation as a silent one.
+forget
+(cd "$work" && run "$work/setup.exe" -s) && rc=0 || rc=$?
+check "silent install" "$rc" 0
+run cmd /c exit 0 >/dev/null 2>&1 || true
+snapshot silent
+forget
+# The cloud client's setup takes its time here, so that the installing page can be seen at
+# several moments (the bar moving, the tips changing, the slides turning every 5 s).
+LUMEN_DEMO_STAY_NAME=cirrussetup.exe LUMEN_DEMO_STAY_MS=6000 start_wizard
+shot main
+click $install_button
+for moment in 1 2 3; do sleep 1.8; shot "installing-$moment"; done
+finish 60
+check "the wizard's defaults install and end with 0" "$rc" 0
+snapshot wizard
+if diff -u "$work/silent.txt" "$work/wizard.txt" >"$work/defaults.diff"; then
+  echo "ok   the wizard's install equals the silent one (files, registry, shortcuts, journal)"
+else
+  echo "FAIL the wizard's install differs from the silent one:"; head -40 "$work/defaults.diff"; failures=$((failures + 1))
+fi
+
+# 2. The settings page: each refusal keeps the page; blanks and doubled backslashes are cleaned;
+# the options unchecked there reach the suite's tools.
+forget
+start_wizard
+click $settings_link
+shot settings
+# type_folder <text>: into the path edit box, replacing what it holds.
+type_folder() { click 150 89; xdotool key ctrl+a BackSpace; xdotool type --delay 15 "$1"; sleep 0.2; }
+# refused <folder> <what the message says>
+refused() {
+  type_folder "$1"
+  click $install_button
+  local box
+  box=$(await_box)
+  [ -n "$box" ] && [ -n "${2:-}" ] && import -display "$display" -window "$box" "$build/wizard-refused-$2.png" 2>/dev/null
+  xdotool key --clearmodifiers Return; sleep 0.4
+  check "$1 refused, the page stays" "$([ -n "$box" ] && echo box) $(alive) $(message_box)" "box yes "
+}
+refused 'D:' path
+refused 'D:\' root
+refused 'D:Lumen'
+refused 'D:\a;b'
+if mountpoint -q "${TMPDIR:-/tmp}/lumen-small-drive"; then refused 'S:\Lumen' space; else echo "skip S: is no small drive here"; fi
+cp "$build/bin/standin.exe" "$work/lumen.exe"
+(cd "$work" && LUMEN_DEMO_STAY_NAME=lumen.exe LUMEN_DEMO_STAY_MS=30000 run "$work/lumen.exe") &
+suite_program=$!
+sleep 1
+refused 'C:\Lumen' running
+kill "$suite_program" 2>/dev/null; run taskkill /im lumen.exe /f >/dev/null 2>&1 || true
+click $association; click $save_format; click $desktop_icon
+shot settings-unchecked
+type_folder '  C:\\Lumen\\\\Suite  '
+click $install_button
+finish 60
+check "install into the cleaned folder ends with 0" "$rc" 0
+check "the cleaned folder" "$(ls "$LUMEN_WINEPREFIX/drive_c/Lumen/Suite" 2>/dev/null | head -1)" 9.1.0.4720
+check "the unchecked options reach the suite's configuration tool" \
+  "$(grep -c 'config.exe./AssoToWord=0 /AssoToPowerpoint=0 /AssoToExcel=0 /SaveToMso=0 /DesktopShortcut=0' "$work/journal.txt")" 1
+rm -rf "$LUMEN_WINEPREFIX/drive_c/Lumen"
+
+# 3. The agreement gates the install button and Enter; the close button asks, Cancel stays,
+# OK leaves with 1.
+forget
+start_wizard
+click $agreement
+shot disagreed
+click $install_button; press Return
+check "agreement unchecked: no install by button or Enter" "$(alive) $(message_box)" "yes "
+click $close_button
+box=$(await_box)
+[ -n "$box" ] && import -display "$display" -window "$box" "$build/wizard-leave.png" 2>/dev/null
+xdotool key Escape; sleep 0.5
+check "close, then cancel: the wizard stays" "$([ -n "$box" ] && echo box) $(alive)" "box yes"
+click $close_button; [ -n "$(await_box)" ] && xdotool key Return
+finish 20
+check "close, then OK: leaves with 1" "$rc" 1
+
+# 4. Alt+F4 during the install does nothing; before it, the wizard leaves at once (with 2: nothing
+# was installed). An old installation of the older layout below Program Files moves the proposed
+# folder into the local application data.
+forget
+LUMEN_DEMO_STAY_NAME=cirrussetup.exe LUMEN_DEMO_STAY_MS=3000 start_wizard
+click $install_button; sleep 1; press alt+F4; sleep 0.5
+check "Alt+F4 during the install: nothing" "$(alive)" yes
+finish 60
+check "... and the install ends with 0" "$rc" 0
+forget
+old="$LUMEN_WINEPREFIX/drive_c/Program Files/Acme/Lumen Office Personal/8.1.0.1000"
+mkdir -p "$old/office6" && cp "$build/bin/lmo.dll" "$old/office6/lmo.dll"
+run reg add 'HKCU\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tallis Office' /v LocationRoot /d \
+  'C:\Program Files\Acme\Lumen Office Personal\8.1.0.1000\' /f >/dev/null 2>&1
+start_wizard
+press alt+F4
+finish 20
+check "Alt+F4 before the install leaves at once" "$rc" 2
+check "an older-layout installation below Program Files: the folder moves to local application data" \
+  "$(grep -a -o 'CMainDlg default folder:[^[:cntrl:]]*' "$user/AppData/Roaming/tallis/office6/log/setup/lumensetup.log" | tail -1)" \
+  "CMainDlg default folder:C:\\users\\$(whoami)\\AppData\\Local\\Acme\\Lumen Office\\"
+rm -rf "$LUMEN_WINEPREFIX/drive_c/Program Files/Acme"
+forget
+exit $((failures > 0))

@@ -3,7 +3,7 @@ BUILD      := build
 THIRD      := $(BUILD)/third_party
 JOBS       ?= $(shell nproc)
 
-.PHONY: all setup third_party build build-native build-x64 build-x86 test demo gallery bench bench-install clean
+.PHONY: all setup third_party build build-native build-x64 build-x86 test demo gallery bench bench-install bench-wizard clean
 
 all: build
 
@@ -53,6 +53,11 @@ bench: third_party build-native
 # payload; about 2 minutes once both installers are cached, 6 more to build them.
 bench-install: third_party build-native build-x64
 	@bash bench/install_bench.sh
+
+# Wizard benchmark (figures, not a test): start to the wizard against a plain window, and Enter
+# to the end of an install (preloaded) against a silent install of the same demo installer.
+bench-wizard: build-native build-x64
+	@bash bench/wizard_bench.sh $(BUILD)/x64
 
 clean:
 	rm -rf $(BUILD)/x64 $(BUILD)/x86 $(BUILD)/native

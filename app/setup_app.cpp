@@ -228,6 +228,8 @@ bool ZSetupApp::InteractiveInstall() {
 
 int SetupMain(HINSTANCE instance) {
   bool runResult = false;
+  const DWORD mainStarted = GetTickCount();
+  DWORD userCopyMs = 0;
   ZFunction::MarkCompatibilityAssistantDone();
   AppInstance = instance;
   SetCurrentDirectoryW(ZFunction::GetModuleFolder().c_str());
@@ -251,14 +253,25 @@ int SetupMain(HINSTANCE instance) {
     }
   } else if (IsUserAnAdmin()) {
     const std::set<HWND> before = UserWindows();
+    const DWORD relaunched = GetTickCount();
     if (!RelaunchAsUser()) goto end;
     WaitForNewUserWindow(before);
     g_App.ReadHandOverFile();
+    userCopyMs = GetTickCount() - relaunched;
   } else if (!g_App.Update || g_Install.NeedAdmin() != 0) {
     return RelaunchElevated();
   }
 
   g_Log.Start(g_Install.GetLogPath());
+  {  // how long the start (and the hand-over with the user-level copy) took before the log began
+    FILETIME created{}, exited{}, kernel{}, user{}, now{};
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    GetSystemTimeAsFileTime(&now);
+    const ULONGLONG since = ((static_cast<ULONGLONG>(now.dwHighDateTime) << 32 | now.dwLowDateTime) -
+                             (static_cast<ULONGLONG>(created.dwHighDateTime) << 32 | created.dwLowDateTime)) / 10000;
+    g_Log.Log("the process started %llu ms before its log (its main %lu ms, the user-level copy's start %lu ms)", since,
+              GetTickCount() - mainStarted, userCopyMs);
+  }
 
   if (!ZFunction::IsNotTraditionalChineseLang()) {
     g_Log.Log("LanguageId is not support");

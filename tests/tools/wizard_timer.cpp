@@ -1,0 +1,77 @@
+// Times the setup program's wizard for the wizard benchmark (bench/wizard_bench.sh).
+//   wizard_timer.exe shown <program> <window title>
+//       start of the process to its window showing (the first paint follows in the same
+//       loop turn); then closes the window (system close) and waits for the process
+//   wizard_timer.exe install <program> <window title>
+//       waits for the wizard, gives the preload 2 s, presses Enter (install) and times from
+//       there to the end of the process
+//   wizard_timer.exe run <program> [arguments]
+//       start to end of the process (the silent install)
+// Prints the milliseconds; exit code 1 when the program or its window did not come.
+#include <windows.h>
+
+#include <stdio.h>
+
+#include <string>
+
+namespace {
+
+double Now() {
+  LARGE_INTEGER f, t;
+  QueryPerformanceFrequency(&f);
+  QueryPerformanceCounter(&t);
+  return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
+}
+
+HANDLE Start(const std::wstring& program, const std::wstring& arguments) {
+  std::wstring line = L"\"" + program + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+  STARTUPINFOW si{sizeof(si)};
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return nullptr;
+  CloseHandle(pi.hThread);
+  return pi.hProcess;
+}
+
+HWND AwaitWindow(const wchar_t* title, DWORD ms) {
+  const DWORD until = GetTickCount() + ms;
+  for (;;) {
+    HWND window = FindWindowW(nullptr, title);
+    if (window && IsWindowVisible(window)) return window;
+    if (GetTickCount() > until) return nullptr;
+    Sleep(1);
+  }
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 3) return 2;
+  const std::wstring mode = argv[1];
+  std::wstring arguments;
+  for (int i = 3; i < argc && mode == L"run"; ++i) arguments += (arguments.empty() ? L"" : L" ") + std::wstring(argv[i]);
+  const double start = Now();
+  HANDLE process = Start(argv[2], arguments);
+  if (!process) return 1;
+  double ms = 0;
+  if (mode == L"run") {
+    WaitForSingleObject(process, 600000);
+    ms = Now() - start;
+  } else if (argc > 3) {
+    HWND window = AwaitWindow(argv[3], 60000);
+    if (!window) return 1;
+    if (mode == L"shown") {
+      ms = Now() - start;
+      PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    } else {
+      Sleep(2000);
+      const double pressed = Now();
+      PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
+      WaitForSingleObject(process, 600000);
+      ms = Now() - pressed;
+    }
+    WaitForSingleObject(process, 60000);
+  }
+  CloseHandle(process);
+  printf("%.0f\n", ms);
+  return 0;
+}

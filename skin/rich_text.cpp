@@ -1,6 +1,7 @@
 #include "skin/rich_text.h"
 
 #include <string.h>
+#include <wchar.h>
 
 #include <algorithm>
 
@@ -11,6 +12,9 @@
 #include "tinyxml2.h"
 
 namespace {
+
+// Punctuation that closes what comes before it: a line never starts with it.
+bool NoLineStart(wchar_t c) { return wcschr(L"，。、；：？！）》」』】〕”’…,.;:?!)]}%", c) != nullptr && c != 0; }
 
 // The pen walking the mark-up.
 class Walker {
@@ -64,6 +68,10 @@ class Walker {
         }
         n = 1;  // a line always takes at least one character
         width = M.Size(rest.substr(0, 1), font, false).cx;
+      }
+      if (n > 1 && n < static_cast<int>(rest.size()) && NoLineStart(rest[n])) {
+        --n;  // a closing mark never starts a line: the character before it goes down with it
+        width = M.Size(rest.substr(0, n), font, false).cx;
       }
       Out.Runs.push_back(RichRun{rest.substr(0, n), font, color, POINT{X, Y}});
       LastX = X + width;

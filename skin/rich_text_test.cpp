@@ -63,6 +63,12 @@ TEST(RichText, RunsWrapFontsColoursAndLinks) {
   EXPECT_EQ(l.Links[1].Id, 0);
   EXPECT_EQ(l.Links[1].Rect.left, 142);
 
+  // A closing mark does not start a line: the character before it moves down with it.
+  l = Lay("abcde，f", 50);
+  ASSERT_EQ(l.Runs.size(), 2u);
+  EXPECT_EQ(l.Runs[1].Text, L"e，f");
+  EXPECT_EQ(l.Runs[1].At.y, 70);
+
   // Narrower than one character: one character per line, and it ends.
   l = Lay("abc", 5);
   ASSERT_EQ(l.Runs.size(), 3u);

@@ -127,26 +127,34 @@ click $settings_link
 shot settings
 # type_folder <text>: into the path edit box, replacing what it holds.
 type_folder() { click 150 89; xdotool key ctrl+a BackSpace; xdotool type --delay 15 "$1"; sleep 0.2; }
-# refused <folder> <what the message says>
+# refused <folder> <message> [picture]: the folder is refused with that message (as the log
+# names it) and the settings page stays.
 refused() {
   type_folder "$1"
   click $install_button
-  local box
+  local box said
   box=$(await_box)
-  [ -n "$box" ] && [ -n "${2:-}" ] && import -display "$display" -window "$box" "$build/wizard-refused-$2.png" 2>/dev/null
+  [ -n "$box" ] && [ -n "${3:-}" ] && import -display "$display" -window "$box" "$build/wizard-refused-$3.png" 2>/dev/null
   xdotool key --clearmodifiers Return; sleep 0.4
-  check "$1 refused, the page stays" "$([ -n "$box" ] && echo box) $(alive) $(message_box)" "box yes "
+  said=$(grep -a 'install folder refused:' "$log" | tail -1 | iconv -f GB18030 -t UTF-8 -c | tr -d '\r' | sed 's/.*(\(.*\))$/\1/')
+  check "$1 refused: $2" "$([ -n "$box" ] && echo box) $(alive) $(message_box) $said" "box yes  $2"
 }
-refused 'D:' path
-refused 'D:\' root
-refused 'D:Lumen'
-refused 'D:\a;b'
-if mountpoint -q "${TMPDIR:-/tmp}/lumen-small-drive"; then refused 'S:\Lumen' space; else echo "skip S: is no small drive here"; fi
+log=$user/AppData/Roaming/tallis/office6/log/setup/lumensetup.log
+bad='您选择的路径不正确，请重新选择。'
+refused 'D:' "$bad" path
+refused 'C:\' '不能安装在根目录，请重新选择。' root
+refused 'D:Lumen' "$bad"
+refused 'D:\a;b' "$bad"
+if mountpoint -q "${TMPDIR:-/tmp}/lumen-small-drive"; then
+  refused 'S:\Lumen' '您选择的磁盘空间不足，请重新选择。' space
+else
+  echo "skip S: is no small drive here"
+fi
 cp "$build/bin/standin.exe" "$work/lumen.exe"
 (cd "$work" && LUMEN_DEMO_STAY_NAME=lumen.exe LUMEN_DEMO_STAY_MS=30000 run "$work/lumen.exe") &
 suite_program=$!
 sleep 1
-refused 'C:\Lumen' running
+refused 'C:\Lumen' '有一个 Lumen Office 应用程序实例 lumen.exe 在运行，请关闭后再开始安装！' running
 kill "$suite_program" 2>/dev/null; run taskkill /im lumen.exe /f >/dev/null 2>&1 || true
 click $association; click $save_format; click $desktop_icon
 shot settings-unchecked

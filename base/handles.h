@@ -200,6 +200,31 @@ class GdiplusSession {
   bool Ok = false;
 };
 
+// A critical section, and the scope that holds one.
+class CriticalSection {
+ public:
+  CriticalSection() { ::InitializeCriticalSection(&Section); }
+  ~CriticalSection() { ::DeleteCriticalSection(&Section); }
+  CriticalSection(const CriticalSection&) = delete;
+  CriticalSection& operator=(const CriticalSection&) = delete;
+  void Enter() { ::EnterCriticalSection(&Section); }
+  void Leave() { ::LeaveCriticalSection(&Section); }
+
+ private:
+  CRITICAL_SECTION Section;
+};
+
+class Locked {
+ public:
+  explicit Locked(CriticalSection& lock) : Lock(lock) { Lock.Enter(); }
+  ~Locked() { Lock.Leave(); }
+  Locked(const Locked&) = delete;
+  Locked& operator=(const Locked&) = delete;
+
+ private:
+  CriticalSection& Lock;
+};
+
 // Runs a callable when the scope ends, for the rare one-off clean-up.
 template <typename F>
 class ScopeExit {

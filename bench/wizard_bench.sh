@@ -12,29 +12,13 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$(cd "${1:-$root/build/x64}" && pwd)
 rounds=${BENCH_ROUNDS:-5}
 work=$build/wizard-bench
-rm -rf "$work" && mkdir -p "$work"
-export LUMEN_WINEPREFIX=${LUMEN_WINEPREFIX:-/tmp/bench-wizard-prefix}
-"$root/tests/wine/prepare.sh" "$LUMEN_WINEPREFIX" >/dev/null
-display=$("$root/tests/wine/xvfb.sh" start)
-trap '"$root/tests/wine/xvfb.sh" stop "$display"' EXIT
-export DISPLAY=$display
-run() { "$root/tests/wine/run.sh" "$@"; }
-win() { WINEPREFIX=$LUMEN_WINEPREFIX winepath -w "$1" 2>/dev/null; }
-user=$LUMEN_WINEPREFIX/drive_c/users/$(whoami)
 [ -f "$build/demodata/setup-demo.exe" ] || bash "$root/scripts/make_demo_payload.sh" "$root/build/native/lumenpack" \
   "$build/bin/setup.exe" "$build/bin/standin.exe" "$build/bin/lmo.dll" "$build/demodata" >/dev/null
-cp "$build/demodata/setup-demo.exe" "$work/setup.exe"
+export LUMEN_WINEPREFIX=${LUMEN_WINEPREFIX:-/tmp/bench-wizard-prefix}
+# shellcheck source=../tests/interactive/wizard_machine.sh
+. "$root/tests/interactive/wizard_machine.sh"
 setup=$(win "$work/setup.exe")
 timer=$build/bin/wizard_timer.exe
-title=' Lumen Office Installation Wizard '
-forget() {
-  local key
-  for key in 'HKCU\Software\Tallis' 'HKCU\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tallis Office' \
-             'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tallis Office'; do
-    run reg delete "$key" /f >/dev/null 2>&1 || true
-  done
-  rm -rf "$user/AppData/Local/Tallis" "$user/Desktop/"Lumen* "$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Lumen Office"
-}
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 measure() {  # measure <name> <timer arguments...>: one figure into <name>.ms
   local ms

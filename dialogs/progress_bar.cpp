@@ -11,17 +11,6 @@ namespace {
 
 const wchar_t kBarClass[] = L"LumenGradualProgressBar";
 
-class Locked {
- public:
-  explicit Locked(CRITICAL_SECTION& lock) : L(lock) { EnterCriticalSection(&L); }
-  ~Locked() { LeaveCriticalSection(&L); }
-  Locked(const Locked&) = delete;
-  Locked& operator=(const Locked&) = delete;
-
- private:
-  CRITICAL_SECTION& L;
-};
-
 std::unique_ptr<Gdiplus::Image> LoadImageFile(const std::wstring& path) {
   std::string bytes;
   return ReadFileBytes(path, &bytes) ? DecodeImage(bytes) : nullptr;
@@ -64,19 +53,17 @@ CGradualProgressBar& ProgressBar() {
 }
 
 CGradualProgressBar::CGradualProgressBar() {
-  InitializeCriticalSection(&Lock);
   StopEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   WakeEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
 }
 
 CGradualProgressBar::~CGradualProgressBar() {
   Stop();
-  DeleteCriticalSection(&Lock);
 }
 
 void CGradualProgressBar::SetImages(const std::wstring& foreground, const std::wstring& background,
                                     const std::wstring& highlight) {
-  Locked locked(Lock);
+  sys::Locked locked(Lock);
   std::unique_ptr<Gdiplus::Image> fg = LoadImageFile(foreground), bg = LoadImageFile(background);
   Foreground = OpaqueBitmap(fg.get(), &ForegroundSize);
   Background = OpaqueBitmap(bg.get(), &BackgroundSize);
@@ -112,7 +99,7 @@ LRESULT CALLBACK CGradualProgressBar::Proc(HWND hwnd, UINT message, WPARAM wPara
   if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
   switch (message) {
     case WM_CREATE: {
-      Locked locked(self->Lock);
+      sys::Locked locked(self->Lock);
       self->Hwnd = hwnd;
       self->WindowDc = GetDC(hwnd);
       self->Font.Reset(CreateFontW(12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
@@ -123,7 +110,7 @@ LRESULT CALLBACK CGradualProgressBar::Proc(HWND hwnd, UINT message, WPARAM wPara
       return 0;
     }
     case WM_SIZE: {
-      Locked locked(self->Lock);
+      sys::Locked locked(self->Lock);
       GetClientRect(hwnd, &self->Client);
       if (self->State.Width != self->Client.right) {  // the realwnd placed it: lengths follow
         const int old = self->State.Width;
@@ -143,7 +130,7 @@ LRESULT CALLBACK CGradualProgressBar::Proc(HWND hwnd, UINT message, WPARAM wPara
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(hwnd, &ps);
       {
-        Locked locked(self->Lock);
+        sys::Locked locked(self->Lock);
         self->Draw(dc);
       }
       EndPaint(hwnd, &ps);
@@ -159,7 +146,7 @@ LRESULT CALLBACK CGradualProgressBar::Proc(HWND hwnd, UINT message, WPARAM wPara
 
 void CGradualProgressBar::Destroyed() {
   Stop();
-  Locked locked(Lock);
+  sys::Locked locked(Lock);
   if (FillDc) SelectObject(FillDc.Get(), FillOld);
   if (BackgroundDc) SelectObject(BackgroundDc.Get(), BackgroundOld);
   FillDc.Reset();
@@ -249,7 +236,7 @@ void CGradualProgressBar::Wake() {
 
 void CGradualProgressBar::Start(int percent) {
   {
-    Locked locked(Lock);
+    sys::Locked locked(Lock);
     State.Percent = State.Fill = 0;
     Sweep = progress::Sweep();
     State.EngineStep = 0;
@@ -271,28 +258,28 @@ void CGradualProgressBar::Start(int percent) {
 }
 
 void CGradualProgressBar::SetPos(int percent) {
-  Locked locked(Lock);
+  sys::Locked locked(Lock);
   if (progress::SetPos(State, percent)) Wake();
 }
 
 void CGradualProgressBar::SetStep(int step) {
-  Locked locked(Lock);
+  sys::Locked locked(Lock);
   if (progress::SetStep(State, step)) Wake();
 }
 
 void CGradualProgressBar::SetExtractionTotal(uint32_t low, uint32_t high) {
-  Locked locked(Lock);
+  sys::Locked locked(Lock);
   progress::SetExtractionTotal(State, (static_cast<uint64_t>(high) << 32) | low);
 }
 
 void CGradualProgressBar::AddExtractionDone(uint32_t amount) {
-  Locked locked(Lock);
+  sys::Locked locked(Lock);
   progress::AddExtractionDone(State, amount);
   Wake();
 }
 
 void CGradualProgressBar::SetRegistrationProgress(int index, int count) {
-  Locked locked(Lock);
+  sys::Locked locked(Lock);
   progress::SetRegistrationProgress(State, index, count);
   Wake();
 }
@@ -308,12 +295,12 @@ void CGradualProgressBar::Stop() {
 }
 
 int CGradualProgressBar::ShownPercent() {
-  Locked locked(Lock);
+  sys::Locked locked(Lock);
   return progress::ShownPercent(State);
 }
 
 int CGradualProgressBar::Fill() {
-  Locked locked(Lock);
+  sys::Locked locked(Lock);
   return State.Fill;
 }
 
@@ -333,7 +320,7 @@ void CGradualProgressBar::FillLoop() {
   for (;;) {
     DWORD wait = INFINITE;
     {
-      Locked locked(Lock);
+      sys::Locked locked(Lock);
       if (progress::Advance(State)) {
         ComposeFill();
         DrawOnWindow();
@@ -355,7 +342,7 @@ void CGradualProgressBar::HighlightLoop() {
   for (;;) {
     DWORD wait;
     {
-      Locked locked(Lock);
+      sys::Locked locked(Lock);
       const int width = Highlight ? static_cast<int>(Highlight->GetWidth()) : 0;
       const bool visible = Hwnd && IsWindowVisible(Hwnd);
       if (progress::StepSweep(Sweep, width, State.Fill, visible, State.Stopped)) DrawOnWindow();

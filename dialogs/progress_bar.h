@@ -58,7 +58,7 @@ class CGradualProgressBar {
   void Wake();
   void Destroyed();
 
-  CRITICAL_SECTION Lock;
+  sys::CriticalSection Lock;
   progress::Bar State;
   HWND Hwnd = nullptr;
   HDC WindowDc = nullptr;  // the window's own (class style CS_OWNDC), kept from creation

@@ -6,27 +6,8 @@
 
 ZSetupLog g_Log;
 
-namespace {
-
-// Holds a critical section for one scope.
-class Locked {
- public:
-  explicit Locked(CRITICAL_SECTION& lock) : Lock(lock) { EnterCriticalSection(&Lock); }
-  ~Locked() { LeaveCriticalSection(&Lock); }
-  Locked(const Locked&) = delete;
-  Locked& operator=(const Locked&) = delete;
-
- private:
-  CRITICAL_SECTION& Lock;
-};
-
-}  // namespace
-
-ZSetupLog::ZSetupLog() { InitializeCriticalSection(&QueueLock); }
-
 ZSetupLog::~ZSetupLog() {
   Stop();
-  DeleteCriticalSection(&QueueLock);
 }
 
 std::wstring ZSetupLog::EnableEventName(DWORD processId) {
@@ -66,7 +47,7 @@ bool ZSetupLog::Start(const std::wstring& path) {
   DataEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   {
     // Calls are accepted from here on; without the events they fail the gate test.
-    Locked lock(QueueLock);
+    sys::Locked lock(QueueLock);
     StopRequested = 0;
     Enabled = 1;
   }
@@ -94,7 +75,7 @@ int ZSetupLog::Log(const char* format, ...) {
 
   std::string line(stamp);
   line += text;
-  Locked lock(QueueLock);
+  sys::Locked lock(QueueLock);
   if (!Enabled) return 0;  // Stop came while this line was being formatted
   Queue.push_back(std::move(line));
   SetEvent(DataEvent.Get());
@@ -112,7 +93,7 @@ void ZSetupLog::WriterLoop() {
   for (;;) {
     bool stopping;
     {
-      Locked lock(QueueLock);
+      sys::Locked lock(QueueLock);
       // Lines that could not be written last time go back in front of the newer ones.
       batch.splice(batch.end(), Queue);
       ResetEvent(DataEvent.Get());
@@ -126,7 +107,7 @@ void ZSetupLog::WriterLoop() {
         // unless the run is ending.
         if (stopping) break;
         {
-          Locked lock(QueueLock);
+          sys::Locked lock(QueueLock);
           Queue.splice(Queue.begin(), batch);
         }
         if (WaitForSingleObject(DataEvent.Get(), INFINITE) != WAIT_OBJECT_0) break;
@@ -148,7 +129,7 @@ void ZSetupLog::WriterLoop() {
 
 void ZSetupLog::Stop() {
   {
-    Locked lock(QueueLock);
+    sys::Locked lock(QueueLock);
     Enabled = 0;
     StopRequested = 1;
   }

@@ -20,7 +20,7 @@ class ZSetupLog {
   static constexpr DWORD kRotateSize = 0x80000;  // bytes
   static constexpr int kMaxText = 499;            // characters of caller text kept per line
 
-  ZSetupLog();
+  ZSetupLog() = default;
   ~ZSetupLog();
   ZSetupLog(const ZSetupLog&) = delete;
   ZSetupLog& operator=(const ZSetupLog&) = delete;
@@ -57,7 +57,7 @@ class ZSetupLog {
   sys::UniqueKernel DataEvent;
   sys::UniqueKernel WriterThread;
   std::wstring Path_;
-  CRITICAL_SECTION QueueLock{};
+  sys::CriticalSection QueueLock;
   std::list<std::string> Queue;
 };
 

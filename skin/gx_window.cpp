@@ -15,11 +15,10 @@
 namespace {
 
 struct Registry {
-  CRITICAL_SECTION Lock;
+  sys::CriticalSection Lock;
   std::map<UINT, CGxWindow*> Windows;
   std::map<std::string, std::vector<UINT>> Groups;
   UINT Next = 1;
-  Registry() { InitializeCriticalSection(&Lock); }
 };
 
 Registry& TheRegistry() {
@@ -27,10 +26,9 @@ Registry& TheRegistry() {
   return *registry;
 }
 
-class RegistryLock {
+class RegistryLock : sys::Locked {
  public:
-  RegistryLock() { EnterCriticalSection(&TheRegistry().Lock); }
-  ~RegistryLock() { LeaveCriticalSection(&TheRegistry().Lock); }
+  RegistryLock() : sys::Locked(TheRegistry().Lock) {}
 };
 
 }  // namespace

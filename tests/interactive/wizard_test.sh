@@ -9,35 +9,14 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build=$(cd "$1" && pwd)
 work=$build/wizard
-rm -rf "$work" && mkdir -p "$work"
-export LUMEN_WINEPREFIX=${LUMEN_WINEPREFIX:-$build/wineprefix}
-"$root/tests/wine/prepare.sh" "$LUMEN_WINEPREFIX" >/dev/null
-display=$("$root/tests/wine/xvfb.sh" start)
-trap '"$root/tests/wine/xvfb.sh" stop "$display"' EXIT
-export DISPLAY=$display
-run() { "$root/tests/wine/run.sh" "$@"; }
-win() { WINEPREFIX=$LUMEN_WINEPREFIX winepath -w "$1" 2>/dev/null; }
-user=$LUMEN_WINEPREFIX/drive_c/users/$(whoami)
-installed=$user/AppData/Local/Tallis
-cp "$build/demodata/setup-demo.exe" "$work/setup.exe"
+# shellcheck source=wizard_machine.sh
+. "$root/tests/interactive/wizard_machine.sh"
 export LUMEN_DEMO_JOURNAL
 LUMEN_DEMO_JOURNAL=$(win "$work")\\journal.txt
 failures=0
-title=' Lumen Office Installation Wizard '
 
 check() {
   if [ "$2" = "$3" ]; then echo "ok   $1"; else echo "FAIL $1: '$2', not '$3'"; failures=$((failures + 1)); fi
-}
-# No installation, shortcuts, log or journal: each case starts on a clean machine.
-forget() {
-  local key
-  for key in 'HKCU\Software\Tallis' 'HKCU\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tallis Office' \
-             'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tallis Office' \
-             'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\cirrus'; do
-    run reg delete "$key" /f >/dev/null 2>&1 || true
-  done
-  rm -rf "$installed" "$user/Desktop/"Lumen* "$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Lumen Office"* \
-    "$user/AppData/Roaming/tallis/office6/log" "$work/journal.txt"
 }
 # What an installation left, as text: files with checksums, registry values, shortcuts, journal.
 snapshot() {

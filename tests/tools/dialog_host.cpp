@@ -9,7 +9,6 @@
 #include <commctrl.h>
 
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "base/handles.h"
@@ -21,10 +20,9 @@
 namespace {
 
 std::string ReadAll(const std::wstring& path) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
+  std::string bytes;
+  ReadFileBytes(path, &bytes);
+  return bytes;
 }
 
 // Any layer, its notifications written down as they come.

@@ -11,8 +11,6 @@
 
 #include <stdio.h>
 
-#include <fstream>
-#include <sstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,10 +27,9 @@
 namespace {
 
 std::string ReadAll(const std::wstring& path) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
+  std::string bytes;
+  ReadFileBytes(path, &bytes);
+  return bytes;
 }
 
 void ApplyStates(const tinyxml2::XMLElement* e, CGxLayer& layer) {

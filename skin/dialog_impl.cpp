@@ -106,6 +106,13 @@ int CGxDialogImpl::DoModal(HWND owner, const RECT* rect) {
       if (focus && focus != Host.Window() && IsChild(Host.Window(), focus) &&
           SendMessageW(focus, 0x37F, 0, reinterpret_cast<LPARAM>(&msg)) == 1)
         continue;
+      // Tab in a real child window moves on to the skinned controls too (the system's dialog
+      // navigation knows only real windows).
+      if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && focus && IsChild(Host.Window(), focus) &&
+          !(SendMessageW(focus, WM_GETDLGCODE, VK_TAB, reinterpret_cast<LPARAM>(&msg)) & DLGC_WANTTAB)) {
+        Host.MoveFocus(GetKeyState(VK_SHIFT) & 0x8000 ? -1 : 1);
+        continue;
+      }
       if (IsDialogMessageW(Host.Window(), &msg)) continue;
     }
     TranslateMessage(&msg);
@@ -191,6 +198,10 @@ LRESULT CGxDialogImpl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     case WM_KEYDOWN:
+      if (wParam == VK_TAB) {  // the keyboard's way into the controls
+        Host.MoveFocus(GetKeyState(VK_SHIFT) & 0x8000 ? -1 : 1);
+        return 0;
+      }
       if (IsWindowEnabled(Hwnd) && !(GetKeyState(VK_CONTROL) & 0x8000)) {
         if (wParam == VK_RETURN) SendMessageW(Hwnd, WM_COMMAND, IDOK, 0);
         else if (wParam == VK_ESCAPE) SendMessageW(Hwnd, WM_COMMAND, IDCANCEL, 0);

@@ -1,5 +1,7 @@
 #include "skin/dialog_view.h"
 
+#include <algorithm>
+
 #include <commctrl.h>
 #include <shellapi.h>
 #include <string.h>
@@ -198,7 +200,94 @@ void CGxDialogView::OnMouseLeave() {
   Notify(kNotifyMouseLeave, pushed ? static_cast<UINT>(pushed->Id) : hover ? static_cast<UINT>(hover->Id) : 0);
 }
 
+std::vector<CGxDialogView::FocusStop> CGxDialogView::FocusStops() {
+  std::vector<FocusStop> content, header;
+  struct Walk {
+    static void Into(CGxWindow& w, std::vector<FocusStop>& out) {
+      if (!w.IsVisible(false)) return;
+      if (w.IsEnabled() && w.Id != 0 &&
+          IsOneOf(w.GetObjectClass(), {"button", "imgbtn", "dlgbtn", "link", "check", "radio"})) {
+        out.push_back(FocusStop{w.Handle, nullptr, w.Rect});
+        return;
+      }
+      if (w.IsContainer())
+        for (auto& child : static_cast<CGxPanel&>(w).Children()) Into(*child, out);
+    }
+  };
+  if (Layers.HeaderLoaded) Walk::Into(Layers.Header, header);
+  for (CGxDialog* band : {&Layers.Body, &Layers.Footer}) Walk::Into(*band, content);
+  for (HWND child = GetWindow(Hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    wchar_t kind[16] = {};
+    GetClassNameW(child, kind, 16);
+    const LONG style = GetWindowLongW(child, GWL_STYLE);
+    if ((style & (WS_VISIBLE | WS_DISABLED)) != WS_VISIBLE || (_wcsicmp(kind, L"Edit") != 0 && !(style & WS_TABSTOP)))
+      continue;
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, Hwnd, reinterpret_cast<POINT*>(&r), 2);
+    content.push_back(FocusStop{0, child, r});
+  }
+  // Reading order: by the middle of each stop, rows of stops within 8 pixels left to right.
+  auto middle = [](const FocusStop& f) { return (f.Rect.top + f.Rect.bottom) / 2; };
+  for (std::vector<FocusStop>* list : {&content, &header}) {
+    std::stable_sort(list->begin(), list->end(), [&](const FocusStop& a, const FocusStop& b) { return middle(a) < middle(b); });
+    for (size_t row = 0; row < list->size();) {
+      size_t end = row + 1;
+      while (end < list->size() && middle((*list)[end]) - middle((*list)[row]) <= 8) ++end;
+      std::stable_sort(list->begin() + row, list->begin() + end,
+                       [](const FocusStop& a, const FocusStop& b) { return a.Rect.left < b.Rect.left; });
+      row = end;
+    }
+  }
+  content.insert(content.end(), header.begin(), header.end());
+  return content;
+}
+
+void CGxDialogView::SetFocusMark(UINT item) {
+  if (item == Focused) return;
+  for (UINT h : {Focused, item}) {
+    if (CGxWindow* w = GxWindowRegistry::Find(h)) {
+      RECT r = w->Rect;
+      InflateRect(&r, 3, 3);
+      Repaint(r);
+    }
+  }
+  Focused = item;
+}
+
+void CGxDialogView::MoveFocus(int direction) {
+  const std::vector<FocusStop> stops = FocusStops();
+  if (stops.empty()) return;
+  const HWND real = GetFocus();
+  int at = -1;
+  for (size_t i = 0; i < stops.size(); ++i)
+    if ((Focused && stops[i].Item == Focused) || (!Focused && stops[i].Real && stops[i].Real == real))
+      at = static_cast<int>(i);
+  const int n = static_cast<int>(stops.size());
+  const int next = at < 0 ? (direction > 0 ? 0 : n - 1) : ((at + direction) % n + n) % n;
+  if (stops[next].Real) {
+    SetFocusMark(0);
+    SetFocus(stops[next].Real);
+    SendMessageW(stops[next].Real, EM_SETSEL, 0, -1);
+  } else {
+    SetFocusMark(stops[next].Item);
+    SetFocus(Hwnd);
+  }
+}
+
+bool CGxDialogView::ActivateFocused() {
+  CGxWindow* w = GxWindowRegistry::Find(Focused);
+  if (!w || !w->IsVisible() || !w->IsEnabled()) return false;
+  const UINT item = Focused;
+  const int x = (w->Rect.left + w->Rect.right) / 2, y = (w->Rect.top + w->Rect.bottom) / 2;
+  OnButtonDown(x, y);
+  Focused = item;  // (the press keeps the mark: it came from the keyboard)
+  OnButtonUp(x, y);
+  return true;
+}
+
 void CGxDialogView::OnButtonDown(int x, int y) {
+  SetFocusMark(0);  // the mouse is in use: no focus mark
   UINT hit = Layers.Header.IsVisible(false) ? Layers.Header.HitTest(x, y, false) : 0;
   if (hit) {
     CGxWindow* control = GxWindowRegistry::Find(hit);
@@ -264,6 +353,17 @@ void CGxDialogView::Paint(HDC target) {
     if (CGxSkinBase* frame = GxSkinPool::Instance().Find(Layers.FrameSkin)) frame->Draw(memory.Get(), client, 0);
     for (CGxDialog* band : {&Layers.Header, &Layers.Body, &Layers.Footer})
       if (band->IsVisible(false)) band->RedrawRegion(memory.Get(), Update.Get());
+    if (CGxWindow* focused = GxWindowRegistry::Find(Focused); focused && focused->IsVisible()) {
+      RECT mark = focused->Rect;
+      InflateRect(&mark, 2, 2);
+      const sys::UniquePen pen(CreatePen(PS_DOT, 1, RGB(0x1C, 0x56, 0xDB)));
+      const HGDIOBJ oldPen = SelectObject(memory.Get(), pen.Get());
+      const HGDIOBJ oldBrush = SelectObject(memory.Get(), GetStockObject(NULL_BRUSH));
+      SetBkMode(memory.Get(), TRANSPARENT);
+      Rectangle(memory.Get(), mark.left, mark.top, mark.right, mark.bottom);
+      SelectObject(memory.Get(), oldBrush);
+      SelectObject(memory.Get(), oldPen);
+    }
     // A soft border, on what this paint redrew only (the clip), so it never blends twice. Lines
     // the update region misses are skipped: clipped away anyway, and a blend is not cheap.
     if (!(Layers.Style & WS_CHILD)) {
@@ -389,8 +489,15 @@ LRESULT CGxDialogView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_GETDLGCODE:
       return 0x85;
-    case WM_KEYDOWN:  // a click gives the view the focus: its keys (Enter, Escape) are the dialog's
+    case WM_KEYDOWN:
+      if (wParam == VK_TAB) {
+        MoveFocus(GetKeyState(VK_SHIFT) & 0x8000 ? -1 : 1);
+        return 0;
+      }
+      if ((wParam == VK_SPACE || wParam == VK_RETURN) && ActivateFocused()) return 0;
+      // Enter without a marked control, Escape: the dialog's
       return SendMessageW(GetParent(Hwnd), message, wParam, lParam);
+
     case WM_SETFOCUS:  // the first real child that takes the tab key, if any
       for (HWND child = GetWindow(Hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         if ((GetWindowLongW(child, GWL_STYLE) & (WS_TABSTOP | WS_VISIBLE | WS_DISABLED)) == (WS_TABSTOP | WS_VISIBLE)) {

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "base/handles.h"
 #include "skin/layer.h"
@@ -40,6 +41,14 @@ class CGxDialogView {
   void Repaint(const RECT& rect);
   void RepaintItem(CGxWindow* item);
 
+  // The keyboard: the focus mark moves to the next (+1) or previous (-1) control that takes
+  // the keyboard (the clickable controls of what is visible, and the real child windows that
+  // take text or the tab key) in reading order, top to bottom and left to right, the header's
+  // last. Activate presses the marked control as a click would; false when none is marked.
+  void MoveFocus(int direction);
+  bool ActivateFocused();
+  UINT FocusedItem() const { return Focused; }
+
   // Presentation of the back buffer: 0 copy, 1 colour key, 2 per-pixel alpha.
   int PresentMode = 0;
   COLORREF ColorKey = 0xFF00FF;
@@ -55,12 +64,20 @@ class CGxDialogView {
   void OnButtonUp(int x, int y);
   void OnDoubleClick(int x, int y);
   UINT HitBands(int x, int y);
+  struct FocusStop {
+    UINT Item;  // a windowless control, or 0 for
+    HWND Real;  // a real child window
+    RECT Rect;
+  };
+  std::vector<FocusStop> FocusStops();
+  void SetFocusMark(UINT item);
   HWND ReflectionTarget(UINT message, WPARAM wParam, LPARAM lParam) const;
   void Notify(UINT code, UINT id, const char* itemClass = "");
   void SetState(CGxWindow* window, UINT set, UINT clear);
 
   HWND Hwnd = nullptr;
   HWND Tooltip = nullptr;
+  UINT Focused = 0;  // the control with the focus mark
   CGxLayer Layers;
   sys::UniqueBitmap BackBuffer;
   sys::UniqueRegion Update;

@@ -185,5 +185,24 @@ check "an older-layout installation below Program Files: the folder moves to loc
   "$(grep -a -o 'CMainDlg default folder:[^[:cntrl:]]*' "$user/AppData/Roaming/tallis/office6/log/setup/lumensetup.log" | tail -1)" \
   "CMainDlg default folder:C:\\users\\$(whoami)\\AppData\\Local\\Acme\\Lumen Office\\"
 rm -rf "$LUMEN_WINEPREFIX/drive_c/Program Files/Acme"
+
+# 5. The keyboard alone, no mouse event: Tab to the settings link and Enter; Tab into the path
+# box and type; Tab over browse to the three options, Space on each; Tab to install, Enter.
+forget
+start_wizard
+xdotool windowfocus --sync "$window" 2>/dev/null || true
+keys() { xdotool key --delay 120 "$@"; sleep 0.4; }
+keys Tab Tab Return
+shot keyboard-settings
+keys Tab   # into the path box, its text selected: typing replaces it
+keys shift+c colon backslash shift+k e y s backslash shift+l u m e n
+keys Tab Tab space Tab space Tab space
+shot keyboard-options
+keys Tab Return
+finish 60
+check "installed with the keyboard alone" "$rc $(ls "$LUMEN_WINEPREFIX/drive_c/Keys/Lumen" 2>/dev/null | head -1)" "0 9.1.0.4720"
+check "... with the options the keyboard unchecked" \
+  "$(grep -c 'config.exe./AssoToWord=0 /AssoToPowerpoint=0 /AssoToExcel=0 /SaveToMso=0 /DesktopShortcut=0' "$work/journal.txt")" 1
+rm -rf "$LUMEN_WINEPREFIX/drive_c/Keys"
 forget
 exit $((failures > 0))

@@ -160,7 +160,7 @@ void CMainDlg::OpenSettings() {
   EnableItems({kItemBrowse, kItemBack, kItemSettingsMinimise, kItemSettingsClose}, true);
   EnableItems({kItemMinimise, kItemClose}, false);
   if (!EditorMade) {
-    PathEditor.SetRect(48, 77, 395, 101);
+    PathEditor.SetRect(LayoutPixels(48), LayoutPixels(77), LayoutPixels(395), LayoutPixels(101));
     EditorMade = PathEditor.Create();
     PathEditor.SetText(text);
   }

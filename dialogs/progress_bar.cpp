@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "skin/image_decode.h"
+#include "skin/position.h"
 #include "skin/resource_source.h"
 
 namespace {
@@ -102,7 +103,7 @@ LRESULT CALLBACK CGradualProgressBar::Proc(HWND hwnd, UINT message, WPARAM wPara
       sys::Locked locked(self->Lock);
       self->Hwnd = hwnd;
       self->WindowDc = GetDC(hwnd);
-      self->Font.Reset(CreateFontW(12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+      self->Font.Reset(CreateFontW(LayoutPixels(12), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"宋体"));
       GetClientRect(hwnd, &self->Client);
       self->State.Width = self->Client.right;
@@ -210,8 +211,8 @@ void CGradualProgressBar::Draw(HDC target) {
         progress::HighlightGeometry(static_cast<int>(Highlight->GetWidth()), Sweep.Offset, State.Fill);
     if (part.Width > 0) {
       Gdiplus::Graphics g(memory.Get());
-      g.DrawImage(Highlight.get(), Gdiplus::Rect(part.DestX, 0, part.Width, h), part.SourceX, 0, part.Width, h,
-                  Gdiplus::UnitPixel);
+      g.DrawImage(Highlight.get(), Gdiplus::Rect(part.DestX, 0, part.Width, h), part.SourceX, 0, part.Width,
+                  static_cast<int>(Highlight->GetHeight()), Gdiplus::UnitPixel);
     }
   }
   wchar_t text[8];

@@ -1,5 +1,7 @@
 #include "dialogs/rich_edit.h"
 
+#include "skin/position.h"
+
 namespace {
 
 const int kMaxText = 260;  // MAX_PATH: the longest folder the box takes
@@ -16,7 +18,7 @@ bool ZRichEdit::Create() {
   if (!Edit) return false;
   SendMessageW(Edit, EM_LIMITTEXT, kMaxText, 0);
   if (!Font)
-    Font.Reset(CreateFontW(18, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+    Font.Reset(CreateFontW(LayoutPixels(18), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, L"MS Shell Dlg"));
   SendMessageW(Edit, WM_SETFONT, reinterpret_cast<WPARAM>(Font.Get()), TRUE);
   return true;

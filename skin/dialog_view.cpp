@@ -367,13 +367,14 @@ void CGxDialogView::Paint(HDC target) {
     // A soft border, on what this paint redrew only (the clip), so it never blends twice. Lines
     // the update region misses are skipped: clipped away anyway, and a blend is not cheap.
     if (!(Layers.Style & WS_CHILD)) {
-      const int w = client.right, h = client.bottom;
+      const int w = client.right, h = client.bottom, t = std::max(1, LayoutPixels(1));  // t: one line's width
       const auto blend = [&](const RECT& r, COLORREF color, BYTE alpha) {
         if (!Update || RectInRegion(Update.Get(), &r)) BlendColor(memory.Get(), r, color, alpha);
       };
-      for (const RECT& r : {RECT{0, 0, w, 1}, RECT{0, h - 1, w, h}, RECT{0, 0, 1, h}, RECT{w - 1, 0, w, h}})
+      for (const RECT& r : {RECT{0, 0, w, t}, RECT{0, h - t, w, h}, RECT{0, 0, t, h}, RECT{w - t, 0, w, h}})
         blend(r, RGB(0, 0, 0), 0x66);
-      for (const RECT& r : {RECT{1, 1, w - 1, 2}, RECT{1, h - 2, w - 1, h - 1}, RECT{1, 1, 2, h - 1}, RECT{w - 2, 1, w - 1, h - 1}})
+      for (const RECT& r : {RECT{t, t, w - t, 2 * t}, RECT{t, h - 2 * t, w - t, h - t}, RECT{t, t, 2 * t, h - t},
+                            RECT{w - 2 * t, t, w - t, h - t}})
         blend(r, RGB(255, 255, 255), 0x3F);
     }
     RestoreDC(memory.Get(), saved);

@@ -99,8 +99,6 @@ GxTextMeasurer& TextMeasurer() {
 
 void SetTextMeasurer(GxTextMeasurer* measurer) { g_Measurer = measurer; }
 
-int LayoutPixels(int value) { return value; }
-
 const wchar_t* GxString::Get(int) { return nullptr; }
 
 std::wstring ExpandStringReferences(std::wstring text) {

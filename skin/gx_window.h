@@ -45,8 +45,6 @@ class GxTextMeasurer {
 GxTextMeasurer& TextMeasurer();
 void SetTextMeasurer(GxTextMeasurer* measurer);
 
-// Every pixel number of a layer passes through here (identity at 96 DPI).
-int LayoutPixels(int value);
 
 // The string table behind "%str<n>%" references; the installer fills none.
 namespace GxString {

@@ -16,11 +16,11 @@ int IntAttribute(const tinyxml2::XMLElement& e, const char* name) {
 int LoadBand(CGxDialog& band, const tinyxml2::XMLElement& e, const char* format, HWND host) {
   band.SetContainer(host);
   band.Load(e);
-  const int height = LayoutPixels(IntAttribute(e, "height"));
+  const int height = IntAttribute(e, "height");  // a layer number: the position scales it
   char pos[64];
   snprintf(pos, sizeof(pos), format, height);
   band.SetAttribute("pos", pos, true);
-  return height;
+  return LayoutPixels(height);
 }
 
 }  // namespace

@@ -88,6 +88,30 @@ TEST_F(Layout, BandsPositionsNaturalSizesAndModes) {
   EXPECT_EQ(Box(moved), Box(R(3, 4, 3 + 14, 4 + 13)));
 }
 
+TEST_F(Layout, EveryLayerNumberScalesWithTheDpi) {
+  for (const int dpi : {144, 192}) {
+    SetLayoutDpi(dpi);
+    const auto px = [dpi](int v) { return (v * dpi + 48) / 96; };  // rounded to the nearest pixel
+    CGxLayer layer;
+    ASSERT_TRUE(layer.Load("<layer width=\"540\" height=\"360\" min_width=\"300\"><header height=\"36\">"
+                           "<imgbtn id=\"1\" pos=\"-30,6\"/></header><body>"
+                           "<text id=\"2\" pos=\"|-100,202,|100,250\">x</text>"
+                           "<dlg id=\"3\" class=\"inset\" pos=\"0,262,-0,-0\"><text id=\"4\" pos=\"30,4,100,26\">y</text></dlg>"
+                           "</body></layer>"));
+    EXPECT_EQ(layer.Width, px(540));
+    EXPECT_EQ(layer.MinWidth, px(300));
+    layer.Layout(R(0, 0, px(540), px(360)));
+    EXPECT_EQ(Box(&layer.Header), Box(R(0, 0, px(540), px(36)))) << dpi;
+    EXPECT_EQ(layer.FindById(1)->Rect.left, px(510));
+    EXPECT_EQ(layer.FindById(1)->Rect.top, px(6));
+    EXPECT_EQ(Box(layer.FindById(2)), Box(R(px(170), px(36 + 202), px(370), px(36 + 250)))) << "from the middle";
+    EXPECT_EQ(Box(layer.FindById(4)), Box(R(px(10) + px(30), px(36 + 262) + px(5) + px(4), px(10) + px(100),
+                                            px(36 + 262) + px(5) + px(26))))
+        << "within its panel's scaled margins";
+  }
+  SetLayoutDpi(96);
+}
+
 TEST_F(Layout, LayerAttributesAndBandsWithoutHeight) {
   ASSERT_TRUE(layer_.Load("<layer resize=\"1\" noborder=\"1\" holdsize=\"1\"><header/><body/></layer>"));
   EXPECT_EQ(layer_.Style, 0x80090000u | 0x70000u);

@@ -1,5 +1,7 @@
 #include "skin/pools.h"
 
+#include "skin/position.h"
+
 #include "skin/image_decode.h"
 #include "skin/resource_source.h"
 
@@ -54,15 +56,16 @@ LOGFONTW GxFontPool::Describe(unsigned key) const {
   font.lfWeight = (key & 0x04) ? FW_BOLD : FW_NORMAL;
   font.lfItalic = (key & 0x01) ? TRUE : FALSE;
   font.lfUnderline = (key & 0x02) ? TRUE : FALSE;
-  font.lfHeight = Base.lfHeight - static_cast<signed char>((key >> 8) & 0xFF);
+  font.lfHeight = -LayoutPixels(-Base.lfHeight + static_cast<signed char>((key >> 8) & 0xFF));
   return font;
 }
 
 HFONT GxFontPool::Get(unsigned key) {
-  auto found = Fonts.find(key);
+  const unsigned long long entry = static_cast<unsigned long long>(LayoutDpi()) << 32 | key;  // one font per DPI
+  auto found = Fonts.find(entry);
   if (found != Fonts.end()) return found->second.Get();
   const LOGFONTW font = Describe(key);
   sys::UniqueFont handle(CreateFontIndirectW(&font));
   if (!handle) return nullptr;  // a failure is not cached
-  return Fonts.emplace(key, std::move(handle)).first->second.Get();
+  return Fonts.emplace(entry, std::move(handle)).first->second.Get();
 }

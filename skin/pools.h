@@ -50,5 +50,5 @@ class GxFontPool {
  private:
   GxFontPool();
   LOGFONTW Base{};
-  std::unordered_map<unsigned, sys::UniqueFont> Fonts;
+  std::unordered_map<unsigned long long, sys::UniqueFont> Fonts;  // by DPI and key
 };

@@ -22,10 +22,24 @@ bool ParsePosition(const std::string& text, Position* pos) {
   return true;
 }
 
+namespace {
+int g_LayoutDpi = 96;
+}  // namespace
+
+void SetLayoutDpi(int dpi) { g_LayoutDpi = dpi > 0 ? dpi : 96; }
+int LayoutDpi() { return g_LayoutDpi; }
+
+int LayoutPixels(int value) {
+  if (g_LayoutDpi == 96) return value;
+  const long long scaled = static_cast<long long>(value) * g_LayoutDpi;
+  return static_cast<int>(scaled >= 0 ? (scaled + 48) / 96 : -((-scaled + 48) / 96));  // rounded
+}
+
 int ResolveItem(const PosItem& item, int low, int high) {
+  const int value = LayoutPixels(item.Value);
   if (item.Centre) {
     const int middle = low + (high - low) / 2;
-    return item.Far ? middle - item.Value : middle + item.Value;
+    return item.Far ? middle - value : middle + value;
   }
-  return item.Far ? high - item.Value : low + item.Value;
+  return item.Far ? high - value : low + value;
 }

@@ -19,6 +19,14 @@ struct Position {
 // when it holds exactly 2 or 4 items (then `pos` is set); false otherwise (`pos` unchanged).
 bool ParsePosition(const std::string& text, Position* pos);
 
+// The layout's one scaling place: every pixel number of a layer (positions, sizes, margins,
+// spacing, font heights) is a number at 96 DPI and passes through LayoutPixels on its way to the
+// screen, scaled to the DPI of the dialogs being laid out (identity at 96).
+void SetLayoutDpi(int dpi);
+int LayoutDpi();
+int LayoutPixels(int value);
+
 // One item against the span [low, high]: plain low + v, far high - v, centre low + S/2 + v,
-// centre and far low + S/2 - v (S = high - low, S/2 rounded toward zero).
+// centre and far low + S/2 - v (S = high - low, S/2 rounded toward zero), v scaled to the
+// layout's DPI.
 int ResolveItem(const PosItem& item, int low, int high);

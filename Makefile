@@ -3,7 +3,7 @@ BUILD      := build
 THIRD      := $(BUILD)/third_party
 JOBS       ?= $(shell nproc)
 
-.PHONY: all setup third_party build build-native build-x64 build-x86 test demo gallery bench bench-install bench-wizard clean
+.PHONY: all setup third_party build build-native build-x64 build-x86 test demo gallery screens bench bench-install bench-wizard clean
 
 all: build
 
@@ -44,6 +44,11 @@ demo: build-native build-x64
 # $(BUILD)/x64/gallery.png, with the layout-and-repaint benchmark against straight GDI.
 gallery: build-x64
 	@bash scripts/gallery.sh $(BUILD)/x64
+
+# The wizard's pages and the leave question photographed at 96, 144 and 192 DPI into
+# $(BUILD)/x64/screens/ (about 30 s).
+screens: build-native build-x64
+	@bash scripts/dpi_screens.sh $(BUILD)/x64
 
 # Extraction benchmark (figures, not a test): about 3 minutes once its payload is cached.
 bench: third_party build-native

@@ -42,7 +42,12 @@ bool ZInsall::Init() {
     g_Log.Log("ZInsall::Init the program carries no payload packet");
     return false;
   }
-  if (!Packet.ExtractPacket(0, PayloadFolder)) return false;
+  // The wizard's pictures for the screen at hand: those drawn for other DPIs stay packed.
+  const int dpi = ZFunction::ScreenDpi();
+  std::vector<std::wstring> otherScreens;
+  if (dpi <= 96 || dpi > 150 * 96 / 100) otherScreens.push_back(L"@150.");
+  if (dpi <= 150 * 96 / 100) otherScreens.push_back(L"@200.");
+  if (!Packet.ExtractPacket(0, PayloadFolder, otherScreens)) return false;
   return ParseConfig(PayloadFolder + L"setup.xml") && ParseDeepRecommend(PayloadFolder + L"deeprecommend.xml");
 }
 

@@ -143,6 +143,7 @@ Z7_COM7F_IMF(CPkExtractCallback::GetStream(UInt32 index, ISequentialOutStream** 
   if (Target) {
     if (Handler->GetProperty(index, kpidIsDir, &isDir) == S_OK && isDir.vt == VT_BOOL && isDir.boolVal != VARIANT_FALSE)
       return Target->BeginFolder(CurrentPath);  // folders get no stream
+    if (!Target->Wanted(CurrentPath)) return S_OK;  // no stream: the library skips the item
     Target->BeginFile(CurrentPath);  // a nameless item is refused; a failed open shows at the first write
   }
   CMyComPtr<ISequentialOutStream> stream = new CPkOutStream(Target);
@@ -156,6 +157,12 @@ void C7zExtractImpl::NotifyWizard(UINT message, void* value) {
   if (!WizardWindow || !IsWindow(WizardWindow))
     WizardWindow = ProgressWindow && IsWindow(ProgressWindow) ? ProgressWindow : FindWindowW(nullptr, kWizardWindowTitle);
   if (WizardWindow) SendMessageW(WizardWindow, message, reinterpret_cast<WPARAM>(value), 0);
+}
+
+bool C7zExtractImpl::Wanted(const std::wstring& name) const {
+  for (const std::wstring& part : Skipped)
+    if (name.find(part) != std::wstring::npos) return false;
+  return true;
 }
 
 I7zExtract* Create7zExtract() { return new (std::nothrow) C7zExtractImpl(); }

@@ -26,6 +26,8 @@ class I7zExtract {
   // The window that follows the extraction (messages 3012 and 3013); without one, the wizard
   // window is looked up by its title.
   virtual void SetProgressWindow(HWND window) = 0;
+  // Items whose names contain one of these texts are left out of the extraction.
+  virtual void SkipNamesContaining(std::vector<std::wstring> parts) = 0;
 
  protected:
   ~I7zExtract() = default;
@@ -40,6 +42,8 @@ class I7zExtractCallBack {
   virtual HRESULT WriteData(const void* data, UINT32 size, UINT32* processed) = 0;
   // A folder item of the archive (an empty folder must exist after extraction too).
   virtual HRESULT BeginFolder(const std::wstring& name) = 0;
+  // Whether the item of that name is written at all.
+  virtual bool Wanted(const std::wstring& name) const = 0;
 
  protected:
   ~I7zExtractCallBack() = default;
@@ -73,6 +77,8 @@ class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
   HRESULT ExtractMemoryFiles(const std::wstring& folder) override;
   void Release() override;
   void SetProgressWindow(HWND window) override { ProgressWindow = window; }
+  void SkipNamesContaining(std::vector<std::wstring> parts) override { Skipped = std::move(parts); }
+  bool Wanted(const std::wstring& name) const override;
 
   HRESULT BeginFile(const std::wstring& name) override;
   HRESULT WriteData(const void* data, UINT32 size, UINT32* processed) override;
@@ -111,6 +117,7 @@ class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
   HWND ProgressWindow = nullptr;  // handed over; else looked up by title
   HWND WizardWindow = nullptr;
   int FailedItems = 0;
+  std::vector<std::wstring> Skipped;
   std::map<std::wstring, std::list<std::unique_ptr<MemoryFile>>> MemoryFolders;
 };
 

@@ -82,7 +82,7 @@ const BYTE* PacketLoader::GetPacketData(int index, UINT32* size) const {
   }
 }
 
-bool PacketLoader::ExtractPacket(int index, const std::wstring& folder) {
+bool PacketLoader::ExtractPacket(int index, const std::wstring& folder, const std::vector<std::wstring>& skipped) {
   g_Log.Log("GetPacketData %d", index);
   UINT32 size = 0;
   const BYTE* data = GetPacketData(index, &size);
@@ -91,6 +91,7 @@ bool PacketLoader::ExtractPacket(int index, const std::wstring& folder) {
   const UniqueExtract decoder(Create7zExtract());
   if (!decoder) return false;
   decoder->SetProgressWindow(ProgressWindow);
+  decoder->SkipNamesContaining(skipped);
   g_Log.Log("Extract...");
   const HRESULT result = decoder->Extract(data, size, folder);
   g_Log.Log("Extract return:%d", result == S_OK ? 1 : 0);

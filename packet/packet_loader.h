@@ -33,7 +33,7 @@ class PacketLoader {
   // Starts decoding entry `index` into memory on a thread of its own (not for files above
   // kMaxPreloadFileSize, which are decoded when they are written).
   bool LoadProductPacket(int index);
-  bool ExtractPacket(int index, const std::wstring& folder);
+  bool ExtractPacket(int index, const std::wstring& folder, const std::vector<std::wstring>& skipped = {});
   // The relative names of the files and folders entry `index` makes, without decoding them;
   // empty when the entry cannot be read.
   std::vector<std::wstring> ItemNames(int index) const;

@@ -66,8 +66,8 @@ HRESULT CGxCheckBox::SetAttribute(const std::string& name, const std::string& va
 
 SIZE CGxCheckBox::NaturalSize(SIZE offered) {
   SIZE size = CGxWindow::NaturalSize(offered);
-  const int box = Radio() ? 12 : 13;
-  size.cx += Radio() ? 14 : 17;
+  const int box = LayoutPixels(Radio() ? 12 : 13);
+  size.cx += LayoutPixels(Radio() ? 14 : 17);
   size.cy = std::max<LONG>(size.cy, box);
   return size;
 }
@@ -104,7 +104,7 @@ bool CGxCheckBox::ProcessWindowMessage(HWND host, UINT message, WPARAM wParam, L
   const RECT whole = Rect;
   const UINT previousFormat = FormatOverride;
   FormatOverride = ((FormatOverride ? FormatOverride : Style().TextMode) & ~0x8u) | 0x4u;
-  Rect.left += Radio() ? 14 : 17;
+  Rect.left += LayoutPixels(Radio() ? 14 : 17);
   CGxWindow::ProcessWindowMessage(host, WM_PAINT, wParam, lParam, result);
   Rect = whole;
   FormatOverride = previousFormat;
@@ -112,7 +112,7 @@ bool CGxCheckBox::ProcessWindowMessage(HWND host, UINT message, WPARAM wParam, L
 }
 
 void CGxCheckBox::DrawMark(HDC dc) {
-  const int box = Radio() ? 12 : 13;
+  const int box = LayoutPixels(Radio() ? 12 : 13);
   const int top = Rect.top + (Rect.bottom - Rect.top - box) / 2;
   const RECT mark{Rect.left, top, Rect.left + box, top + box};
   if (!Theme.Draw(Host, dc, Radio() ? 2 : 3, ThemeState(), mark)) {

@@ -5,6 +5,7 @@
 
 #include "base/handles.h"
 #include "skin/resource_source.h"
+#include "sys/system_info.h"
 
 namespace {
 
@@ -22,19 +23,8 @@ CGxDialogImpl::~CGxDialogImpl() {
   }
 }
 
-// The DPI the dialogs are drawn for: the system's (Windows 10 answers per process), else the
-// screen's logical pixels per inch.
-static int ScreenDpi() {
-  using GetDpiForSystemFn = UINT(WINAPI*)();
-  static const auto forSystem =
-      reinterpret_cast<GetDpiForSystemFn>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForSystem"));
-  if (forSystem) return static_cast<int>(forSystem());
-  const sys::WindowDc screen(nullptr);
-  return GetDeviceCaps(screen.Get(), LOGPIXELSX);
-}
-
 bool CGxDialogImpl::LoadLayer(int id) {
-  SetLayoutDpi(ScreenDpi());
+  SetLayoutDpi(ZFunction::ScreenDpi());
   std::string xml;
   LayerLoaded = GxResourceSource::Instance().Read(id, L"xml", &xml) && Host.LoadLayer(xml);
   return LayerLoaded;

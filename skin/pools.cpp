@@ -38,6 +38,16 @@ Gdiplus::Image* GxImagePool::Get(int id) {
   return Images.emplace(id, std::move(image)).first->second.get();
 }
 
+Gdiplus::Image* GxImagePool::GetScaled(int id, int percent) {
+  const long long key = static_cast<long long>(id) << 16 | percent;
+  auto found = Scaled.find(key);
+  if (found != Scaled.end()) return found->second.get();
+  std::string bytes;
+  std::unique_ptr<Gdiplus::Image> image;
+  if (GxResourceSource::Instance().ReadScaled(id, Type, percent, &bytes)) image = DecodeImage(bytes);
+  return Scaled.emplace(key, std::move(image)).first->second.get();  // a miss is remembered too
+}
+
 GxFontPool& GxFontPool::Instance() {
   static GxFontPool* pool = new GxFontPool();
   return *pool;

@@ -30,11 +30,15 @@ class GxImagePool {
   static GxImagePool& Png();
   static GxImagePool& Jpg();
   Gdiplus::Image* Get(int id);
+  // The same picture drawn for `percent` % (150 or 200), decoded at its first use; null when the
+  // artwork has no such size.
+  Gdiplus::Image* GetScaled(int id, int percent);
 
  private:
   explicit GxImagePool(const wchar_t* type) : Type(type) {}
   const wchar_t* Type;
   std::unordered_map<int, std::unique_ptr<Gdiplus::Image>> Images;
+  std::unordered_map<long long, std::unique_ptr<Gdiplus::Image>> Scaled;  // by id and percent; null: none
 };
 
 // Font keys: 0x0001 italic, 0x0002 underline, 0x0004 bold; the high byte (signed) makes the

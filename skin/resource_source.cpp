@@ -70,6 +70,13 @@ std::vector<std::string> GxResourceSource::ReadAll(int id, const wchar_t* type) 
   return found;
 }
 
+bool GxResourceSource::ReadScaled(int id, const wchar_t* type, int percent, std::string* bytes) const {
+  if (Folder.empty()) return false;
+  wchar_t name[64];
+  swprintf(name, 64, L"\\%d@%d.%ls", id, percent, type);
+  return ReadFileBytes(Folder + name, bytes);
+}
+
 bool GxResourceSource::Read(int id, const wchar_t* type, std::string* bytes) const {
   std::vector<std::string> all = ReadAll(id, type);
   if (all.empty()) return false;

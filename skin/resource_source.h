@@ -34,6 +34,9 @@ class GxResourceSource {
   // The bytes of resource `id` of `type` ("png", "jpg", "xml") from the first source that has
   // it; false when none has it.
   bool Read(int id, const wchar_t* type, std::string* bytes) const;
+  // The artwork of `id` drawn at `percent` % (150, 200) for screens of more than 96 DPI: the
+  // file "<folder>\<id>@<percent>.<type>"; false when there is none.
+  bool ReadScaled(int id, const wchar_t* type, int percent, std::string* bytes) const;
   // The bytes of every source that has it, in source order (for the skins and styles XML).
   std::vector<std::string> ReadAll(int id, const wchar_t* type) const;
   // The bitmap `id`: provider streams (decoded over white), "<folder>\<id>.bmp", the module's

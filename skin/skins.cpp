@@ -340,14 +340,25 @@ void CGxPictureSkin::Draw(HDC dc, const RECT& rect, int state) {
   const int w = SubWidth ? SubWidth : static_cast<int>(Image->GetWidth()), h = static_cast<int>(Image->GetHeight());
   const int sx = SubWidth ? SubWidth * state : 0;
   const int dw = LayoutPixels(w), dh = LayoutPixels(h);
-  if (dw != w || dh != h) {  // scaled for the screen's DPI: a high-quality filter, edges not smeared
-    if (sx < 0 || sx >= static_cast<int>(Image->GetWidth())) return;
+  if (dw != w || dh != h) {  // scaled for the screen's DPI: the artwork drawn for it when there is
+    if (sx < 0 || sx >= static_cast<int>(Image->GetWidth())) return;  // one, else a good filter
+    Gdiplus::Image* source = Image;
+    int percent = 100;
+    // The smallest size not below the screen's (150 % for 144 DPI, 200 % for 192), else 200 %.
+    const int wanted = LayoutDpi() * 100 <= 150 * 96 ? 150 : 200;
+    for (const int p : {wanted, 350 - wanted})
+      if (Gdiplus::Image* scaled = Src != 0 ? Fetch(Src, p) : nullptr) {
+        source = scaled;
+        percent = p;
+        break;
+      }
     Gdiplus::Graphics graphics(dc);
     graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
     graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
     Gdiplus::ImageAttributes edges;
     edges.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
-    graphics.DrawImage(Image, Gdiplus::Rect(rect.left, rect.top, dw, dh), sx, 0, w, h, Gdiplus::UnitPixel, &edges);
+    graphics.DrawImage(source, Gdiplus::Rect(rect.left, rect.top, dw, dh), sx * percent / 100, 0, w * percent / 100,
+                       h * percent / 100, Gdiplus::UnitPixel, &edges);
     return;
   }
   using AlphaBlendFn = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int, BLENDFUNCTION);
@@ -391,8 +402,12 @@ SIZE CGxPictureSkin::GetSkinSize() const {
               LayoutPixels(static_cast<int>(Image->GetHeight()))};
 }
 
-Gdiplus::Image* CGxPngSkin::Fetch(int id) const { return GxImagePool::Png().Get(id); }
-Gdiplus::Image* CGxJpgSkin::Fetch(int id) const { return GxImagePool::Jpg().Get(id); }
+Gdiplus::Image* CGxPngSkin::Fetch(int id, int percent) const {
+  return percent == 100 ? GxImagePool::Png().Get(id) : GxImagePool::Png().GetScaled(id, percent);
+}
+Gdiplus::Image* CGxJpgSkin::Fetch(int id, int percent) const {
+  return percent == 100 ? GxImagePool::Jpg().Get(id) : GxImagePool::Jpg().GetScaled(id, percent);
+}
 
 std::unique_ptr<CGxSkinBase> CreateSkin(const char* tag) {
   if (!tag) return nullptr;

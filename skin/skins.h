@@ -127,7 +127,8 @@ class CGxPictureSkin : public CGxSkinBase {
   int SubWidth = 0;
 
  protected:
-  virtual Gdiplus::Image* Fetch(int id) const = 0;
+  // The picture of `id`, drawn for `percent` % (100: the pool's own).
+  virtual Gdiplus::Image* Fetch(int id, int percent = 100) const = 0;
 
  private:
   // The image as a premultiplied 32-bit bitmap, made at the first draw and drawn with the
@@ -142,7 +143,7 @@ class CGxPngSkin : public CGxPictureSkin {
   const char* GetObjectClass() const override { return "png"; }
 
  protected:
-  Gdiplus::Image* Fetch(int id) const override;
+  Gdiplus::Image* Fetch(int id, int percent = 100) const override;
 };
 
 class CGxJpgSkin : public CGxPictureSkin {
@@ -150,7 +151,7 @@ class CGxJpgSkin : public CGxPictureSkin {
   const char* GetObjectClass() const override { return "jpg"; }
 
  protected:
-  Gdiplus::Image* Fetch(int id) const override;
+  Gdiplus::Image* Fetch(int id, int percent = 100) const override;
 };
 
 // A skin for an XML tag, tried in the order imglst, imgframe, button, imghorzex, gradation,

@@ -229,4 +229,15 @@ ShellUserProfile::ShellUserProfile() {
   RevertToSelf();
 }
 
+int ScreenDpi() {
+  using GetDpiForSystemFn = UINT(WINAPI*)();
+  static const auto forSystem =
+      reinterpret_cast<GetDpiForSystemFn>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForSystem"));
+  if (forSystem) return static_cast<int>(forSystem());
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+  if (screen) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96;
+}
+
 }  // namespace ZFunction

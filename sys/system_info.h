@@ -75,6 +75,9 @@ void GetWindowsVersion(DWORD* major, DWORD* minor);
 
 // The user's special folder (CSIDL value), without creating it; empty when unknown.
 std::wstring GetSpecialFolder(int csidl);
+// The DPI the program draws for: the system's where Windows answers per process (10 and later),
+// else the screen's logical pixels per inch.
+int ScreenDpi();
 
 // The desktop user's local application data folder and, when the installer runs as another
 // account, an open handle to that user's registry root.

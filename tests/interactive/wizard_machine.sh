@@ -1,10 +1,10 @@
 # shellcheck shell=bash
 # The machine the wizard runs on, for the wizard's tests and benchmark: a prepared Wine prefix,
 # a virtual X display (stopped when the script ends) and the demo installer in a work folder.
-# Sourced with root, build and work set; sets run, win, user, installed, title and forget.
+# Sourced with root, build and work set (screen_size optional); sets run, win, user, installed, title and forget.
 export LUMEN_WINEPREFIX=${LUMEN_WINEPREFIX:-$build/wineprefix}
 "$root/tests/wine/prepare.sh" "$LUMEN_WINEPREFIX" >/dev/null
-display=$("$root/tests/wine/xvfb.sh" start)
+display=$("$root/tests/wine/xvfb.sh" start "${screen_size:-1024x768x24}")
 trap '"$root/tests/wine/xvfb.sh" stop "$display"' EXIT
 export DISPLAY=$display
 rm -rf "$work" && mkdir -p "$work"

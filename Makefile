@@ -45,7 +45,7 @@ demo: build-native build-x64
 gallery: build-x64
 	@bash scripts/gallery.sh $(BUILD)/x64
 
-# The wizard's pages and the leave question photographed at 96, 144 and 192 DPI into
+# The wizard's pages, the leave question and the install photographed at 96, 144 and 192 DPI into
 # $(BUILD)/x64/screens/ (about 30 s).
 screens: build-native build-x64
 	@bash scripts/dpi_screens.sh $(BUILD)/x64

@@ -160,7 +160,7 @@ void CMainDlg::OpenSettings() {
   EnableItems({kItemBrowse, kItemBack, kItemSettingsMinimise, kItemSettingsClose}, true);
   EnableItems({kItemMinimise, kItemClose}, false);
   if (!EditorMade) {
-    PathEditor.SetRect(LayoutPixels(48), LayoutPixels(77), LayoutPixels(395), LayoutPixels(101));
+    PathEditor.SetRect(48, 77, 395, 101);
     EditorMade = PathEditor.Create();
     PathEditor.SetText(text);
   }
@@ -282,6 +282,11 @@ void CMainDlg::OnTimer(UINT_PTR id) {
     default:
       break;
   }
+}
+
+void CMainDlg::OnDpiChanged() {
+  PathEditor.FollowDpi();
+  ProgressBar().FollowDpi();
 }
 
 bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {

@@ -24,6 +24,7 @@ class CMainDlg : public CGxDialogImpl {
   void OnInitDialog() override;
   void OnNotify(const GxNotify& note) override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+  void OnDpiChanged() override;
 
  private:
   static int InstallProgressCallback(int percent, int step, int error, const wchar_t* text, INT_PTR data);

@@ -8,7 +8,9 @@
 #include <functional>
 #include <string.h>
 #include <string>
+#include <vector>
 
+#include "skin/position.h"
 #include "skin/resource_source.h"
 #include "skin/skin_pool.h"
 
@@ -93,6 +95,28 @@ TEST(SkinnedMessageBox, ButtonSetsIconsAndResults) {
             2);
   EXPECT_EQ(RunBox(L"x", 1, 0, [](Zmsgbox& box) { SendMessageW(box.Window(), WM_KEYDOWN, VK_RETURN, 0); }), 1);
   EXPECT_EQ(RunBox(L"x", 1, 0, [](Zmsgbox& box) { SendMessageW(box.Window(), WM_CLOSE, 0, 0); }), 2);
+}
+
+// Moved to a 192-DPI screen (WM_DPICHANGED): the box, its controls and their places double,
+// and its buttons still answer.
+TEST(SkinnedMessageBox, FollowsAMoveToAScreenOfAnotherDpi) {
+  GxStylePool::Instance().Clear();
+  GxStylePool::Instance().Add(std::string());
+  EXPECT_EQ(RunBox(L"x", 1, 0, [](Zmsgbox& box) {
+              RECT window, ok = box.View().FindItem(101)->Rect;
+              GetWindowRect(box.Window(), &window);
+              RECT suggested{window.left, window.top, window.left + 2 * (window.right - window.left),
+                             window.top + 2 * (window.bottom - window.top)};
+              SendMessageW(box.Window(), 0x02E0, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
+              RECT now, ok2 = box.View().FindItem(101)->Rect;
+              GetWindowRect(box.Window(), &now);
+              EXPECT_EQ(now.right - now.left, 2 * (window.right - window.left));
+              EXPECT_EQ(std::vector<LONG>({ok2.left, ok2.top, ok2.right, ok2.bottom}),
+                        std::vector<LONG>({2 * ok.left, 2 * ok.top, 2 * ok.right, 2 * ok.bottom}));
+              Click(box, 101);
+            }),
+            1);
+  SetLayoutDpi(96);
 }
 
 }  // namespace

@@ -2,8 +2,11 @@
 
 #include <stdio.h>
 
+#include <oleacc.h>
+
 #include <algorithm>
 
+#include "skin/accessible.h"
 #include "skin/image_decode.h"
 #include "skin/position.h"
 #include "skin/resource_source.h"
@@ -11,6 +14,12 @@
 namespace {
 
 const wchar_t kBarClass[] = L"LumenGradualProgressBar";
+const wchar_t kProgressName[] = L"安装进度";
+
+HFONT PercentFont() {
+  return CreateFontW(LayoutPixels(12), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"宋体");
+}
 
 std::unique_ptr<Gdiplus::Image> LoadImageFile(const std::wstring& path) {
   std::string bytes;
@@ -92,6 +101,12 @@ HWND CGradualProgressBar::Create(HWND parent, int id, const RECT& rect) {
   return Hwnd;
 }
 
+void CGradualProgressBar::FollowDpi() {
+  sys::Locked locked(Lock);
+  Font.Reset(PercentFont());
+  if (Hwnd) InvalidateRect(Hwnd, nullptr, FALSE);
+}
+
 LRESULT CALLBACK CGradualProgressBar::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE)
     SetWindowLongPtrW(hwnd, GWLP_USERDATA,
@@ -103,8 +118,7 @@ LRESULT CALLBACK CGradualProgressBar::Proc(HWND hwnd, UINT message, WPARAM wPara
       sys::Locked locked(self->Lock);
       self->Hwnd = hwnd;
       self->WindowDc = GetDC(hwnd);
-      self->Font.Reset(CreateFontW(LayoutPixels(12), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                   CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"宋体"));
+      self->Font.Reset(PercentFont());
       GetClientRect(hwnd, &self->Client);
       self->State.Width = self->Client.right;
       self->BuildBackground();
@@ -140,6 +154,13 @@ LRESULT CALLBACK CGradualProgressBar::Proc(HWND hwnd, UINT message, WPARAM wPara
     case WM_DESTROY:
       self->Destroyed();
       return 0;
+    case WM_GETOBJECT: {  // for screen readers: a progress bar whose value is the percent shown
+      GxAccessibleFacts facts;
+      facts.Role = ROLE_SYSTEM_PROGRESSBAR;
+      facts.Name = [] { return std::wstring(kProgressName); };
+      facts.Value = [self] { return std::to_wstring(self->ShownPercent()) + L"%"; };
+      return AnswerAccessibleRequest(hwnd, facts, wParam, lParam);
+    }
     default:
       return DefWindowProcW(hwnd, message, wParam, lParam);
   }

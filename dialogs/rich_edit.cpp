@@ -13,15 +13,22 @@ bool ZRichEdit::Create() {
   HWND active = GetActiveWindow();
   HWND view = active ? GetWindow(active, GW_CHILD) : nullptr;
   if (!view) return false;
-  Edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | ES_AUTOHSCROLL | ES_AUTOVSCROLL, Rect.left, Rect.top,
-                         Rect.right - Rect.left, Rect.bottom - Rect.top, view, nullptr, GetModuleHandleW(nullptr), nullptr);
+  Edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | ES_AUTOHSCROLL | ES_AUTOVSCROLL, 0, 0, 0, 0, view,
+                         nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!Edit) return false;
   SendMessageW(Edit, EM_LIMITTEXT, kMaxText, 0);
-  if (!Font)
-    Font.Reset(CreateFontW(LayoutPixels(18), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, L"MS Shell Dlg"));
-  SendMessageW(Edit, WM_SETFONT, reinterpret_cast<WPARAM>(Font.Get()), TRUE);
+  FollowDpi();
   return true;
+}
+
+void ZRichEdit::FollowDpi() {
+  if (!Edit || !IsWindow(Edit)) return;
+  MoveWindow(Edit, LayoutPixels(Rect.left), LayoutPixels(Rect.top), LayoutPixels(Rect.right) - LayoutPixels(Rect.left),
+             LayoutPixels(Rect.bottom) - LayoutPixels(Rect.top), TRUE);
+  sys::UniqueFont font(CreateFontW(LayoutPixels(18), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, L"MS Shell Dlg"));
+  SendMessageW(Edit, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
+  Font = std::move(font);  // (the old one only once the box no longer uses it)
 }
 
 void ZRichEdit::Show() {

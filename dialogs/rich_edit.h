@@ -11,7 +11,7 @@
 
 class ZRichEdit {
  public:
-  // Where the box goes in the dialog's view, in view pixels.
+  // Where the box goes in the dialog's view, in layer numbers (scaled for the DPI in use).
   void SetRect(int left, int top, int right, int bottom) { Rect = RECT{left, top, right, bottom}; }
   // Creates the box in the active dialog's view (the active window's first child); false when
   // there is no such view or the window cannot be made.
@@ -23,6 +23,8 @@ class ZRichEdit {
   std::wstring GetText() const;
   void SetText(const std::wstring& text);
   HWND Window() const { return Edit; }
+  // Place and font again, for the DPI now in use.
+  void FollowDpi();
 
  private:
   HWND Edit = nullptr;  // owned by its parent view, which destroys it with the dialog

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Photographs the demo installer's wizard (main page, settings page, the leave question) at
-# 96, 144 and 192 DPI, as Wine's LogPixels sets them, into <build>/screens/<dpi>-<page>.png.
+# Photographs the demo installer's wizard (main page, settings page, the leave question, the
+# installing page) at 96, 144 and 192 DPI, as Wine's LogPixels sets them, into
+# <build>/screens/<dpi>-<page>.png.
+# (The install it ends with stays in the prefix <build>/dpiprefix.)
 #   dpi_screens.sh <x64 build folder> [dpi...]
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -28,7 +30,7 @@ for dpi in ${@:-96 144 192}; do
     # The DPI is read when Wine's server and desktop start.
     WINEPREFIX=$LUMEN_WINEPREFIX wineserver -k 2>/dev/null || true
     forget
-    (cd "$work" && run "$work/setup.exe") &
+    (cd "$work" && LUMEN_DEMO_STAY_NAME=cirrussetup.exe LUMEN_DEMO_STAY_MS=4000 run "$work/setup.exe") &
     pid=$!
     window=$(find_window "^$title\$")
     [ -n "$window" ] || { echo "the wizard did not show at $dpi DPI"; kill "$pid"; exit 1; }
@@ -42,7 +44,10 @@ for dpi in ${@:-96 144 192}; do
     box=$(find_window '^Lumen Office$')
     sleep 0.3
     [ -n "$box" ] && shoot "$box" "$dpi-leave"
-    xdotool key Return
+    xdotool key Escape; sleep 0.5   # stay, and install (Enter)
+    xdotool windowfocus --sync "$window" 2>/dev/null || true
+    xdotool key Return; sleep 1.5
+    shoot "$window" "$dpi-installing"
     wait "$pid" || true
 done
 run reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1 || true

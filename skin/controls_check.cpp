@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "skin/style.h"
+#include "sys/system_info.h"
 
 namespace {
 
@@ -19,11 +20,7 @@ struct ThemeApi {
   static const ThemeApi& Get() {
     static const ThemeApi api = [] {
       ThemeApi a;
-      wchar_t path[MAX_PATH + 1] = {};
-      const UINT n = GetSystemDirectoryW(path, MAX_PATH - 12);
-      if (n == 0 || n > MAX_PATH - 12) return a;
-      wcscat(path, L"\\uxtheme.dll");
-      if (HMODULE module = LoadLibraryW(path)) {
+      if (HMODULE module = ZFunction::LoadSystemLibrary(L"uxtheme.dll")) {
         a.OpenTheme = reinterpret_cast<Open>(reinterpret_cast<void*>(GetProcAddress(module, "OpenThemeData")));
         a.CloseTheme = reinterpret_cast<Close>(reinterpret_cast<void*>(GetProcAddress(module, "CloseThemeData")));
         a.Draw = reinterpret_cast<DrawBackground>(reinterpret_cast<void*>(GetProcAddress(module, "DrawThemeBackground")));

@@ -9,6 +9,8 @@
 
 namespace {
 
+const UINT kWmDpiChanged = 0x02E0;  // WM_DPICHANGED (Windows 8.1 and later)
+
 const wchar_t kDialogClass[] = L"GxDialogWindow";
 
 // The thread's current main dialog window.
@@ -40,8 +42,8 @@ bool CGxDialogImpl::CreateDialogWindow(HWND owner, const RECT* rect) {
   if (!LayerLoaded && !LoadLayer(LayerId)) return false;
   CGxLayer& layer = Host.Layer();
   RECT r = rect ? *rect : RECT{0, 0, 0, 0};
-  r.right = std::max<LONG>(r.right, r.left + layer.MinWidth);
-  r.bottom = std::max<LONG>(r.bottom, r.top + layer.MinHeight);
+  r.right = std::max<LONG>(r.right, r.left + LayoutPixels(layer.MinWidth));
+  r.bottom = std::max<LONG>(r.bottom, r.top + LayoutPixels(layer.MinHeight));
   WNDCLASSW wc{};
   wc.lpfnWndProc = &CGxDialogImpl::Proc;
   wc.hInstance = GetModuleHandleW(nullptr);
@@ -61,8 +63,8 @@ bool CGxDialogImpl::CreateDialogWindow(HWND owner, const RECT* rect) {
     RECT window;
     GetWindowRect(Hwnd, &window);
     GetClientRect(Hwnd, &client);
-    SetWindowPos(Hwnd, nullptr, 0, 0, layer.Width + (window.right - window.left) - client.right,
-                 layer.Height + (window.bottom - window.top) - client.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDRAW);
+    SetWindowPos(Hwnd, nullptr, 0, 0, LayoutPixels(layer.Width) + (window.right - window.left) - client.right,
+                 LayoutPixels(layer.Height) + (window.bottom - window.top) - client.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDRAW);
   }
   return true;
 }
@@ -159,14 +161,14 @@ LRESULT CGxDialogImpl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_WINDOWPOSCHANGING:
       if (fixedSize) {
         auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
-        pos->cx = layer.Width;
-        pos->cy = layer.Height;
+        pos->cx = LayoutPixels(layer.Width);
+        pos->cy = LayoutPixels(layer.Height);
       }
       break;
     case WM_GETMINMAXINFO: {
       auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-      if (layer.MinWidth) info->ptMinTrackSize.x = layer.MinWidth;
-      if (layer.MinHeight) info->ptMinTrackSize.y = layer.MinHeight;
+      if (layer.MinWidth) info->ptMinTrackSize.x = LayoutPixels(layer.MinWidth);
+      if (layer.MinHeight) info->ptMinTrackSize.y = LayoutPixels(layer.MinHeight);
       if (layer.Resizable) {  // maximised: the work area of the window's monitor, no more
         MONITORINFO monitor{sizeof(monitor)};
         if (GetMonitorInfoW(MonitorFromWindow(Hwnd, MONITOR_DEFAULTTONEAREST), &monitor)) {
@@ -175,9 +177,21 @@ LRESULT CGxDialogImpl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
           info->ptMaxPosition = POINT{work.left - monitor.rcMonitor.left, work.top - monitor.rcMonitor.top};
         }
       } else if (layer.Width > 0 && layer.Height > 0) {
-        info->ptMaxSize = info->ptMaxTrackSize = POINT{layer.Width, layer.Height};
+        info->ptMaxSize = info->ptMaxTrackSize = POINT{LayoutPixels(layer.Width), LayoutPixels(layer.Height)};
         info->ptMaxPosition = POINT{0, 0};
       }
+      return 0;
+    }
+    case kWmDpiChanged: {  // moved to a screen of another DPI: everything again at its scale
+      SetLayoutDpi(HIWORD(wParam));
+      const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+      if (suggested)
+        SetWindowPos(Hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+      RECT client;
+      GetClientRect(Hwnd, &client);  // (laid out again even when the size stayed)
+      SendMessageW(Host.Window(), WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
+      OnDpiChanged();
       return 0;
     }
     case WM_SIZE:

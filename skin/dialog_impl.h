@@ -35,6 +35,9 @@ class CGxDialogImpl {
   virtual void OnNotify(const GxNotify& note) {}
   // Any message of the dialog window before the dialog's own handling; true when taken.
   virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) { return false; }
+  // The window moved to a screen of another DPI and its layer is laid out anew; real child
+  // windows the dialog placed itself follow here.
+  virtual void OnDpiChanged() {}
 
  private:
   static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -6,6 +6,7 @@
 #include <shellapi.h>
 #include <string.h>
 
+#include "skin/accessible.h"
 #include "skin/gx_notify.h"
 #include "skin/pools.h"
 #include "skin/rich_text.h"
@@ -15,6 +16,8 @@
 namespace {
 
 const wchar_t kViewClass[] = L"GxDialogView";
+// A reader asked for a control's default action: pressed once the reader's call has returned.
+const UINT kMsgPressLater = WM_USER + 0x1A0;
 
 bool IsOneOf(const char* tag, std::initializer_list<const char*> tags) {
   for (const char* t : tags)
@@ -125,6 +128,7 @@ bool CGxDialogView::SetItemVisible(int id, bool show) {
   if (!item) return false;
   item->Send(WM_SHOWWINDOW, show ? TRUE : FALSE);
   Repaint(item->Rect);
+  if (!show && Tooltip) SendMessageW(Tooltip, TTM_POP, 0, 0);  // no tip stays for what went away
   return true;
 }
 
@@ -157,6 +161,8 @@ void CGxDialogView::SetState(CGxWindow* window, UINT set, UINT clear) {
   const UINT before = window->State;
   window->State = (window->State | set) & ~clear;
   if (window->State != before && window->NeedRedrawWhenStateChange()) RepaintItem(window);
+  if ((window->State ^ before) & (kWndChecked | kWndDisabled | kWndInvisible))
+    NotifyAccessibleEvent(Hwnd, EVENT_OBJECT_STATECHANGE, window->Handle);
 }
 
 UINT CGxDialogView::HitBands(int x, int y) {
@@ -253,6 +259,7 @@ void CGxDialogView::SetFocusMark(UINT item) {
     }
   }
   Focused = item;
+  if (item) NotifyAccessibleEvent(Hwnd, EVENT_OBJECT_FOCUS, item);
 }
 
 void CGxDialogView::MoveFocus(int direction) {
@@ -275,15 +282,28 @@ void CGxDialogView::MoveFocus(int direction) {
   }
 }
 
-bool CGxDialogView::ActivateFocused() {
-  CGxWindow* w = GxWindowRegistry::Find(Focused);
-  if (!w || !w->IsVisible() || !w->IsEnabled()) return false;
-  const UINT item = Focused;
+bool CGxDialogView::ActivateFocused() { return Press(Focused); }
+
+bool CGxDialogView::Press(UINT item) {
+  CGxWindow* w = GxWindowRegistry::Find(item);
+  if (!w || w->Host != Hwnd || !w->IsVisible() || !w->IsEnabled()) return false;
+  const UINT marked = Focused, hovered = Hover;
   const int x = (w->Rect.left + w->Rect.right) / 2, y = (w->Rect.top + w->Rect.bottom) / 2;
   OnButtonDown(x, y);
-  Focused = item;  // (the press keeps the mark: it came from the keyboard)
-  OnButtonUp(x, y);
+  Focused = marked;  // (a press from the keyboard or a reader keeps the mark, and the mouse
+  OnButtonUp(x, y);  // stays where it was)
+  Hover = hovered;
   return true;
+}
+
+void CGxDialogView::PressLater(UINT item) { PostMessageW(Hwnd, kMsgPressLater, item, 0); }
+
+std::vector<const CGxWindow*> CGxDialogView::Bands() const {
+  std::vector<const CGxWindow*> bands;
+  if (Layers.HeaderLoaded) bands.push_back(&Layers.Header);
+  bands.push_back(&Layers.Body);
+  bands.push_back(&Layers.Footer);
+  return bands;
 }
 
 void CGxDialogView::OnButtonDown(int x, int y) {
@@ -331,7 +351,11 @@ void CGxDialogView::OnButtonUp(int x, int y) {
     SetState(pushed, 0, kWndPushed);
     // The button went up over the control it went down on.
     if (pushed->Handle == HitBands(x, y)) {
+      const UINT checked = pushed->State & kWndChecked;
       pushed->Send(WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+      if ((pushed->State & kWndChecked) != checked)
+        NotifyAccessibleEvent(Hwnd, strcmp(pushed->GetObjectClass(), "radio") == 0 ? EVENT_OBJECT_SELECTION : EVENT_OBJECT_STATECHANGE,
+                              pushed->Handle);
       if (!pushed->Link.empty()) ShellExecuteW(nullptr, L"open", pushed->Link.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
       else if (pushed->Id != 0) Notify(kNotifyClick, static_cast<UINT>(pushed->Id), pushed->GetObjectClass());
     }
@@ -490,6 +514,11 @@ LRESULT CGxDialogView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_GETDLGCODE:
       return 0x85;
+    case WM_GETOBJECT:
+      return AnswerAccessibleRequest(*this, wParam, lParam);
+    case kMsgPressLater:
+      Press(static_cast<UINT>(wParam));
+      return 0;
     case WM_KEYDOWN:
       if (wParam == VK_TAB) {
         MoveFocus(GetKeyState(VK_SHIFT) & 0x8000 ? -1 : 1);
@@ -527,6 +556,7 @@ LRESULT CGxDialogView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_VSCROLL:
       return SendMessageW(GetParent(Hwnd), message, wParam, lParam);
     default:
+      if (message == AccessibleHostMessage()) return reinterpret_cast<LRESULT>(static_cast<GxAccessibleHost*>(this));
       if (HWND child = ReflectionTarget(message, wParam, lParam)) {
         const LRESULT answer = SendMessageW(child, 0x2000 + message, wParam, lParam);
         if (answer || message < WM_CTLCOLORMSGBOX || message > WM_CTLCOLORSTATIC) return answer;

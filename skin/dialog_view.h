@@ -10,9 +10,10 @@
 #include <vector>
 
 #include "base/handles.h"
+#include "skin/accessible.h"
 #include "skin/layer.h"
 
-class CGxDialogView {
+class CGxDialogView final : public GxAccessibleHost {
  public:
   CGxDialogView() = default;
   ~CGxDialogView();
@@ -21,7 +22,7 @@ class CGxDialogView {
 
   // Creates the view as the child with id 1000 of `parent` over `rect` (client coordinates).
   bool Create(HWND parent, const RECT& rect);
-  HWND Window() const { return Hwnd; }
+  HWND Window() const override { return Hwnd; }
   CGxLayer& Layer() { return Layers; }
   // Loads layer XML; the bands get this view as their host and are laid out when it exists.
   bool LoadLayer(const std::string& xml);
@@ -47,7 +48,17 @@ class CGxDialogView {
   // last. Activate presses the marked control as a click would; false when none is marked.
   void MoveFocus(int direction);
   bool ActivateFocused();
-  UINT FocusedItem() const { return Focused; }
+  UINT FocusedItem() const override { return Focused; }
+  // Presses a visible, enabled control of this view as a click would; false for any other.
+  // PressLater does it once the current message is done (a reader's call must not wait on
+  // what the press opens).
+  bool Press(UINT item);
+  void PressLater(UINT item) override;
+
+  // For screen readers (the rest of GxAccessibleHost).
+  std::vector<const CGxWindow*> Bands() const override;
+  UINT HoveredItem() const override { return Hover; }
+  UINT ItemAt(int x, int y) override { return HitBands(x, y); }
 
   // Presentation of the back buffer: 0 copy, 1 colour key, 2 per-pixel alpha.
   int PresentMode = 0;

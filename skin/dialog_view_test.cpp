@@ -3,6 +3,8 @@
 // move, and the item operations find controls by id.
 #include "skin/dialog_view.h"
 
+#include <oleacc.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -107,6 +109,90 @@ TEST(DialogView, HoverPushClickAndMove) {
   EXPECT_EQ(s_Reflected, 0x2000u + WM_CTLCOLOREDIT);
   DestroyWindow(dialog);
   g_Events.clear();
+}
+
+// The view's accessible objects as a reader holding them sees them: children in order with
+// their roles, names and states; a default action that changes a check box; and an error, not
+// a crash, once the control or the whole view is gone.
+TEST(DialogView, AccessibleObjectsOutliveNothingTheyName) {
+  GxStylePool::Instance().Clear();
+  GxStylePool::Instance().Add(std::string());
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = Recorder;
+  wc.lpszClassName = L"LumenTestDialog";
+  RegisterClassW(&wc);  // (or it is there from the test before)
+  HWND dialog = CreateWindowW(wc.lpszClassName, L"Test dialog", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+  auto view = std::make_unique<CGxDialogView>();
+  ASSERT_TRUE(view->LoadLayer("<layer><body><check id=\"7\" pos=\"10,10,190,30\">agree</check>"
+                              "<dlg pos=\"0,40,300,100\"><imgbtn id=\"8\" tip=\"Install\" pos=\"10,10,90,40\"/></dlg>"
+                              "<button id=\"9\" pos=\"10,150,90,180\">hidden</button></body></layer>"));
+  ASSERT_TRUE(view->Create(dialog, RECT{0, 0, 300, 200}));
+  view->SetItemVisible(9, false);
+  view->SetItemChecked(7, true);
+  ShowWindow(dialog, SW_SHOWNOACTIVATE);
+  ASSERT_NE(CoInitialize(nullptr), RPC_E_CHANGED_MODE);
+  IAccessible* root = nullptr;
+  const LRESULT answer = SendMessageW(view->Window(), WM_GETOBJECT, 0, static_cast<LPARAM>(OBJID_CLIENT));
+  ASSERT_EQ(ObjectFromLresult(answer, __uuidof(IAccessible), 0, reinterpret_cast<void**>(&root)), S_OK);
+  auto self = [] { VARIANT v; VariantInit(&v); v.vt = VT_I4; v.lVal = CHILDID_SELF; return v; }();
+  auto child = [&](IAccessible* parent, long n) {
+    VARIANT id = self;
+    id.lVal = n;
+    IDispatch* dispatch = nullptr;
+    IAccessible* out = nullptr;
+    if (parent->get_accChild(id, &dispatch) == S_OK) dispatch->QueryInterface(__uuidof(IAccessible), reinterpret_cast<void**>(&out));
+    if (dispatch) dispatch->Release();
+    return out;
+  };
+  auto describe = [&](IAccessible* a) {
+    BSTR name = nullptr;
+    VARIANT role, state;
+    a->get_accName(self, &name);
+    a->get_accRole(self, &role);
+    a->get_accState(self, &state);
+    std::string out = std::to_string(role.lVal) + " ";
+    for (UINT i = 0; name && i < SysStringLen(name); ++i) out += static_cast<char>(name[i]);  // (ASCII names)
+    out += " " + std::to_string(state.lVal & (STATE_SYSTEM_CHECKED | STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_UNAVAILABLE));
+    SysFreeString(name);
+    return out;
+  };
+  long count = 0;
+  EXPECT_EQ(root->get_accChildCount(&count), S_OK);
+  ASSERT_EQ(count, 3);
+  IAccessible* check = child(root, 1);
+  IAccessible* panel = child(root, 2);
+  IAccessible* hidden = child(root, 3);
+  ASSERT_TRUE(check && panel && hidden);
+  IAccessible* install = child(panel, 1);
+  ASSERT_TRUE(install);
+  EXPECT_EQ(describe(check), "44 agree 16");
+  EXPECT_EQ(describe(panel), "20  0");
+  EXPECT_EQ(describe(install), "43 Install 0");
+  EXPECT_EQ(describe(hidden), "43 hidden 32768");
+  long x = 0, y = 0, w = 0, h = 0;
+  EXPECT_EQ(install->accLocation(&x, &y, &w, &h, self), S_OK);
+  EXPECT_EQ(std::vector<long>({x, y, w, h}), std::vector<long>({10, 50, 80, 30}));
+
+  // The default action unchecks, once the reader's call has returned.
+  EXPECT_EQ(check->accDoDefaultAction(self), S_OK);
+  EXPECT_TRUE(view->IsItemChecked(7));
+  for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg);
+  EXPECT_FALSE(view->IsItemChecked(7));
+  EXPECT_EQ(describe(check), "44 agree 0");
+  EXPECT_EQ(hidden->accDoDefaultAction(self), E_FAIL) << "an invisible control is not pressed";
+
+  // The controls go (a new layer), then the view.
+  ASSERT_TRUE(view->LoadLayer("<layer><body/></layer>"));
+  BSTR name = nullptr;
+  EXPECT_EQ(install->get_accName(self, &name), RPC_E_DISCONNECTED);
+  EXPECT_EQ(root->get_accChildCount(&count), S_OK);
+  EXPECT_EQ(count, 0);
+  view.reset();
+  DestroyWindow(dialog);
+  EXPECT_EQ(root->get_accChildCount(&count), RPC_E_DISCONNECTED);
+  EXPECT_EQ(check->accDoDefaultAction(self), RPC_E_DISCONNECTED);
+  for (IAccessible* a : {root, check, panel, hidden, install}) a->Release();
+  CoUninitialize();
 }
 
 }  // namespace

@@ -150,7 +150,7 @@ HFONT CGxWindow::DrawFont() const {
     for (const CGxWindow* w = this; w; w = w->Parent())
       if (w->Style().HoverFont) return fonts.Get(w->Style().HoverFont);
   for (const CGxWindow* w = this; w; w = w->Parent()) {
-    if (w->Font) return w->Font;
+    if (w->OwnFont) return fonts.Get(w->FontKey);  // (for the DPI in use)
     if (w->Style().Font) return fonts.Get(w->Style().Font);
   }
   return fonts.Get(0);
@@ -170,15 +170,15 @@ bool CGxWindow::Load(const tinyxml2::XMLElement& element) {
   const int w = width ? gx::ParseDecimal(width) : 0, h = height ? gx::ParseDecimal(height) : 0;
   if (w > 0) {
     LayoutFlags |= kWidthFixed;
-    FixedWidth = LayoutPixels(w);
-    Rect.right = Rect.left + FixedWidth;
+    FixedWidth = w;
+    Rect.right = Rect.left + LayoutPixels(FixedWidth);
   } else {
     LayoutFlags |= width && strcmp(width, "full") == 0 ? kWidthFull : kWidthAuto;
   }
   if (h > 0) {
     LayoutFlags |= kHeightFixed;
-    FixedHeight = LayoutPixels(h);
-    Rect.bottom = Rect.top + FixedHeight;
+    FixedHeight = h;
+    Rect.bottom = Rect.top + LayoutPixels(FixedHeight);
   } else {
     LayoutFlags |= height && strcmp(height, "full") == 0 ? kHeightFull : kHeightAuto;
   }
@@ -205,7 +205,8 @@ HRESULT CGxWindow::SetAttribute(const std::string& name, const std::string& valu
   } else if (name == "crtext") {
     if (!gx::ParseColor(value, &TextColor)) return kAttributeUnknown;
   } else if (name == "font") {
-    Font = GxFontPool::Instance().Get(gx::ParseHex(value));
+    FontKey = gx::ParseHex(value);
+    OwnFont = true;
   } else if (name == "href") {
     Link = gx::Widen(value);
   } else if (name == "tip") {
@@ -286,9 +287,9 @@ void CGxWindow::Place(int left, int top, int width, int height) {
   Send(WM_NCCALCSIZE, TRUE, reinterpret_cast<LPARAM>(&size));
   Rect = RECT{left, top, left + size.cx, top + size.cy};
   if (LayoutFlags & kWidthFull) Rect.right = std::max<LONG>(left, left + width);
-  if (LayoutFlags & kWidthFixed) Rect.right = left + FixedWidth;
+  if (LayoutFlags & kWidthFixed) Rect.right = left + LayoutPixels(FixedWidth);
   if (LayoutFlags & kHeightFull) Rect.bottom = std::max<LONG>(top, top + height);
-  if (LayoutFlags & kHeightFixed) Rect.bottom = top + FixedHeight;
+  if (LayoutFlags & kHeightFixed) Rect.bottom = top + LayoutPixels(FixedHeight);
 }
 
 void CGxWindow::SetText(const std::wstring& text) {

@@ -121,7 +121,8 @@ class CGxWindow : public CGxObject {
   std::string ClassName;
   COLORREF Background = kNoColor;
   COLORREF TextColor = kNoColor;
-  HFONT Font = nullptr;
+  unsigned FontKey = 0;  // the font attribute, when OwnFont
+  bool OwnFont = false;
   UINT FormatOverride = 0;
   Position Pos;
   GxDrawObserver* Observer = nullptr;

@@ -20,7 +20,7 @@ int LoadBand(CGxDialog& band, const tinyxml2::XMLElement& e, const char* format,
   char pos[64];
   snprintf(pos, sizeof(pos), format, height);
   band.SetAttribute("pos", pos, true);
-  return LayoutPixels(height);
+  return height;
 }
 
 }  // namespace
@@ -40,10 +40,10 @@ bool CGxLayer::Load(const std::string& xml, HWND host) {
 
   FrameSkin = root->Attribute("frame") ? root->Attribute("frame") : "";
   Title = gx::Widen(root->Attribute("title") ? root->Attribute("title") : "");
-  Width = LayoutPixels(IntAttribute(*root, "width"));
-  Height = LayoutPixels(IntAttribute(*root, "height"));
-  MinWidth = LayoutPixels(IntAttribute(*root, "min_width"));
-  MinHeight = LayoutPixels(IntAttribute(*root, "min_height"));
+  Width = IntAttribute(*root, "width");
+  Height = IntAttribute(*root, "height");
+  MinWidth = IntAttribute(*root, "min_width");
+  MinHeight = IntAttribute(*root, "min_height");
   if (IntAttribute(*root, "appwin")) ExStyle |= 0x40000;
   if (IntAttribute(*root, "child") == 0) {
     KeepSize = IntAttribute(*root, "holdsize") != 0;

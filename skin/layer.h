@@ -22,6 +22,7 @@ class CGxLayer {
   CGxWindow* FindById(int id);
 
   std::wstring Title;
+  // Layer numbers (96 DPI); the window's pixels are LayoutPixels of them.
   int Width = 0, Height = 0, MinWidth = 0, MinHeight = 0;
   DWORD Style = 0x80090000, ExStyle = 0x10000;
   bool Resizable = false, KeepSize = false, Movable = true;

@@ -88,18 +88,22 @@ TEST_F(Layout, BandsPositionsNaturalSizesAndModes) {
   EXPECT_EQ(Box(moved), Box(R(3, 4, 3 + 14, 4 + 13)));
 }
 
+// Loaded at 96 DPI and laid out again at 144 and 192, as when the window moves to another
+// screen: every layer number is scaled where it is used.
 TEST_F(Layout, EveryLayerNumberScalesWithTheDpi) {
+  CGxLayer layer;
+  ASSERT_TRUE(layer.Load("<layer width=\"540\" height=\"360\" min_width=\"300\"><header height=\"36\">"
+                         "<imgbtn id=\"1\" pos=\"-30,6\"/></header><body>"
+                         "<text id=\"2\" pos=\"|-100,202,|100,250\">x</text>"
+                         "<dlg id=\"3\" class=\"inset\" pos=\"0,262,-0,-0\"><text id=\"4\" pos=\"30,4,100,26\">y</text>"
+                         "<text id=\"5\" width=\"40\" height=\"9\" font=\"10C\">z</text></dlg>"
+                         "</body></layer>"));
+  HFONT font96 = layer.FindById(5)->DrawFont();
   for (const int dpi : {144, 192}) {
     SetLayoutDpi(dpi);
     const auto px = [dpi](int v) { return (v * dpi + 48) / 96; };  // rounded to the nearest pixel
-    CGxLayer layer;
-    ASSERT_TRUE(layer.Load("<layer width=\"540\" height=\"360\" min_width=\"300\"><header height=\"36\">"
-                           "<imgbtn id=\"1\" pos=\"-30,6\"/></header><body>"
-                           "<text id=\"2\" pos=\"|-100,202,|100,250\">x</text>"
-                           "<dlg id=\"3\" class=\"inset\" pos=\"0,262,-0,-0\"><text id=\"4\" pos=\"30,4,100,26\">y</text></dlg>"
-                           "</body></layer>"));
-    EXPECT_EQ(layer.Width, px(540));
-    EXPECT_EQ(layer.MinWidth, px(300));
+    EXPECT_EQ(LayoutPixels(layer.Width), px(540));
+    EXPECT_EQ(LayoutPixels(layer.MinWidth), px(300));
     layer.Layout(R(0, 0, px(540), px(360)));
     EXPECT_EQ(Box(&layer.Header), Box(R(0, 0, px(540), px(36)))) << dpi;
     EXPECT_EQ(layer.FindById(1)->Rect.left, px(510));
@@ -108,6 +112,12 @@ TEST_F(Layout, EveryLayerNumberScalesWithTheDpi) {
     EXPECT_EQ(Box(layer.FindById(4)), Box(R(px(10) + px(30), px(36 + 262) + px(5) + px(4), px(10) + px(100),
                                             px(36 + 262) + px(5) + px(26))))
         << "within its panel's scaled margins";
+    const RECT fixed = layer.FindById(5)->Rect;
+    EXPECT_EQ(std::make_pair(fixed.right - fixed.left, fixed.bottom - fixed.top), std::make_pair(LONG{px(40)}, LONG{px(9)}));
+    LOGFONTW font{};
+    GetObjectW(layer.FindById(5)->DrawFont(), sizeof(font), &font);
+    EXPECT_NE(layer.FindById(5)->DrawFont(), font96);
+    EXPECT_EQ(font.lfHeight, -px(11 + 1)) << "its own font, for the DPI in use";
   }
   SetLayoutDpi(96);
 }

@@ -174,6 +174,21 @@ HRESULT CGxRichText::SetAttribute(const std::string& name, const std::string& va
   return kAttributeTaken;
 }
 
+std::wstring CGxRichText::PlainText() const {
+  struct Walk {
+    static void Into(const tinyxml2::XMLNode& node, std::wstring& out) {
+      for (const tinyxml2::XMLNode* n = node.FirstChild(); n; n = n->NextSibling()) {
+        if (const tinyxml2::XMLText* text = n->ToText()) out += gx::Widen(text->Value() ? text->Value() : "");
+        else if (n->ToElement() && strcmp(n->Value(), "br") == 0) out += L' ';
+        else Into(*n, out);
+      }
+    }
+  };
+  std::wstring out;
+  if (const tinyxml2::XMLElement* root = Content ? Content->RootElement() : nullptr) Walk::Into(*root, out);
+  return out;
+}
+
 bool CGxRichText::SetContent(const std::wstring& markup) {
   const std::string utf8 = [&] {
     const int n = WideCharToMultiByte(CP_UTF8, 0, markup.c_str(), static_cast<int>(markup.size()), nullptr, 0, nullptr, nullptr);

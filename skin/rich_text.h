@@ -76,6 +76,8 @@ class CGxRichText : public CGxWindow {
   // The layout for the current content and rectangle (made when needed).
   const RichLayout& Layout();
   int LinkAt(int x, int y);
+  // What the content says, without its mark-up (line breaks as spaces).
+  std::wstring PlainText() const;
 
   unsigned DefaultFont = 0;
   GxStyle LinkStyle;

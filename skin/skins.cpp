@@ -10,6 +10,7 @@
 
 #include "base/handles.h"
 #include "skin/pools.h"
+#include "sys/system_info.h"
 
 namespace {
 
@@ -17,13 +18,7 @@ namespace {
 // first use and kept; null when it is not there.
 template <typename Fn>
 Fn Msimg32Function(const char* name) {
-  static const HMODULE module = [] {
-    wchar_t path[MAX_PATH + 1] = {};
-    const UINT n = GetSystemDirectoryW(path, MAX_PATH - 12);
-    if (n == 0 || n > MAX_PATH - 12) return static_cast<HMODULE>(nullptr);
-    wcscat(path, L"\\msimg32.dll");
-    return LoadLibraryW(path);
-  }();
+  static const HMODULE module = ZFunction::LoadSystemLibrary(L"msimg32.dll");
   return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
 }
 

@@ -22,6 +22,10 @@ Fn Kernel32Function(const char* name) {
   return kernel ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(kernel, name))) : nullptr;
 }
 
+// A library of the system, loaded by its full path in the system folder (never from a folder a
+// download may share), kept loaded; null when it is not there.
+HMODULE LoadSystemLibrary(const wchar_t* name);
+
 bool IsUacEnabled();
 bool IsAdminMember();
 bool IsTokenElevationSplit();

@@ -204,5 +204,41 @@ check "installed with the keyboard alone" "$rc $(ls "$LUMEN_WINEPREFIX/drive_c/K
 check "... with the options the keyboard unchecked" \
   "$(grep -c 'config.exe./AssoToWord=0 /AssoToPowerpoint=0 /AssoToExcel=0 /SaveToMso=0 /DesktopShortcut=0' "$work/journal.txt")" 1
 rm -rf "$LUMEN_WINEPREFIX/drive_c/Keys"
+
+# 6. A screen reader in another process (accessible_client.exe) reads the main page's controls,
+# unchecks and checks the agreement, presses install and follows the progress, all through the
+# wizard's accessible objects.
+forget
+LUMEN_DEMO_STAY_NAME=cirrussetup.exe LUMEN_DEMO_STAY_MS=3000 start_wizard
+reader() { run "$build/bin/accessible_client.exe" "$1" "$title" "${@:2}" | tr -d '\r'; }
+# facts <name part>: role, state (without hot-tracked: the pointer may rest anywhere) and action
+# of the first object of that name.
+facts() {
+  local role state action
+  read -r role state action < <(reader tree | grep -a -m1 -F "\"$1" |
+    sed 's/^ *\([^ ]*\) .* state=\([0-9a-f]*\) action=\([^ ]*\) .*/\1 \2 \3/') || true
+  printf '%s %x %s\n' "${role:--}" $((0x${state:-0} & ~0x80)) "${action:-}"
+}
+tree=$(reader tree)
+check "the reader sees the install button, available and visible" "$(facts 开始安装)" "push-button 100000 Press"
+check "... the agreement, checked" "$(facts 我已阅读)" "check-box 100010 Uncheck"
+check "... the settings link" "$(facts 更改设置)" "link 500000 Jump"
+check "... the settings page's browse button, invisible" "$(facts 浏览)" "push-button 108000 Press"
+# The install button's place, in screen pixels, lies inside the wizard's window.
+eval "$(xdotool getwindowgeometry --shell "$window")"
+read -r bx by bw bh < <(grep -a -m1 '开始安装' <<<"$tree" | sed 's/.* at=//; s/,/ /g')
+check "... where it is on the screen" "$((bx >= X && by >= Y && bx + bw <= X + WIDTH && by + bh <= Y + HEIGHT))" 1
+reader do 我已阅读 >/dev/null; sleep 0.4
+check "unchecked through the reader: the install button becomes unavailable" "$(facts 我已阅读) $(facts 开始安装)" \
+  "check-box 100000 Check push-button 100001 Press"
+reader do 我已阅读 >/dev/null; sleep 0.4
+check "checked again: available again" "$(facts 开始安装)" "push-button 100000 Press"
+reader do 开始安装 >/dev/null
+values=
+for _ in $(seq 20); do values="$values $(reader value 安装进度 2>/dev/null || true)"; sleep 0.15; done
+finish 60
+check "installed through the reader" "$rc $([ -f "$installed/Lumen Office/9.1.0.4720/office6/lmo.dll" ] && echo installed)" "0 installed"
+check "the progress read while installing moves up to 100 %" "$(tr ' ' '\n' <<<"$values" | grep -E '^[0-9]+%$' | tr -d % |
+  awk 'BEGIN { ok = 1 } { if ($1 < last) ok = 0; last = $1; n++ } END { print (n >= 2 && ok) ? "rising" : "not: " n }')" rising
 forget
 exit $((failures > 0))

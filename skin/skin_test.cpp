@@ -10,9 +10,11 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/handles.h"
 #include "skin/image_decode.h"
+#include "skin/position.h"
 #include "skin/pools.h"
 #include "skin/resource_source.h"
 #include "skin/controls.h"
@@ -234,6 +236,13 @@ TEST(SkinPixels, FrameButtonAlphaAndPngStrip) {
   EXPECT_EQ(canvas.At(10, 4), edge) << "right edge";
   EXPECT_EQ(canvas.At(5, 5), RGB(255, 255, 0)) << "centre";
   EXPECT_EQ(canvas.At(0, 0), RGB(0, 0, 0)) << "outside";
+  // At 192 DPI its corners and edges are two pixels wide.
+  SetLayoutDpi(192);
+  Canvas doubled(12, 10, RGB(0, 0, 0));
+  frame.Draw(doubled.Get(), RECT{1, 1, 11, 9}, 0);
+  EXPECT_EQ(std::vector<COLORREF>({doubled.At(2, 2), doubled.At(9, 7), doubled.At(2, 5), doubled.At(5, 2), doubled.At(3, 3)}),
+            std::vector<COLORREF>({corner, corner, edge, edge, RGB(255, 255, 0)}));
+  SetLayoutDpi(96);
 
   // The same frame with its corners in the mask colour: what lies below shows through there.
   const sys::UniqueBitmap masked(MakeBitmap(3, 3, 24, [&](int x, int y) {
@@ -269,6 +278,11 @@ TEST(SkinPixels, FrameButtonAlphaAndPngStrip) {
   alpha.Bitmap = argb.Get();
   alpha.Draw(a.Get(), RECT{0, 0, 4, 4}, -1);
   EXPECT_EQ(a.At(1, 1), RGB(0x80, 0x80, 0x80)) << "(255 * 128 + 0 * 127) / 255";
+  SetLayoutDpi(144);
+  Canvas a6(8, 8, RGB(0, 0, 0));
+  alpha.Draw(a6.Get(), RECT{0, 0, 8, 8}, -1);
+  EXPECT_EQ(std::make_pair(a6.At(5, 5), a6.At(6, 6)), std::make_pair(RGB(0x80, 0x80, 0x80), RGB(0, 0, 0))) << "6 x 6 at 144 DPI";
+  SetLayoutDpi(96);
 
   // A PNG strip of 14-pixel sub-images: index 2 shows x = 28 to 41.
   const std::unique_ptr<Gdiplus::Image> strip(DecodeImage(MakePng(56, 5, [](int x) { return RGB(x, 0, 0); })));

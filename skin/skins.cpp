@@ -41,8 +41,9 @@ void FillColor(HDC dc, const RECT& rect, COLORREF color) {
   FillRect(dc, &rect, brush.Get());
 }
 
-// Blends a 32-bit bitmap's pixels (alpha in the top byte) over what `dc` holds at (dx, dy).
-void BlendAlpha(HDC dc, HBITMAP bitmap, const BITMAP& info, int dx, int dy) {
+// Blends a 32-bit bitmap's pixels (alpha in the top byte) over what `dc` holds at (dx, dy),
+// scaled to dw x dh (each target pixel from the nearest source pixel).
+void BlendAlpha(HDC dc, HBITMAP bitmap, const BITMAP& info, int dx, int dy, int dw, int dh) {
   const int w = info.bmWidth, h = info.bmHeight;
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
@@ -55,14 +56,17 @@ void BlendAlpha(HDC dc, HBITMAP bitmap, const BITMAP& info, int dx, int dy) {
   const sys::UniqueDc memory(CreateCompatibleDC(dc));
   if (!memory || GetDIBits(memory.Get(), bitmap, 0, h, source.data(), &bi, DIB_RGB_COLORS) != h) return;
   void* bits = nullptr;
+  bi.bmiHeader.biWidth = dw;
+  bi.bmiHeader.biHeight = -dh;
   const sys::UniqueBitmap target(CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!target || !bits) return;
   const Selected selected(memory.Get(), target.Get());
-  BitBlt(memory.Get(), 0, 0, w, h, dc, dx, dy, SRCCOPY);
+  BitBlt(memory.Get(), 0, 0, dw, dh, dc, dx, dy, SRCCOPY);
   GdiFlush();
   auto* dest = static_cast<DWORD*>(bits);
-  for (size_t i = 0; i < source.size(); ++i) {
-    const DWORD s = source[i], d = dest[i];
+  for (size_t i = 0; i < static_cast<size_t>(dw) * dh; ++i) {
+    const int x = static_cast<int>(i % dw) * w / dw, y = static_cast<int>(i / dw) * h / dh;
+    const DWORD s = source[static_cast<size_t>(y) * w + x], d = dest[i];
     const DWORD a = s >> 24;
     DWORD out = 0;
     for (int shift = 0; shift < 24; shift += 8) {
@@ -71,7 +75,7 @@ void BlendAlpha(HDC dc, HBITMAP bitmap, const BITMAP& info, int dx, int dy) {
     }
     dest[i] = out;
   }
-  BitBlt(dc, dx, dy, w, h, memory.Get(), 0, 0, SRCCOPY);
+  BitBlt(dc, dx, dy, dw, dh, memory.Get(), 0, 0, SRCCOPY);
 }
 
 }  // namespace
@@ -109,21 +113,25 @@ void CGxImage::Blit(HDC dc, int dx, int dy, int dw, int dh, int sx, int sy, int 
   const sys::UniqueDc source(CreateCompatibleDC(dc));
   if (!source) return;
   const Selected selected(source.Get(), Bitmap);
-  if (Mode == 2) {  // per-pixel alpha: whole, unstretched 32-bit bitmaps only
+  if (Mode == 2) {  // per-pixel alpha: whole 32-bit bitmaps only (scaled for the DPI)
     BITMAP info{};
     const SIZE size = BitmapSize();
-    if (stretched || sx != 0 || sy != 0 || sw != size.cx || sh != size.cy || !GetObjectW(Bitmap, sizeof(info), &info) ||
+    if (sx != 0 || sy != 0 || sw != size.cx || sh != size.cy || !GetObjectW(Bitmap, sizeof(info), &info) ||
         info.bmBitsPixel != 32)
       return;
-    BlendAlpha(dc, Bitmap, info, dx, dy);
+    BlendAlpha(dc, Bitmap, info, dx, dy, dw, dh);
     return;
   }
   if (!stretched) {
     BitBlt(dc, dx, dy, dw, dh, source.Get(), sx, sy, SRCCOPY);
-  } else {
-    const int previous = SetStretchBltMode(dc, COLORONCOLOR);
+  } else {  // an edge stretched from one pixel, or a picture scaled for the DPI (smoothed)
+    const bool scaled = LayoutDpi() != 96 && sw > 1 && sh > 1;
+    POINT origin;
+    const int previous = SetStretchBltMode(dc, scaled ? HALFTONE : COLORONCOLOR);
+    if (scaled) SetBrushOrgEx(dc, 0, 0, &origin);
     StretchBlt(dc, dx, dy, dw, dh, source.Get(), sx, sy, sw, sh, SRCCOPY);
     SetStretchBltMode(dc, previous);
+    if (scaled) SetBrushOrgEx(dc, origin.x, origin.y, nullptr);
   }
 }
 
@@ -184,14 +192,14 @@ void CGxImageSkin::Draw(HDC dc, const RECT& rect, int state) {
     sx = state * SubWidth;
     sw = SubWidth;
   }
-  if (StretchX && StretchY) Blit(dc, rect.left, rect.top, StretchX, StretchY, sx, 0, sw, size.cy);
-  else Blit(dc, rect.left, rect.top, sw, size.cy, sx, 0, sw, size.cy);
+  const SIZE drawn = GetSkinSize();
+  Blit(dc, rect.left, rect.top, drawn.cx, drawn.cy, sx, 0, sw, size.cy);
 }
 
 SIZE CGxImageSkin::GetSkinSize() const {
-  if (StretchX && StretchY) return SIZE{StretchX, StretchY};
+  if (StretchX && StretchY) return SIZE{LayoutPixels(StretchX), LayoutPixels(StretchY)};
   const SIZE size = BitmapSize();
-  return SIZE{SubWidth ? SubWidth : size.cx, size.cy};
+  return SIZE{LayoutPixels(SubWidth ? SubWidth : size.cx), LayoutPixels(size.cy)};
 }
 
 HRESULT CGxSkinImgFrame::SetAttribute(const std::string& name, const std::string& value, bool loading) {
@@ -223,19 +231,21 @@ HRESULT CGxSkinImgFrame::SetAttribute(const std::string& name, const std::string
 
 void CGxSkinImgFrame::Draw(HDC dc, const RECT& r, int) {
   const SIZE size = Image.BitmapSize();
+  // Source corner sizes L, T, R, B; drawn scaled for the DPI as dL, dT, dR, dB.
   const int L = Left, T = Top, R = size.cx - L - 1, B = size.cy - T - 1;
+  const int dL = LayoutPixels(L), dT = LayoutPixels(T), dR = LayoutPixels(R), dB = LayoutPixels(B);
   const bool top = Part & 0x01, bottom = Part & 0x04, left = Part & 0x08, right = Part & 0x20;
-  const RECT in{r.left + (left ? L : 0), r.top + (top ? T : 0), r.right - (right ? R : 0), r.bottom - (bottom ? B : 0)};
+  const RECT in{r.left + (left ? dL : 0), r.top + (top ? dT : 0), r.right - (right ? dR : 0), r.bottom - (bottom ? dB : 0)};
   const int iw = in.right - in.left, ih = in.bottom - in.top;
   if (Image.Bitmap && R >= 0 && B >= 0) {
-    if (top && left) Image.Blit(dc, r.left, r.top, L, T, 0, 0, L, T);
-    if (top && right) Image.Blit(dc, in.right, r.top, R, T, L + 1, 0, R, T);
-    if (bottom && left) Image.Blit(dc, r.left, in.bottom, L, B, 0, T + 1, L, B);
-    if (bottom && right) Image.Blit(dc, in.right, in.bottom, R, B, L + 1, T + 1, R, B);
-    if (top) Image.Blit(dc, in.left, r.top, iw, T, L, 0, 1, T);
-    if (left) Image.Blit(dc, r.left, in.top, L, ih, 0, T, L, 1);
-    if (bottom) Image.Blit(dc, in.left, in.bottom, iw, B, L, T + 1, 1, B);
-    if (right) Image.Blit(dc, in.right, in.top, R, ih, L + 1, T, R, 1);
+    if (top && left) Image.Blit(dc, r.left, r.top, dL, dT, 0, 0, L, T);
+    if (top && right) Image.Blit(dc, in.right, r.top, dR, dT, L + 1, 0, R, T);
+    if (bottom && left) Image.Blit(dc, r.left, in.bottom, dL, dB, 0, T + 1, L, B);
+    if (bottom && right) Image.Blit(dc, in.right, in.bottom, dR, dB, L + 1, T + 1, R, B);
+    if (top) Image.Blit(dc, in.left, r.top, iw, dT, L, 0, 1, T);
+    if (left) Image.Blit(dc, r.left, in.top, dL, ih, 0, T, L, 1);
+    if (bottom) Image.Blit(dc, in.left, in.bottom, iw, dB, L, T + 1, 1, B);
+    if (right) Image.Blit(dc, in.right, in.top, dR, ih, L + 1, T, R, 1);
   }
   if (iw > 0 && ih > 0) FillColor(dc, in, Background);
 }
@@ -254,15 +264,16 @@ void CGxSkinImgHorzExtend::Draw(HDC dc, const RECT& rect, int state) {
   const SIZE size = Image.BitmapSize();
   const int W = Image.SubWidth ? Image.SubWidth : size.cx, H = size.cy, L = Left;
   const int ox = index > 0 ? index * W : 0;
-  const int width = std::max<int>(rect.right - rect.left, W);
   const int rightPiece = W - L - 1;
   if (L < 0 || rightPiece < 0) return;
-  Image.Blit(dc, rect.left, rect.top, L, H, ox, 0, L, H);
-  Image.Blit(dc, rect.left + width - rightPiece, rect.top, rightPiece, H, ox + L + 1, 0, rightPiece, H);
-  Image.Blit(dc, rect.left + L, rect.top, width - L - rightPiece, H, ox + L, 0, 1, H);
+  const int dL = LayoutPixels(L), dR = LayoutPixels(rightPiece), dH = LayoutPixels(H);  // drawn for the DPI
+  const int width = std::max<int>(rect.right - rect.left, LayoutPixels(W));
+  Image.Blit(dc, rect.left, rect.top, dL, dH, ox, 0, L, H);
+  Image.Blit(dc, rect.left + width - dR, rect.top, dR, dH, ox + L + 1, 0, rightPiece, H);
+  Image.Blit(dc, rect.left + dL, rect.top, width - dL - dR, dH, ox + L, 0, 1, H);
 }
 
-SIZE CGxSkinImgHorzExtend::GetSkinSize() const { return SIZE{0, Image.BitmapSize().cy}; }
+SIZE CGxSkinImgHorzExtend::GetSkinSize() const { return SIZE{0, LayoutPixels(Image.BitmapSize().cy)}; }
 
 HRESULT CGxSkinButton::SetAttribute(const std::string& name, const std::string& value, bool loading) {
   const HRESULT base = CGxSkinBase::SetAttribute(name, value, loading);
@@ -276,14 +287,16 @@ HRESULT CGxSkinButton::SetAttribute(const std::string& name, const std::string& 
 
 void CGxSkinButton::Draw(HDC dc, const RECT& rect, int state) {
   FillColor(dc, rect, Bg);
+  const int line = std::max(1, LayoutPixels(1));  // the border's width for the DPI
   if (!(state & kStateDisabled)) {
-    const RECT inner{rect.left + 2, rect.top + 2, rect.right - 2, rect.bottom - 2};
+    const RECT inner{rect.left + 2 * line, rect.top + 2 * line, rect.right - 2 * line, rect.bottom - 2 * line};
     if (state & kStatePushed) FillGradient(dc, inner, BgUpPush, BgDownPush, true);
     else if (state & kStateHover) FillGradient(dc, inner, BgUpHover, BgDownHover, true);
     else FillGradient(dc, inner, BgUp, BgDown, true);
   }
   const sys::UniqueBrush border(CreateSolidBrush(Border));
-  FrameRect(dc, &rect, border.Get());
+  RECT frame = rect;
+  for (int i = 0; i < line; ++i, InflateRect(&frame, -1, -1)) FrameRect(dc, &frame, border.Get());
 }
 
 HRESULT CGxSkinGradation::SetAttribute(const std::string& name, const std::string& value, bool loading) {

@@ -203,11 +203,12 @@ LRESULT CGxDialogImpl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       if (wParam != SIZE_MINIMIZED) {
         const int w = LOWORD(lParam), h = HIWORD(lParam);
         if (Host.Window()) MoveWindow(Host.Window(), 0, 0, w, h, TRUE);
-        if (RoundCorners) {  // the window without its four corner pixels
+        if (RoundCorners) {  // the window without its four corner pixels (n x n on a scaled screen)
           sys::UniqueRegion region(CreateRectRgn(0, 0, w, h));
-          const POINT corners[] = {{0, 0}, {w - 1, 0}, {0, h - 1}, {w - 1, h - 1}};
+          const int n = std::max(1, LayoutPixels(1));
+          const POINT corners[] = {{0, 0}, {w - n, 0}, {0, h - n}, {w - n, h - n}};
           for (const POINT& p : corners) {
-            const sys::UniqueRegion pixel(CreateRectRgn(p.x, p.y, p.x + 1, p.y + 1));
+            const sys::UniqueRegion pixel(CreateRectRgn(p.x, p.y, p.x + n, p.y + n));
             CombineRgn(region.Get(), region.Get(), pixel.Get(), RGN_DIFF);
           }
           if (SetWindowRgn(Hwnd, region.Get(), TRUE)) region.Detach();  // the window owns it now

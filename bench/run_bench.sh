@@ -8,7 +8,9 @@
 #   3. packs it with the packer into setup-large.exe (again only when an input changed), and
 #      cuts the two packet entries out of it as install.7z and product.7z;
 #   4. measures, each method once per round, rounds repeated (median reported):
-#        setup.exe -e                 the setup program itself (fresh folder each time)
+#        setup.exe -e                 the setup program itself (fresh folder each time), its
+#                                     blocks decoded at once and (LUMEN_DECODE_THREADS=1) one
+#                                     after the other
 #        extract_bench direct|memory  the archive facade in both modes, with its timings
 #        7zr.exe x                    7-Zip's reduced console program, under the same Wine
 #        7zz x                        Debian's 7-Zip, native on Linux
@@ -208,7 +210,7 @@ check() {
   fi
 }
 
-methods=(setup direct memory 7zr 7zz 7zr_t 7zz_t start)
+methods=(setup setup1 direct memory 7zr 7zz 7zr_t 7zz_t start)
 for round in $(seq "$rounds"); do
   say "round $round of $rounds"
   # setup.exe -e: unpacks into extract\ beside itself, so it runs from a fresh folder.
@@ -216,6 +218,11 @@ for round in $(seq "$rounds"); do
   mkdir -p "$work/setup"
   ln "$installer" "$work/setup/setup-large.exe"
   run setup "$work/setup/extract" "$wine_run" "$work/setup/setup-large.exe" -e
+  # The same with one block decoded at a time.
+  rm -rf "$work/setup1"
+  mkdir -p "$work/setup1"
+  ln "$installer" "$work/setup1/setup-large.exe"
+  run setup1 "$work/setup1/extract" env LUMEN_DECODE_THREADS=1 "$wine_run" "$work/setup1/setup-large.exe" -e
 
   for mode in direct memory; do
     run $mode "$work/$mode" "$wine_run" "$bin/extract_bench.exe" "$(winpath "$installer")" "$(winpath "$work/$mode")" $mode
@@ -243,6 +250,7 @@ for round in $(seq "$rounds"); do
 
   if [ "$round" = "$rounds" ]; then
     check setup "$work/setup/extract/install" "$work/setup/extract/product"
+    check setup1 "$work/setup1/extract/install" "$work/setup1/extract/product"
     check direct "$work/direct/install" "$work/direct/product"
     check memory "$work/memory/install" "$work/memory/product"
     check 7zr "$work/7zr/install" "$work/7zr/product"
@@ -282,6 +290,7 @@ printf '%-40s %9s %13s %8s %8s %10s  %s\n' "------" "---------" "--------" "----
 label() {
   case $1 in
     setup) echo "setup.exe -e (Wine)" ;;
+    setup1) echo "setup.exe -e, one block at a time (Wine)" ;;
     direct) echo "extract_bench direct (Wine)" ;;
     memory) echo "extract_bench memory (Wine)" ;;
     7zr) echo "7zr.exe x, 2 archives (Wine) [reference]" ;;

@@ -79,6 +79,9 @@ void ZInsall::InstallThread() {
     g_Log.Log("wait zismain end");
   }
   g_Log.Log("install end, return:%d, install cost time:%dms", Result, static_cast<int>(ElapsedMs));
+  unsigned long long peakPrivate = 0, peakWorkingSet = 0;
+  if (ZFunction::PeakMemory(&peakPrivate, &peakWorkingSet))
+    g_Log.Log("peak memory: %llu KiB private, %llu KiB working set", peakPrivate >> 10, peakWorkingSet >> 10);
 }
 
 bool ZInsall::ReadSuiteFiles() {

@@ -6,6 +6,7 @@
 
 #include "packet/archive_facade.h"
 
+#include <algorithm>
 #include <new>
 
 #include "packet/packet_in_stream.h"
@@ -119,7 +120,7 @@ const char* OperationResultText(Int32 result) {
 // The handler announces the unpacked total of the blocks it is about to decode: that is the
 // extraction total the wizard's progress bar needs.
 Z7_COM7F_IMF(CPkExtractCallback::SetTotal(UInt64 total)) {
-  Target->NotifyWizard(kMsgExtractTotal, &total);
+  Target->AnnounceTotal(total);
   return S_OK;
 }
 Z7_COM7F_IMF(CPkExtractCallback::SetCompleted(const UInt64*)) { return S_OK; }
@@ -141,6 +142,7 @@ Z7_COM7F_IMF(CPkExtractCallback::GetStream(UInt32 index, ISequentialOutStream** 
   NWindows::NCOM::CPropVariant path, isDir;
   if (Handler->GetProperty(index, kpidPath, &path) == S_OK && path.vt == VT_BSTR) CurrentPath = path.bstrVal;
   if (Target) {
+    if (Target->Stopped()) return E_ABORT;  // another block failed: the run ends
     if (Handler->GetProperty(index, kpidIsDir, &isDir) == S_OK && isDir.vt == VT_BOOL && isDir.boolVal != VARIANT_FALSE)
       return Target->BeginFolder(CurrentPath);  // folders get no stream
     if (!Target->Wanted(CurrentPath)) return S_OK;  // no stream: the library skips the item
@@ -154,6 +156,10 @@ Z7_COM7F_IMF(CPkExtractCallback::GetStream(UInt32 index, ISequentialOutStream** 
 }  // namespace
 
 void C7zExtractImpl::NotifyWizard(UINT message, void* value) {
+  if (Parent && Work) {
+    if (message == kMsgExtractWritten) Work->Written += *static_cast<UINT32*>(value);
+    return;
+  }
   if (!WizardWindow || !IsWindow(WizardWindow))
     WizardWindow = ProgressWindow && IsWindow(ProgressWindow) ? ProgressWindow : FindWindowW(nullptr, kWizardWindowTitle);
   if (WizardWindow) SendMessageW(WizardWindow, message, reinterpret_cast<WPARAM>(value), 0);
@@ -176,7 +182,7 @@ C7zExtractImpl::~C7zExtractImpl() { CloseTargetFile(); }
 
 void C7zExtractImpl::Release() { delete this; }
 
-HRESULT C7zExtractImpl::DecodingRun(const void* data, UINT32 size) {
+HRESULT C7zExtractImpl::DecodingRun(const void* data, UINT32 size, const std::vector<UINT32>* only) {
   CMyComPtr<IInArchive> handler;
   if (CreateObject(&kClsid7z, &IID_IInArchive, reinterpret_cast<void**>(&handler)) != S_OK || !handler) return E_FAIL;
   CMyComPtr<IInStream> stream;
@@ -188,9 +194,10 @@ HRESULT C7zExtractImpl::DecodingRun(const void* data, UINT32 size) {
   if (result == S_OK) {
     std::vector<UInt32> indices(count);
     for (UInt32 i = 0; i < count; ++i) indices[i] = i;
+    if (only) indices.assign(only->begin(), only->end());
     CMyComPtr<IArchiveExtractCallback> callback = new CPkExtractCallback(this, handler);
     FailedItems = 0;
-    result = handler->Extract(indices.data(), count, 0, callback);
+    result = indices.empty() ? S_OK : handler->Extract(indices.data(), static_cast<UInt32>(indices.size()), 0, callback);
     if (result == S_OK && FailedItems > 0) result = E_FAIL;
   }
   handler->Close();
@@ -215,12 +222,163 @@ std::vector<std::wstring> ItemNames(const void* data, UINT32 size) {
   return names;
 }
 
+UINT64 DecoderMemoryOf(const std::wstring& methods) {
+  UINT64 sum = 0;
+  for (size_t at = methods.find(L"LZMA"); at != std::wstring::npos; at = methods.find(L"LZMA", at + 4)) {
+    size_t p = methods.find(L':', at);
+    if (p == std::wstring::npos || methods.find(L' ', at) < p) continue;  // a coder without its size
+    UINT64 n = 0;
+    for (++p; p < methods.size() && iswdigit(methods[p]) && n < (1u << 30); ++p) n = n * 10 + (methods[p] - L'0');
+    const wchar_t unit = p < methods.size() ? methods[p] : L' ';
+    sum += unit == L'm' ? n << 20 : unit == L'k' ? n << 10 : unit == L'b' ? n : n < 40 ? UINT64(1) << n : 0;
+  }
+  return sum;
+}
+
+int ParallelBlocks(const std::vector<SolidBlock>& blocks, int cores, UINT64 freeMemory, UINT64* decoders) {
+  std::vector<UINT64> memory;
+  for (const SolidBlock& b : blocks) memory.push_back(b.Memory);
+  std::sort(memory.rbegin(), memory.rend());
+  int n = static_cast<int>(std::min<size_t>(blocks.size(), cores > 0 ? static_cast<size_t>(cores) : 1));
+  const UINT64 kSpare = 32ull << 20;  // the rest of the program
+  UINT64 needed = 0;
+  for (; n > 0; --n) {
+    needed = 0;
+    for (int i = 0; i < n; ++i) needed += memory[static_cast<size_t>(i)];
+    if (n == 1 || needed + kSpare <= freeMemory / 2) break;
+  }
+  if (decoders) *decoders = needed;
+  return std::max(1, n);
+}
+
+namespace {
+
+// The solid blocks of the archive in block order, and the items outside every block (folders,
+// empty files), from the header alone; false when it cannot be read.
+bool PlanBlocks(const void* data, UINT32 size, std::vector<SolidBlock>* blocks, std::vector<UINT32>* loose) {
+  CMyComPtr<IInArchive> handler;
+  if (CreateObject(&kClsid7z, &IID_IInArchive, reinterpret_cast<void**>(&handler)) != S_OK || !handler) return false;
+  CMyComPtr<IInStream> stream;
+  stream.Attach(NewPacketInStream(static_cast<const BYTE*>(data), size));
+  UInt32 count = 0;
+  bool ok = handler->Open(stream, &kMaxSignatureSearch, nullptr) == S_OK && handler->GetNumberOfItems(&count) == S_OK;
+  for (UInt32 i = 0; ok && i < count; ++i) {
+    NWindows::NCOM::CPropVariant block, itemSize, method;
+    if (handler->GetProperty(i, kpidBlock, &block) != S_OK || block.vt != VT_UI4 || block.ulVal > count) {
+      loose->push_back(i);
+      continue;
+    }
+    if (blocks->size() <= block.ulVal) blocks->resize(block.ulVal + 1);
+    SolidBlock& b = (*blocks)[block.ulVal];
+    if (b.Items.empty() && handler->GetProperty(i, kpidMethod, &method) == S_OK && method.vt == VT_BSTR)
+      b.Memory = DecoderMemoryOf(method.bstrVal);
+    b.Items.push_back(i);
+    if (handler->GetProperty(i, kpidSize, &itemSize) == S_OK && itemSize.vt == VT_UI8) b.Size += itemSize.uhVal.QuadPart;
+  }
+  handler->Close();
+  blocks->erase(std::remove_if(blocks->begin(), blocks->end(), [](const SolidBlock& b) { return b.Items.empty(); }),
+                blocks->end());
+  return ok;
+}
+
+// Decoding threads: one per core unless the benchmark asks for another number.
+int DecodingCores() {
+  wchar_t asked[8] = {};
+  if (GetEnvironmentVariableW(L"LUMEN_DECODE_THREADS", asked, 8) > 0 && _wtoi(asked) > 0) return std::min(_wtoi(asked), 16);
+  SYSTEM_INFO info{};
+  GetSystemInfo(&info);
+  return std::max<int>(1, static_cast<int>(info.dwNumberOfProcessors));
+}
+
+}  // namespace
+
+void C7zExtractImpl::AnnounceTotal(UINT64 total) {
+  if (SendsTotal) NotifyWizard(kMsgExtractTotal, &total);
+}
+
 HRESULT C7zExtractImpl::Extract(const void* data, UINT32 size, const std::wstring& folder) {
   TargetFolder = ZFunction::WithSlash(folder);
   ToMemory = 0;
-  const HRESULT result = DecodingRun(data, size);
+  std::vector<SolidBlock> blocks;
+  std::vector<UINT32> loose;
+  const HRESULT result = PlanBlocks(data, size, &blocks, &loose) && blocks.size() > 1
+                             ? ExtractBlocks(data, size, std::move(blocks), loose)
+                             : DecodingRun(data, size);
   CloseTargetFile();
   return result;
+}
+
+HRESULT C7zExtractImpl::ExtractBlocks(const void* data, UINT32 size, std::vector<SolidBlock> blocks,
+                                      const std::vector<UINT32>& loose) {
+  UINT64 total = 0;
+  for (const SolidBlock& b : blocks) total += b.Size;
+  NotifyWizard(kMsgExtractTotal, &total);
+  // Folders and empty files first: nothing to decode.
+  SendsTotal = false;
+  HRESULT result = DecodingRun(data, size, &loose);
+  SendsTotal = true;
+  CloseTargetFile();
+  if (result != S_OK) return result;
+
+  // The largest blocks first, so that the last one to finish is a small one.
+  std::stable_sort(blocks.begin(), blocks.end(), [](const SolidBlock& a, const SolidBlock& b) { return a.Size > b.Size; });
+  MEMORYSTATUSEX memory{sizeof(memory)};
+  const UINT64 available = GlobalMemoryStatusEx(&memory) ? memory.ullAvailPhys : 0;
+  UINT64 decoders = 0;
+  const int threads = ParallelBlocks(blocks, DecodingCores(), available, &decoders);
+  g_Log.Log("Extract %d blocks, %d at once, decoders %llu MiB", static_cast<int>(blocks.size()), threads, decoders >> 20);
+
+  Shared work;
+  work.Data = data;
+  work.Size = size;
+  work.Blocks = &blocks;
+  std::vector<std::unique_ptr<C7zExtractImpl>> workers;
+  std::vector<sys::UniqueKernel> running;
+  for (int i = 0; i < threads; ++i) {
+    auto worker = std::make_unique<C7zExtractImpl>();
+    worker->TargetFolder = TargetFolder;
+    worker->Skipped = Skipped;
+    worker->Parent = this;
+    worker->SendsTotal = false;
+    worker->Work = &work;
+    if (threads > 1)
+      if (HANDLE thread = CreateThread(nullptr, 0, &C7zExtractImpl::WorkerMain, worker.get(), 0, nullptr))
+        running.emplace_back(thread);
+    workers.push_back(std::move(worker));
+  }
+  if (running.empty()) {  // one at a time, or no thread to be had: on this thread, reporting itself
+    workers.front()->Parent = nullptr;
+    workers.front()->ProgressWindow = ProgressWindow;
+    WorkerMain(workers.front().get());
+  }
+  // The workers' progress goes on from this thread, as one amount every 25 ms.
+  std::vector<HANDLE> handles;
+  for (const sys::UniqueKernel& thread : running) handles.push_back(thread.Get());
+  for (bool done = handles.empty(); !done;) {
+    done = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), TRUE, 25) != WAIT_TIMEOUT;
+    for (UINT64 left = work.Written.exchange(0); left > 0;) {
+      UINT32 amount = static_cast<UINT32>(std::min<UINT64>(left, 0x7FFFFFFF));
+      left -= amount;
+      NotifyWizard(kMsgExtractWritten, &amount);
+    }
+  }
+  return work.Failed ? work.Result : S_OK;
+}
+
+DWORD WINAPI C7zExtractImpl::WorkerMain(void* param) {
+  auto* self = static_cast<C7zExtractImpl*>(param);
+  Shared& work = *self->Work;
+  while (!work.Failed) {
+    const size_t next = work.Next++;
+    if (next >= work.Blocks->size()) break;
+    const HRESULT result = self->DecodingRun(work.Data, work.Size, &(*work.Blocks)[next].Items);
+    self->CloseTargetFile();
+    if (result != S_OK) {
+      if (!work.Failed.exchange(true)) work.Result = result;
+      break;
+    }
+  }
+  return 0;
 }
 
 HRESULT C7zExtractImpl::Uncompress(const void* data, UINT32 size) {

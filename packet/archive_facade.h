@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <list>
 #include <map>
 #include <memory>
@@ -65,6 +66,21 @@ inline constexpr UINT kMsgExtractWritten = 3013;
 // The largest file memory mode holds (bytes).
 inline constexpr UINT32 kMaxMemoryFile = 524288000;
 
+// One solid block of an archive: its items (archive indices), unpacked size and the memory its
+// decoder takes (the dictionaries of its coders).
+struct SolidBlock {
+  std::vector<UINT32> Items;
+  UINT64 Size = 0;
+  UINT64 Memory = 0;
+};
+// "BCJ2 LZMA:24 LZMA:20 LZMA:20" -> the sum of the LZMA dictionaries (2^24 + 2 * 2^20); sizes
+// may also read "3m", "1536k" or "100b".
+UINT64 DecoderMemoryOf(const std::wstring& methods);
+// How many blocks are decoded at once: at most one per core, and only as many as fit in half
+// the free memory with the largest dictionaries (always at least one); `decoders` gets what
+// their decoders take together.
+int ParallelBlocks(const std::vector<SolidBlock>& blocks, int cores, UINT64 freeMemory, UINT64* decoders = nullptr);
+
 class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
  public:
   C7zExtractImpl() = default;
@@ -93,13 +109,22 @@ class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
   void NotifyWizard(UINT message, void* value);
   // The archive library found an item damaged (data or CRC error): the run fails.
   void ItemFailed() { ++FailedItems; }
+  // The unpacked total the library announces, sent on unless the total is another's to send.
+  void AnnounceTotal(UINT64 total);
+  // Another block's worker failed: this one stops too.
+  bool Stopped() const { return Work && Work->Failed; }
   // "office6\2052\x.dll" -> "office6\2052"; "x.dll" -> ".".
   static std::wstring FolderKey(const std::wstring& name);
   // Archive names must stay inside the target folder: no "..", no drive, no leading separator.
   static bool IsSafeRelativeName(const std::wstring& name);
 
  private:
-  HRESULT DecodingRun(const void* data, UINT32 size);
+  // Decodes the items `only` names (all when null) with a handler of its own.
+  HRESULT DecodingRun(const void* data, UINT32 size, const std::vector<UINT32>* only = nullptr);
+  // Direct mode over more than one solid block: workers on threads of their own, each taking
+  // the next block and writing its files; the caller's object sends the total.
+  HRESULT ExtractBlocks(const void* data, UINT32 size, std::vector<SolidBlock> blocks, const std::vector<UINT32>& loose);
+  static DWORD WINAPI WorkerMain(void* self);
   void FileCurrentMemoryFile();
 
   // Writing to disk (direct and memory mode).
@@ -118,6 +143,22 @@ class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
   HWND WizardWindow = nullptr;
   int FailedItems = 0;
   std::vector<std::wstring> Skipped;
+  // Workers on threads of their own never send to the progress window themselves (its thread
+  // may be the one waiting for them): they add what they wrote to Written, which the object
+  // that started them sends on from its thread while it waits.
+  C7zExtractImpl* Parent = nullptr;
+  bool SendsTotal = true;
+  // The blocks the workers share: the next to take, and a failure that stops them all.
+  struct Shared {
+    const void* Data = nullptr;
+    UINT32 Size = 0;
+    const std::vector<SolidBlock>* Blocks = nullptr;
+    std::atomic<size_t> Next{0};
+    std::atomic<bool> Failed{false};
+    HRESULT Result = S_OK;  // the first failure's
+    std::atomic<UINT64> Written{0};  // not yet sent on
+  };
+  Shared* Work = nullptr;
   std::map<std::wstring, std::list<std::unique_ptr<MemoryFile>>> MemoryFolders;
 };
 

@@ -207,6 +207,24 @@ TEST(ArchiveFacade, MemoryFilesAreKeyedByFolderInCodeUnitOrder) {
   EXPECT_TRUE(C7zExtractImpl::IsSafeRelativeName(L"a\\..b\\c..d"));
 }
 
+// How much a block's decoder takes, from the archive's method text, and how many blocks are
+// decoded at once: one per core, as many as there are, as memory allows, at least one.
+TEST(ArchiveFacade, DecoderMemoryAndBlocksAtOnce) {
+  EXPECT_EQ(DecoderMemoryOf(L"BCJ2 LZMA:24 LZMA:20 LZMA:20"), (1ull << 24) + (2ull << 20));
+  EXPECT_EQ(DecoderMemoryOf(L"LZMA:3m"), 3ull << 20);
+  EXPECT_EQ(DecoderMemoryOf(L"BCJ LZMA:1536k"), 1536ull << 10);
+  EXPECT_EQ(DecoderMemoryOf(L"LZMA2:100b Copy"), 100u);
+  EXPECT_EQ(DecoderMemoryOf(L"Copy"), 0u);
+  std::vector<SolidBlock> blocks(3);
+  blocks[0].Memory = 64ull << 20;
+  blocks[1].Memory = blocks[2].Memory = 16ull << 20;
+  EXPECT_EQ(ParallelBlocks(blocks, 2, 1ull << 32), 2);
+  EXPECT_EQ(ParallelBlocks(blocks, 8, 1ull << 32), 3);
+  EXPECT_EQ(ParallelBlocks(blocks, 2, 240ull << 20), 2) << "64 + 16 + 32 MiB fit in half of 240";
+  EXPECT_EQ(ParallelBlocks(blocks, 2, 200ull << 20), 1) << "... not in half of 200";
+  EXPECT_EQ(ParallelBlocks(blocks, 0, 0), 1);
+}
+
 TEST(ArchiveFacade, NotAnArchiveFails) {
   const std::string junk(4096, 'j');
   TempFolder dir;

@@ -1,6 +1,7 @@
 #include "sys/system_info.h"
 
 #include <shlobj.h>
+#include <psapi.h>
 #include <tlhelp32.h>
 
 #include "base/handles.h"
@@ -9,6 +10,15 @@
 #include "sys/registry.h"
 
 namespace ZFunction {
+
+bool PeakMemory(unsigned long long* privateBytes, unsigned long long* workingSet) {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof(counters);
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters))) return false;
+  *privateBytes = counters.PeakPagefileUsage;
+  *workingSet = counters.PeakWorkingSetSize;
+  return true;
+}
 
 HMODULE LoadSystemLibrary(const wchar_t* name) {
   wchar_t path[MAX_PATH + 1] = {};

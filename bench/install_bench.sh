@@ -299,7 +299,7 @@ run_setup() {
   if [ -n "$log" ]; then
     cp "$log" "$runs/setup.$round.log"
     own+="$(grep -o 'install cost time:[0-9]*' "$log" | tail -1 | grep -o '[0-9]*$' || true) "
-    peak+="$(grep -a -o 'peak memory: [0-9]*' "$log" | tail -1 | grep -o '[0-9]*$' || true) "
+    peak+="$(grep -a -o 'peak private memory [0-9]*' "$log" | tail -1 | grep -o '[0-9]*$' || true) "
     decoders+="$(grep -a -o 'decoders [0-9]* MiB' "$log" | tail -1 | grep -o '[0-9]*' || true) "
     if ! grep -q 'install end, return:1' "$log"; then
       [ -n "${failed[setup]:-}" ] || failed[setup]="no \"install end, return:1\" in the log in round $round"
@@ -326,7 +326,7 @@ run_nsis() {
 }
 setup_version=
 own=   # the setup program's own figure from its log: install begin to end, ms
-peak=  # ... its peak private memory, KiB
+peak=  # ... its peak private memory while decoding, MiB
 decoders=  # ... the dictionaries of the blocks it decoded at once, MiB
 for round in $(seq "$rounds"); do
   say "round $round of $rounds"
@@ -413,9 +413,10 @@ for round in $(seq "$rounds"); do printf ' %9s' "${v[$((round - 1))]:--}"; done
 echo "   (\"install cost time\": install begin to end, without start-up)"
 printf '%-20s' "setup, peak MiB"
 read -r -a v <<<"$peak"
-for round in $(seq "$rounds"); do printf ' %9s' "$([ -n "${v[$((round - 1))]:-}" ] && echo $(( v[round - 1] / 1024 )) || echo -)"; done
+for round in $(seq "$rounds"); do printf ' %9s' "${v[$((round - 1))]:--}"; done
 read -r -a d <<<"$decoders"
-echo "   (peak private memory from its log; the decoders of the blocks at once: ${d[0]:--} MiB, + 32 MiB allowed)"
+echo "   (private memory while decoding, sampled every 25 ms, from its log; the decoders of the blocks"
+echo "                                                       at once: ${d[0]:--} MiB, + 32 MiB allowed)"
 echo
 if [ -n "${med[setup]}" ] && [ -n "${med[nsis]}" ]; then
   echo "ratio setup / NSIS (median / median): $(ratio "${med[setup]}" "${med[nsis]}")"

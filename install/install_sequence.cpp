@@ -79,9 +79,7 @@ void ZInsall::InstallThread() {
     g_Log.Log("wait zismain end");
   }
   g_Log.Log("install end, return:%d, install cost time:%dms", Result, static_cast<int>(ElapsedMs));
-  unsigned long long peakPrivate = 0, peakWorkingSet = 0;
-  if (ZFunction::PeakMemory(&peakPrivate, &peakWorkingSet))
-    g_Log.Log("peak memory: %llu KiB private, %llu KiB working set", peakPrivate >> 10, peakWorkingSet >> 10);
+  g_Log.Log("peak working set: %llu KiB", ZFunction::PeakWorkingSet() >> 10);
 }
 
 bool ZInsall::ReadSuiteFiles() {

@@ -18,6 +18,7 @@
 
 #include "log/setup_log.h"
 #include "sys/file_utils.h"
+#include "sys/system_info.h"
 
 // The library's class factory (its DLL export, linked in statically).
 STDAPI CreateObject(const GUID* clsid, const GUID* iid, void** outObject);
@@ -143,6 +144,7 @@ Z7_COM7F_IMF(CPkExtractCallback::GetStream(UInt32 index, ISequentialOutStream** 
   if (Handler->GetProperty(index, kpidPath, &path) == S_OK && path.vt == VT_BSTR) CurrentPath = path.bstrVal;
   if (Target) {
     if (Target->Stopped()) return E_ABORT;  // another block failed: the run ends
+    Target->AtItem(index);
     if (Handler->GetProperty(index, kpidIsDir, &isDir) == S_OK && isDir.vt == VT_BOOL && isDir.boolVal != VARIANT_FALSE)
       return Target->BeginFolder(CurrentPath);  // folders get no stream
     if (!Target->Wanted(CurrentPath)) return S_OK;  // no stream: the library skips the item
@@ -272,7 +274,9 @@ bool PlanBlocks(const void* data, UINT32 size, std::vector<SolidBlock>* blocks, 
     SolidBlock& b = (*blocks)[block.ulVal];
     if (b.Items.empty() && handler->GetProperty(i, kpidMethod, &method) == S_OK && method.vt == VT_BSTR)
       b.Memory = DecoderMemoryOf(method.bstrVal);
+    NWindows::NCOM::CPropVariant path;
     b.Items.push_back(i);
+    b.Names.push_back(handler->GetProperty(i, kpidPath, &path) == S_OK && path.vt == VT_BSTR ? path.bstrVal : L"");
     if (handler->GetProperty(i, kpidSize, &itemSize) == S_OK && itemSize.vt == VT_UI8) b.Size += itemSize.uhVal.QuadPart;
   }
   handler->Close();
@@ -332,6 +336,9 @@ HRESULT C7zExtractImpl::ExtractBlocks(const void* data, UINT32 size, std::vector
   work.Data = data;
   work.Size = size;
   work.Blocks = &blocks;
+  for (const SolidBlock& b : blocks)
+    for (const UINT32 item : b.Items) work.FileCount = std::max(work.FileCount, item + 1);
+  work.Files.reset(new (std::nothrow) Shared::Opened[work.FileCount]);
   std::vector<std::unique_ptr<C7zExtractImpl>> workers;
   std::vector<sys::UniqueKernel> running;
   for (int i = 0; i < threads; ++i) {
@@ -351,26 +358,37 @@ HRESULT C7zExtractImpl::ExtractBlocks(const void* data, UINT32 size, std::vector
     workers.front()->ProgressWindow = ProgressWindow;
     WorkerMain(workers.front().get());
   }
-  // The workers' progress goes on from this thread, as one amount every 25 ms.
+  // The workers' progress goes on from this thread, as one amount every 25 ms; the private
+  // memory is sampled at the same time.
   std::vector<HANDLE> handles;
   for (const sys::UniqueKernel& thread : running) handles.push_back(thread.Get());
+  unsigned long long peak = ZFunction::PrivateMemory();
   for (bool done = handles.empty(); !done;) {
     done = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), TRUE, 25) != WAIT_TIMEOUT;
+    peak = std::max(peak, ZFunction::PrivateMemory());
     for (UINT64 left = work.Written.exchange(0); left > 0;) {
       UINT32 amount = static_cast<UINT32>(std::min<UINT64>(left, 0x7FFFFFFF));
       left -= amount;
       NotifyWizard(kMsgExtractWritten, &amount);
     }
   }
+  g_Log.Log("Extract blocks end, peak private memory %llu MiB", peak >> 20);
   return work.Failed ? work.Result : S_OK;
 }
+
+namespace {
+enum OpenState { kNotOpened, kOpening, kReady, kCannot, kTaken };
+}  // namespace
 
 DWORD WINAPI C7zExtractImpl::WorkerMain(void* param) {
   auto* self = static_cast<C7zExtractImpl*>(param);
   Shared& work = *self->Work;
   while (!work.Failed) {
     const size_t next = work.Next++;
-    if (next >= work.Blocks->size()) break;
+    if (next >= work.Blocks->size()) {
+      self->OpenAhead();
+      break;
+    }
     const HRESULT result = self->DecodingRun(work.Data, work.Size, &(*work.Blocks)[next].Items);
     self->CloseTargetFile();
     if (result != S_OK) {
@@ -379,6 +397,37 @@ DWORD WINAPI C7zExtractImpl::WorkerMain(void* param) {
     }
   }
   return 0;
+}
+
+void C7zExtractImpl::OpenAhead() {
+  Shared& work = *Work;
+  if (!work.Files) return;
+  for (const SolidBlock& block : *work.Blocks) {
+    for (size_t i = 0; i < block.Items.size() && !work.Failed; ++i) {
+      Shared::Opened& slot = work.Files[block.Items[i]];
+      int state = kNotOpened;
+      if (!slot.State.compare_exchange_strong(state, kOpening)) continue;  // its decoder was first
+      const std::wstring& name = block.Names[i];
+      if (IsSafeRelativeName(name) && Wanted(name) && OpenTargetFile(TargetFolder + name)) {
+        slot.File = std::move(CurrentFile);
+        slot.State = kReady;
+      } else {
+        slot.State = kCannot;  // its decoder tries again and logs why
+      }
+    }
+  }
+}
+
+bool C7zExtractImpl::TakeOpened() {
+  if (!Work || !Work->Files || CurrentItem >= Work->FileCount) return false;
+  Shared::Opened& slot = Work->Files[CurrentItem];
+  int state = kNotOpened;
+  if (slot.State.compare_exchange_strong(state, kTaken)) return false;  // nobody opened it
+  while ((state = slot.State.load()) == kOpening) Sleep(0);
+  if (state != kReady) return false;
+  CurrentFile = std::move(slot.File);
+  slot.State = kTaken;
+  return true;
 }
 
 HRESULT C7zExtractImpl::Uncompress(const void* data, UINT32 size) {
@@ -423,7 +472,7 @@ HRESULT C7zExtractImpl::BeginFile(const std::wstring& name) {
   CloseTargetFile();
   CurrentName = name;
   if (!IsSafeRelativeName(name)) return E_FAIL;
-  if (OpenTargetFile(TargetFolder + name)) return S_OK;
+  if (TakeOpened() || OpenTargetFile(TargetFolder + name)) return S_OK;
   g_Log.Log("Extract create file error:%d, path:%ws", static_cast<int>(GetLastError()), (TargetFolder + name).c_str());
   return E_FAIL;
 }

@@ -70,6 +70,7 @@ inline constexpr UINT32 kMaxMemoryFile = 524288000;
 // decoder takes (the dictionaries of its coders).
 struct SolidBlock {
   std::vector<UINT32> Items;
+  std::vector<std::wstring> Names;  // of the items, in the same order
   UINT64 Size = 0;
   UINT64 Memory = 0;
 };
@@ -113,6 +114,8 @@ class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
   void AnnounceTotal(UINT64 total);
   // Another block's worker failed: this one stops too.
   bool Stopped() const { return Work && Work->Failed; }
+  // The archive index of the item the library is about to hand over.
+  void AtItem(UINT32 index) { CurrentItem = index; }
   // "office6\2052\x.dll" -> "office6\2052"; "x.dll" -> ".".
   static std::wstring FolderKey(const std::wstring& name);
   // Archive names must stay inside the target folder: no "..", no drive, no leading separator.
@@ -125,6 +128,11 @@ class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
   // the next block and writing its files; the caller's object sends the total.
   HRESULT ExtractBlocks(const void* data, UINT32 size, std::vector<SolidBlock> blocks, const std::vector<UINT32>& loose);
   static DWORD WINAPI WorkerMain(void* self);
+  // A worker without a block left opens the files of the blocks still being decoded ahead of
+  // their decoders (creating a file is the slow part of writing one under Wine).
+  void OpenAhead();
+  // The file a helper opened for the current item, if one did.
+  bool TakeOpened();
   void FileCurrentMemoryFile();
 
   // Writing to disk (direct and memory mode).
@@ -157,8 +165,16 @@ class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
     std::atomic<bool> Failed{false};
     HRESULT Result = S_OK;  // the first failure's
     std::atomic<UINT64> Written{0};  // not yet sent on
+    // Target files opened ahead, by archive index.
+    struct Opened {
+      std::atomic<int> State{0};  // kNotOpened, kOpening, kReady, kCannot, kTaken
+      sys::UniqueFile File;
+    };
+    std::unique_ptr<Opened[]> Files;
+    UINT32 FileCount = 0;
   };
   Shared* Work = nullptr;
+  UINT32 CurrentItem = 0;
   std::map<std::wstring, std::list<std::unique_ptr<MemoryFile>>> MemoryFolders;
 };
 

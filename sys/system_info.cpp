@@ -11,13 +11,17 @@
 
 namespace ZFunction {
 
-bool PeakMemory(unsigned long long* privateBytes, unsigned long long* workingSet) {
+unsigned long long PrivateMemory() {
   PROCESS_MEMORY_COUNTERS counters{};
   counters.cb = sizeof(counters);
-  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters))) return false;
-  *privateBytes = counters.PeakPagefileUsage;
-  *workingSet = counters.PeakWorkingSetSize;
-  return true;
+  // (The pagefile figure is the committed private memory; Wine leaves PrivateUsage empty.)
+  return GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters)) ? counters.PagefileUsage : 0;
+}
+
+unsigned long long PeakWorkingSet() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof(counters);
+  return GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters)) ? counters.PeakWorkingSetSize : 0;
 }
 
 HMODULE LoadSystemLibrary(const wchar_t* name) {

@@ -79,8 +79,10 @@ void GetWindowsVersion(DWORD* major, DWORD* minor);
 
 // The user's special folder (CSIDL value), without creating it; empty when unknown.
 std::wstring GetSpecialFolder(int csidl);
-// This process's peak private memory (committed) and peak working set, in bytes.
-bool PeakMemory(unsigned long long* privateBytes, unsigned long long* workingSet);
+// This process's private memory (committed) now and its peak working set, in bytes (0 when
+// unknown). Wine keeps no peak of the private memory: sample it.
+unsigned long long PrivateMemory();
+unsigned long long PeakWorkingSet();
 // The DPI the program draws for: the system's where Windows answers per process (10 and later),
 // else the screen's logical pixels per inch.
 int ScreenDpi();

@@ -14,6 +14,8 @@
 #   setup-failing-item.exe      an install list whose first program is no program, the next one
 #                               not in the product
 #   setup-signed.exe            the same, signed with a throw-away certificate (table after the packet)
+#   setup-many.exe, ref/many    a product of 400 files in two blocks (data, programs), long
+#                               enough to unpack that a run can be stopped halfway
 set -euo pipefail
 lumenpack=$(realpath "$1"); stub=$(realpath "$2"); tool=$(realpath "$3"); out=$4
 rm -rf "$out" && mkdir -p "$out" && cd "$out"
@@ -68,6 +70,17 @@ variant failing-item '<config><office><info/><install>
 <item path="office6\broken.exe" param="-y" wait="-1" show="0" type="silent"/>
 <item path="office6\missing.exe" param="-x" wait="-1" show="0" type="silent"/>
 <item path="writeinifile" type="silent"/></install></office></config>'
+
+# Many files, data and programs: the product's two blocks decode at once.
+rm -rf many && cp -r product many
+for i in $(seq 1 300); do
+  mkdir -p "many/data/d$((i % 12))"
+  head -c 16000 /dev/urandom >"many/data/d$((i % 12))/f$i.bin"
+done
+for i in $(seq 1 100); do mkdir -p "many/bin/b$((i % 5))"; cp "$tool" "many/bin/b$((i % 5))/p$i.exe"; done
+"$lumenpack" --stub "$stub" --install install --product many --out setup-many.exe >/dev/null
+cp -r many ref/many
+rm -rf many
 
 # Signing comes after packing: the certificate table lands behind the packet.
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Lumen test signing" \

@@ -183,6 +183,24 @@ TEST_F(SetupProgram, DebugUnpackWritesBothEntriesAsSevenZipDoes) {
   EXPECT_NE(LogText().find("  g_Install.Init return:0\r\n"), std::string::npos);
 }
 
+// Stopped halfway through unpacking a product whose two blocks decode at once, then run again
+// over what the first run left: the tree is exactly the payload.
+TEST_F(SetupProgram, DebugUnpackStoppedHalfwayThenRunAgainGivesThePayload) {
+  const std::wstring data = testing_support::TestData();
+  TempFolder dir;
+  CopyFileW((data + L"setup-many.exe").c_str(), (dir / L"setup.exe").c_str(), FALSE);
+  Process first;
+  ASSERT_TRUE(first.Start(dir / L"setup.exe", L"-e", dir.Path()));
+  const std::wstring middle = dir / L"extract\\product\\data\\d5\\f53.bin";  // about halfway
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 20000 && !testing_support::Exists(middle);) Sleep(1);
+  first.Kill();
+  EXPECT_TRUE(testing_support::Exists(middle));
+
+  EXPECT_EQ(DebugUnpack(data + L"setup-many.exe", dir), 0);
+  testing_support::ExpectSameTree(dir / L"extract\\product", data + L"ref\\many");
+  EXPECT_NE(LogText().find("Extract 2 blocks, 2 at once"), std::string::npos) << LogText();
+}
+
 TEST_F(SetupProgram, UserCopyAloneWritesHandOverAndObeysItsMessages) {
   Installer setup;
   ZFunction::WriteRegString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"LocationRoot", L"D:\\Machine\\");

@@ -179,6 +179,17 @@ for e in 0 1; do
   fi
 done
 
+section "a product above 128 MiB: more than one data block, all before the program block"
+mkdir -p "$tmp/big/data"
+for i in 1 2 3; do yes "line $i of a large, well compressible file" | head -c 52428800 >"$tmp/big/data/big$i.txt"; done
+cp "$testtool" "$tmp/big/data/tool.exe"
+if pack "$tmp/out/big.exe" "$tmp/x/entry0.7z" "$tmp/big" && extract_entries "$tmp/out/big.exe" "$tmp/x-big"; then
+  diff -r "$tmp/big" "$tmp/x-big/entry1" >/dev/null || fail "big: entry 1 differs from its folder"
+  got=$(listing "$tmp/x-big/entry1.7z" | awk -F'\t' '$2 != "" { print $1 ":" $2 }' | sort | paste -sd ' ')
+  [ "$got" = "data/big1.txt:0 data/big2.txt:0 data/big3.txt:1 data/tool.exe:2" ] || fail "big: blocks $got"
+fi
+rm -rf "$tmp/big" "$tmp/x-big" "$tmp/out/big.exe"
+
 section "product of data only, and of programs only: one block with the matching methods"
 mkdir -p "$tmp/dataonly/office6" "$tmp/programsonly/office6/empty"
 echo data >"$tmp/dataonly/office6/readme.txt"

@@ -168,7 +168,9 @@ std::vector<std::string> AddSwitches(const std::string& filter) {
       "a", "-t7z",
       "-m0=LZMA", "-mx=9",        // LZMA (the setup program's decoder), strongest level
       "-mf=" + filter,            // no automatic filters in data blocks; BCJ2 for programs
-      "-ms=1000000f1024g",        // solid, with limits no release reaches: one block per pass
+      "-ms=1000000f128m",         // solid blocks of at most 128 MiB: twice the dictionary, so
+                                  // splitting costs little, and a large product's blocks decode
+                                  // on all cores at once
       "-mmt=1",                   // one thread: the same bytes every time
       "-mtm=off", "-mtc=off", "-mta=off",  // no file times
       "-mtr=off",                 // no attributes (Unix permissions vary between hosts)
@@ -220,11 +222,19 @@ void CheckListing(const fs::path& seven_zip, const fs::path& archive, const Fold
   for (const auto& [path, item] : listed)
     if (!items.places.count(path)) throw Error(fault + Quote(path) + " is not in the folder");
 
-  const int data_block = items.has_data ? 0 : -1;
-  const int program_block = items.has_programs ? (items.has_data ? 1 : 0) : -1;
-  const int expected_blocks = (items.has_data ? 1 : 0) + (items.has_programs ? 1 : 0);
-  if (blocks != expected_blocks)
-    throw Error(fault + std::to_string(blocks) + " solid blocks instead of " + std::to_string(expected_blocks));
+  // The data run's blocks come first, then the programs run's: every data block's number is
+  // below every program block's.
+  int last_data = -1, first_program = blocks;
+  for (const auto& [path, place] : items.places) {
+    if (place == Place::kNoData) continue;
+    const int block = std::atoi(listed[path].block.c_str());
+    if (place == Place::kDataBlock) last_data = std::max(last_data, block);
+    else first_program = std::min(first_program, block);
+  }
+  const int least_blocks = (items.has_data ? 1 : 0) + (items.has_programs ? 1 : 0);
+  if (blocks < least_blocks || last_data >= first_program)
+    throw Error(fault + std::to_string(blocks) + " solid blocks, data up to block " + std::to_string(last_data) +
+                ", programs from block " + std::to_string(first_program));
 
   for (const auto& [path, place] : items.places) {
     const ListedItem& item = listed[path];
@@ -233,11 +243,10 @@ void CheckListing(const fs::path& seven_zip, const fs::path& archive, const Fold
       if (!item.block.empty()) throw Error(fault + where + ", but it holds no data");
       continue;
     }
-    const int block = place == Place::kDataBlock ? data_block : program_block;
     std::istringstream coders(item.method);
     std::vector<std::string> methods;
     for (std::string m; coders >> m;) methods.push_back(m);
-    bool ok = item.block == std::to_string(block) && !methods.empty();
+    bool ok = !item.block.empty() && !methods.empty();
     // Data: a single LZMA coder. Programs: BCJ2 whose streams are all LZMA.
     const size_t first_lzma = place == Place::kDataBlock ? 0 : 1;
     if (place == Place::kDataBlock && methods.size() != 1) ok = false;
@@ -267,8 +276,9 @@ void ArchiveFolder(const fs::path& seven_zip, const fs::path& folder, EntryKind 
   const FolderItems items = ListFolder(folder, product);
   const fs::path log = work / "7zz.txt";
 
-  // Two `7zz a` runs make the product's two blocks: an explicit -mf applies to every file of a
-  // run, and each run adds its files as a new block after the ones already in the archive. The
+  // Two `7zz a` runs make the product's data and program blocks: an explicit -mf applies to
+  // every file of a run, and each run adds its files as new blocks after the ones already in the
+  // archive. The
   // first run also takes the empty files and folders; it is left out only when there are none of
   // those and no data files either.
   bool data_run = false;

@@ -1,8 +1,10 @@
 // Turning the release folders into the packet's two 7z archives with Debian's 7zz.
 //
-// The install entry (configuration XML, wizard images) is one solid LZMA block. The product entry
-// (the suite's files) is two solid blocks: the data files in an LZMA block, then the programs and
-// libraries in a BCJ2+LZMA block, BCJ2 making x86 machine code compress better. A file counts
+// The install entry (configuration XML, wizard images) is solid LZMA. The product entry (the
+// suite's files) holds the data files in LZMA blocks, then the programs and libraries in
+// BCJ2+LZMA blocks, BCJ2 making x86 machine code compress better: one block of each up to
+// 128 MiB of files, more for a larger product, so that the setup program decodes them on all
+// cores at once. A file counts
 // as a program when its content is a PE image ("MZ", a sane offset at 0x3C, "PE\0\0" there),
 // whatever its name: renamed or unusual extensions (.pyd, .mui, .node, ...) are caught, and a
 // data file that merely ends in .exe is not.

@@ -247,7 +247,7 @@ setup_log() {
 runs=$work/run
 rm -rf "$runs"
 mkdir -p "$runs"
-declare -A wall failed checked
+declare -A wall failed checked rss
 # run <method> <round> <command...>: one timed run after a prefix reset, output to a file.
 run() {
   local method=$1 round=$2
@@ -256,7 +256,12 @@ run() {
   sync
   local t0 t1 rc=0
   t0=$(now_ms)
-  timeout "$run_timeout" "$@" >"$runs/$method.$round.out" 2>&1 </dev/null || rc=$?
+  if [ -x /usr/bin/time ]; then  # peak resident set of the Linux process, Wine's share included
+    /usr/bin/time -f %M -o "$runs/$method.$round.rss" timeout "$run_timeout" "$@" >"$runs/$method.$round.out" 2>&1 </dev/null || rc=$?
+    rss[$method]+="$(tail -1 "$runs/$method.$round.rss" | tr -dc 0-9) "
+  else
+    timeout "$run_timeout" "$@" >"$runs/$method.$round.out" 2>&1 </dev/null || rc=$?
+  fi
   t1=$(now_ms)
   wall[$method]+="$((t1 - t0)) "
   [ $rc = 0 ] || failed[$method]="exit $rc in round $round"
@@ -370,8 +375,8 @@ echo "payload ${payload_ms} ms ($payload_from, with manifest), pack ${pack_ms} m
 echo "silent install, wall time: median of $rounds rounds (range); each method once per round, order alternating;"
 echo "before each run the prefix is reset, the install folder removed and the page cache flushed (sync)"
 echo
-printf '%-44s %9s %13s %8s  %s\n' "method" "median ms" "range ms" "/NSIS" "output"
-printf '%-44s %9s %13s %8s  %s\n' "------" "---------" "--------" "-----" "------"
+printf '%-44s %9s %13s %8s %10s  %s\n' "method" "median ms" "range ms" "/NSIS" "peak RSS" "output"
+printf '%-44s %9s %13s %8s %10s  %s\n' "------" "---------" "--------" "-----" "--------" "------"
 for m in setup nsis start; do
   case $m in
     setup) label="setup.exe -s -p $setup_dest (Wine)" ;;
@@ -379,13 +384,15 @@ for m in setup nsis start; do
     start) label="Wine program start (cmd /c exit)" ;;
   esac
   if [ -n "${failed[$m]:-}" ]; then
-    printf '%-44s %9s %13s %8s  %s\n' "$label" "-" "-" "-" "FAILED: ${failed[$m]}"
+    printf '%-44s %9s %13s %8s %10s  %s\n' "$label" "-" "-" "-" "-" "FAILED: ${failed[$m]}"
   else
     out=${checked[$m]:-}
     [ "$m" != setup ] || [ -z "$setup_version" ] || out="$out (in $setup_dest\\$setup_version)"
     r=-
     [ "$m" = start ] || r=$(ratio "${med[$m]}" "${med[nsis]}")
-    printf '%-44s %9s %13s %8s  %s\n' "$label" "${med[$m]}" "$(printf '%s' "${wall[$m]}" | spread)" "$r" "$out"
+    resident=-
+    [ -z "${rss[$m]:-}" ] || resident="$(( $(printf '%s' "${rss[$m]}" | median) / 1024 )) MB"
+    printf '%-44s %9s %13s %8s %10s  %s\n' "$label" "${med[$m]}" "$(printf '%s' "${wall[$m]}" | spread)" "$r" "$resident" "$out"
   fi
 done
 echo

@@ -161,6 +161,7 @@ bool CGxRichText::Load(const tinyxml2::XMLElement& element) {
 }
 
 HRESULT CGxRichText::SetAttribute(const std::string& name, const std::string& value, bool loading) {
+  LaidOut = false;  // a style, font or margin may change the layout
   const HRESULT base = CGxWindow::SetAttribute(name, value, loading);
   if (base >= 0) return base;
   if (name == "defaultfont") {
@@ -206,7 +207,13 @@ bool CGxRichText::SetContent(const std::wstring& markup) {
 }
 
 const RichLayout& CGxRichText::Layout() {
-  if (LaidOut) return Laid;
+  // Laid out again only when the content, the rectangle, the DPI or the measurer changed: a
+  // layout pass that places the control where it was costs nothing here.
+  if (LaidOut && EqualRect(&LaidRect, &Rect) && LaidDpi == LayoutDpi() && LaidWith == TextMeasurerForRichText())
+    return Laid;
+  LaidRect = Rect;
+  LaidDpi = LayoutDpi();
+  LaidWith = TextMeasurerForRichText();
   const GxStyle& style = Style();
   RichParams params;
   params.Area = RECT{Rect.left + LayoutPixels(style.MarginX), Rect.top + LayoutPixels(style.MarginY),
@@ -272,8 +279,7 @@ bool CGxRichText::ProcessWindowMessage(HWND host, UINT message, WPARAM wParam, L
     }
     case WM_WINDOWPOSCHANGED:
       CGxWindow::ProcessWindowMessage(host, message, wParam, lParam, result);
-      LaidOut = false;
-      HoverLink = -1;
+      if (!EqualRect(&LaidRect, &Rect)) HoverLink = -1;  // (the layout follows when next used)
       break;
     case WM_MOUSEMOVE: {
       const int at = LinkAt(x, y);

@@ -88,4 +88,7 @@ class CGxRichText : public CGxWindow {
   std::unique_ptr<tinyxml2::XMLDocument> Content;
   RichLayout Laid;
   bool LaidOut = false;
+  RECT LaidRect{};  // what Laid was made for
+  int LaidDpi = 0;
+  RichMeasurer* LaidWith = nullptr;
 };

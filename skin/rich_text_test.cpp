@@ -90,6 +90,10 @@ TEST(RichText, ContentThatDoesNotParseKeepsTheOld) {
   EXPECT_EQ(text.Layout().Links.size(), 1u) << "the old content stays";
   EXPECT_EQ(text.LinkAt(12, 5), 0);
   EXPECT_EQ(text.LinkAt(190, 5), -1);
+  // The layout is kept while nothing changes and follows a move.
+  text.Rect = RECT{300, 40, 500, 140};
+  EXPECT_EQ(text.LinkAt(12, 5), -1);
+  EXPECT_EQ(text.LinkAt(312, 45), 0);
   SetRichMeasurer(nullptr);
 }
 

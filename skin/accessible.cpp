@@ -60,6 +60,12 @@ HRESULT Text(const std::wstring& text, BSTR* out) {
   return *out ? S_OK : E_OUTOFMEMORY;
 }
 
+// An answer without text: the out-parameter emptied, the result passed on.
+HRESULT NoText(BSTR* out, HRESULT result) {
+  if (out) *out = nullptr;
+  return result;
+}
+
 // What every object shares: reference counting, the dispatch interface (not offered: readers
 // call IAccessible directly) and the parts of IAccessible no control here has.
 class AccessibleBase : public IAccessible {
@@ -196,7 +202,7 @@ class ViewNode final : public AccessibleBase {
   }
   HRESULT STDMETHODCALLTYPE get_accName(VARIANT id, BSTR* out) override {
     const Target t = Resolve(id);
-    if (t.Error) return Text(L"", out), t.Error;
+    if (t.Error) return NoText(out, t.Error);
     if (!t.Control) {
       wchar_t title[256] = {};
       GetWindowTextW(GetAncestor(View, GA_ROOT), title, 256);
@@ -206,15 +212,14 @@ class ViewNode final : public AccessibleBase {
   }
   HRESULT STDMETHODCALLTYPE get_accValue(VARIANT id, BSTR* out) override {
     const Target t = Resolve(id);
-    if (t.Error) return Text(L"", out), t.Error;
+    if (t.Error) return NoText(out, t.Error);
     if (const auto* bar = t.Control ? dynamic_cast<const CGxProgress*>(t.Control) : nullptr) {
       wchar_t text[16];
       _snwprintf(text, 16, L"%d%%", static_cast<int>(bar->Ratio() * 100));
       return Text(text, out);
     }
     if (t.Control && IsLink(*t.Control)) return Text(t.Control->Link, out);
-    Text(L"", out);
-    return DISP_E_MEMBERNOTFOUND;
+    return NoText(out, DISP_E_MEMBERNOTFOUND);
   }
   HRESULT STDMETHODCALLTYPE get_accRole(VARIANT id, VARIANT* out) override {
     if (!out) return E_INVALIDARG;
@@ -268,10 +273,9 @@ class ViewNode final : public AccessibleBase {
   }
   HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT id, BSTR* out) override {
     const Target t = Resolve(id);
-    if (t.Error) return Text(L"", out), t.Error;
+    if (t.Error) return NoText(out, t.Error);
     const std::wstring action = t.Control ? AccessibleDefaultAction(*t.Control) : L"";
-    Text(action, out);
-    return action.empty() ? DISP_E_MEMBERNOTFOUND : S_OK;
+    return action.empty() ? NoText(out, DISP_E_MEMBERNOTFOUND) : Text(action, out);
   }
   HRESULT STDMETHODCALLTYPE accLocation(long* x, long* y, long* w, long* h, VARIANT id) override {
     const Target t = Resolve(id);
@@ -409,12 +413,12 @@ class WindowNode final : public AccessibleBase {
     return E_INVALIDARG;
   }
   HRESULT STDMETHODCALLTYPE get_accName(VARIANT id, BSTR* out) override {
-    if (const HRESULT error = Check(id)) return Text(L"", out), error;
+    if (const HRESULT error = Check(id)) return NoText(out, error);
     return Text(Facts.Name ? Facts.Name() : L"", out);
   }
   HRESULT STDMETHODCALLTYPE get_accValue(VARIANT id, BSTR* out) override {
-    if (const HRESULT error = Check(id)) return Text(L"", out), error;
-    if (!Facts.Value) return Text(L"", out), DISP_E_MEMBERNOTFOUND;
+    if (const HRESULT error = Check(id)) return NoText(out, error);
+    if (!Facts.Value) return NoText(out, DISP_E_MEMBERNOTFOUND);
     return Text(Facts.Value(), out);
   }
   HRESULT STDMETHODCALLTYPE get_accRole(VARIANT id, VARIANT* out) override {
@@ -436,8 +440,7 @@ class WindowNode final : public AccessibleBase {
     return S_FALSE;
   }
   HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT, BSTR* out) override {
-    Text(L"", out);
-    return DISP_E_MEMBERNOTFOUND;
+    return NoText(out, DISP_E_MEMBERNOTFOUND);
   }
   HRESULT STDMETHODCALLTYPE accLocation(long* x, long* y, long* w, long* h, VARIANT id) override {
     if (const HRESULT error = Check(id)) return error;

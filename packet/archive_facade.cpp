@@ -326,8 +326,9 @@ HRESULT C7zExtractImpl::ExtractBlocks(const void* data, UINT32 size, std::vector
 
   // The largest blocks first, so that the last one to finish is a small one.
   std::stable_sort(blocks.begin(), blocks.end(), [](const SolidBlock& a, const SolidBlock& b) { return a.Size > b.Size; });
+  // Free memory: physical, and for the 32-bit program also its own address space.
   MEMORYSTATUSEX memory{sizeof(memory)};
-  const UINT64 available = GlobalMemoryStatusEx(&memory) ? memory.ullAvailPhys : 0;
+  const UINT64 available = GlobalMemoryStatusEx(&memory) ? std::min(memory.ullAvailPhys, memory.ullAvailVirtual) : 0;
   UINT64 decoders = 0;
   const int threads = ParallelBlocks(blocks, DecodingCores(), available, &decoders);
   g_Log.Log("Extract %d blocks, %d at once, decoders %llu MiB", static_cast<int>(blocks.size()), threads, decoders >> 20);

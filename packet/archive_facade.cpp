@@ -184,12 +184,22 @@ C7zExtractImpl::~C7zExtractImpl() { CloseTargetFile(); }
 
 void C7zExtractImpl::Release() { delete this; }
 
-HRESULT C7zExtractImpl::DecodingRun(const void* data, UINT32 size, const std::vector<UINT32>* only) {
-  CMyComPtr<IInArchive> handler;
+namespace {
+
+// A 7z handler of its own opened over the entry in memory (only its header is read), or the
+// reason it could not be.
+HRESULT OpenArchive(const void* data, UINT32 size, CMyComPtr<IInArchive>& handler) {
   if (CreateObject(&kClsid7z, &IID_IInArchive, reinterpret_cast<void**>(&handler)) != S_OK || !handler) return E_FAIL;
   CMyComPtr<IInStream> stream;
   stream.Attach(NewPacketInStream(static_cast<const BYTE*>(data), size));
-  HRESULT result = handler->Open(stream, &kMaxSignatureSearch, nullptr);
+  return handler->Open(stream, &kMaxSignatureSearch, nullptr);
+}
+
+}  // namespace
+
+HRESULT C7zExtractImpl::DecodingRun(const void* data, UINT32 size, const std::vector<UINT32>* only) {
+  CMyComPtr<IInArchive> handler;
+  HRESULT result = OpenArchive(data, size, handler);
   if (result != S_OK) return result;
   UInt32 count = 0;
   result = handler->GetNumberOfItems(&count);
@@ -209,18 +219,15 @@ HRESULT C7zExtractImpl::DecodingRun(const void* data, UINT32 size, const std::ve
 std::vector<std::wstring> ItemNames(const void* data, UINT32 size) {
   std::vector<std::wstring> names;
   CMyComPtr<IInArchive> handler;
-  if (CreateObject(&kClsid7z, &IID_IInArchive, reinterpret_cast<void**>(&handler)) != S_OK || !handler) return names;
-  CMyComPtr<IInStream> stream;
-  stream.Attach(NewPacketInStream(static_cast<const BYTE*>(data), size));
   UInt32 count = 0;
   // Only the archive's header is read: the names come without decoding any file.
-  if (handler->Open(stream, &kMaxSignatureSearch, nullptr) == S_OK && handler->GetNumberOfItems(&count) == S_OK) {
+  if (OpenArchive(data, size, handler) == S_OK && handler->GetNumberOfItems(&count) == S_OK) {
     for (UInt32 i = 0; i < count; ++i) {
       NWindows::NCOM::CPropVariant path;
       if (handler->GetProperty(i, kpidPath, &path) == S_OK && path.vt == VT_BSTR) names.emplace_back(path.bstrVal);
     }
   }
-  handler->Close();
+  if (handler) handler->Close();
   return names;
 }
 
@@ -259,11 +266,8 @@ namespace {
 // empty files), from the header alone; false when it cannot be read.
 bool PlanBlocks(const void* data, UINT32 size, std::vector<SolidBlock>* blocks, std::vector<UINT32>* loose) {
   CMyComPtr<IInArchive> handler;
-  if (CreateObject(&kClsid7z, &IID_IInArchive, reinterpret_cast<void**>(&handler)) != S_OK || !handler) return false;
-  CMyComPtr<IInStream> stream;
-  stream.Attach(NewPacketInStream(static_cast<const BYTE*>(data), size));
   UInt32 count = 0;
-  bool ok = handler->Open(stream, &kMaxSignatureSearch, nullptr) == S_OK && handler->GetNumberOfItems(&count) == S_OK;
+  bool ok = OpenArchive(data, size, handler) == S_OK && handler->GetNumberOfItems(&count) == S_OK;
   for (UInt32 i = 0; ok && i < count; ++i) {
     NWindows::NCOM::CPropVariant block, itemSize, method;
     if (handler->GetProperty(i, kpidBlock, &block) != S_OK || block.vt != VT_UI4 || block.ulVal > count) {
@@ -279,7 +283,7 @@ bool PlanBlocks(const void* data, UINT32 size, std::vector<SolidBlock>* blocks, 
     b.Names.push_back(handler->GetProperty(i, kpidPath, &path) == S_OK && path.vt == VT_BSTR ? path.bstrVal : L"");
     if (handler->GetProperty(i, kpidSize, &itemSize) == S_OK && itemSize.vt == VT_UI8) b.Size += itemSize.uhVal.QuadPart;
   }
-  handler->Close();
+  if (handler) handler->Close();
   blocks->erase(std::remove_if(blocks->begin(), blocks->end(), [](const SolidBlock& b) { return b.Items.empty(); }),
                 blocks->end());
   return ok;

@@ -34,15 +34,9 @@ struct OleaccApi {
   }
 };
 
-bool IsOneOf(const char* tag, std::initializer_list<const char*> tags) {
-  for (const char* t : tags)
-    if (strcmp(tag, t) == 0) return true;
-  return false;
-}
-
-bool IsButton(const CGxWindow& w) { return IsOneOf(w.GetObjectClass(), {"button", "imgbtn", "dlgbtn"}); }
+bool IsButton(const CGxWindow& w) { return gx::IsOneOf(w.GetObjectClass(), {"button", "imgbtn", "dlgbtn"}); }
 bool IsLink(const CGxWindow& w) { return !w.Link.empty() || strcmp(w.GetObjectClass(), "link") == 0; }
-bool IsCheckable(const CGxWindow& w) { return IsOneOf(w.GetObjectClass(), {"check", "radio"}); }
+bool IsCheckable(const CGxWindow& w) { return gx::IsOneOf(w.GetObjectClass(), {"check", "radio"}); }
 
 VARIANT Int(long value) {
   VARIANT v;
@@ -500,7 +494,7 @@ long AccessibleRole(const CGxWindow& control) {
   if (strcmp(kind, "check") == 0) return ROLE_SYSTEM_CHECKBUTTON;
   if (strcmp(kind, "radio") == 0) return ROLE_SYSTEM_RADIOBUTTON;
   if (strcmp(kind, "progress") == 0) return ROLE_SYSTEM_PROGRESSBAR;
-  if (IsOneOf(kind, {"img", "icon", "memimage"})) return ROLE_SYSTEM_GRAPHIC;
+  if (gx::IsOneOf(kind, {"img", "icon", "memimage"})) return ROLE_SYSTEM_GRAPHIC;
   if (strcmp(kind, "hr") == 0) return ROLE_SYSTEM_SEPARATOR;
   if (strcmp(kind, "tabctrl") == 0) return ROLE_SYSTEM_PAGETABLIST;
   if (control.IsContainer()) return ROLE_SYSTEM_GROUPING;

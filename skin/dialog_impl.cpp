@@ -205,7 +205,7 @@ LRESULT CGxDialogImpl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         if (Host.Window()) MoveWindow(Host.Window(), 0, 0, w, h, TRUE);
         if (RoundCorners) {  // the window without its four corner pixels (n x n on a scaled screen)
           sys::UniqueRegion region(CreateRectRgn(0, 0, w, h));
-          const int n = std::max(1, LayoutPixels(1));
+          const int n = LinePixels();
           const POINT corners[] = {{0, 0}, {w - n, 0}, {0, h - n}, {w - n, h - n}};
           for (const POINT& p : corners) {
             const sys::UniqueRegion pixel(CreateRectRgn(p.x, p.y, p.x + n, p.y + n));

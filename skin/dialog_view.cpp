@@ -19,12 +19,6 @@ const wchar_t kViewClass[] = L"GxDialogView";
 // A reader asked for a control's default action: pressed once the reader's call has returned.
 const UINT kMsgPressLater = WM_USER + 0x1A0;
 
-bool IsOneOf(const char* tag, std::initializer_list<const char*> tags) {
-  for (const char* t : tags)
-    if (strcmp(tag, t) == 0) return true;
-  return false;
-}
-
 }  // namespace
 
 CGxDialogView::~CGxDialogView() {
@@ -212,7 +206,7 @@ std::vector<CGxDialogView::FocusStop> CGxDialogView::FocusStops() {
     static void Into(CGxWindow& w, std::vector<FocusStop>& out) {
       if (!w.IsVisible(false)) return;
       if (w.IsEnabled() && w.Id != 0 &&
-          IsOneOf(w.GetObjectClass(), {"button", "imgbtn", "dlgbtn", "link", "check", "radio"})) {
+          gx::IsOneOf(w.GetObjectClass(), {"button", "imgbtn", "dlgbtn", "link", "check", "radio"})) {
         out.push_back(FocusStop{w.Handle, nullptr, w.Rect});
         return;
       }
@@ -311,7 +305,7 @@ void CGxDialogView::OnButtonDown(int x, int y) {
   UINT hit = Layers.Header.IsVisible(false) ? Layers.Header.HitTest(x, y, false) : 0;
   if (hit) {
     CGxWindow* control = GxWindowRegistry::Find(hit);
-    const bool clickable = control && IsOneOf(control->GetObjectClass(), {"button", "imgbtn", "dlgbtn", "tabctrl", "link", "check", "radio"});
+    const bool clickable = control && gx::IsOneOf(control->GetObjectClass(), {"button", "imgbtn", "dlgbtn", "tabctrl", "link", "check", "radio"});
     if (!clickable) {
       const bool child = (Layers.Style & WS_CHILD) != 0;
       HWND dialog = GetParent(Hwnd);
@@ -335,7 +329,7 @@ void CGxDialogView::OnButtonDown(int x, int y) {
 void CGxDialogView::OnDoubleClick(int x, int y) {
   const UINT hit = Layers.Header.IsVisible(false) ? Layers.Header.HitTest(x, y, false) : 0;
   const CGxWindow* control = GxWindowRegistry::Find(hit);
-  if (!control || IsOneOf(control->GetObjectClass(), {"button", "imgbtn", "link"}) || !Layers.Resizable) return;
+  if (!control || gx::IsOneOf(control->GetObjectClass(), {"button", "imgbtn", "link"}) || !Layers.Resizable) return;
   HWND dialog = GetParent(Hwnd);
   SendMessageW(dialog, WM_SYSCOMMAND, IsZoomed(dialog) ? SC_RESTORE : SC_MAXIMIZE, 0);
 }
@@ -391,7 +385,7 @@ void CGxDialogView::Paint(HDC target) {
     // A soft border, on what this paint redrew only (the clip), so it never blends twice. Lines
     // the update region misses are skipped: clipped away anyway, and a blend is not cheap.
     if (!(Layers.Style & WS_CHILD)) {
-      const int w = client.right, h = client.bottom, t = std::max(1, LayoutPixels(1));  // t: one line's width
+      const int w = client.right, h = client.bottom, t = LinePixels();  // t: one line's width
       const auto blend = [&](const RECT& r, COLORREF color, BYTE alpha) {
         if (!Update || RectInRegion(Update.Get(), &r)) BlendColor(memory.Get(), r, color, alpha);
       };

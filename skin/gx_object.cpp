@@ -27,6 +27,12 @@ int HexDigit(char c) {
 
 }  // namespace
 
+bool IsOneOf(const char* tag, std::initializer_list<const char*> tags) {
+  for (const char* t : tags)
+    if (strcmp(tag, t) == 0) return true;
+  return false;
+}
+
 bool ParseColor(const std::string& text, COLORREF* color) {
   if (text.size() < 6) return false;
   int digits[6];

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 
 namespace tinyxml2 {
@@ -40,6 +41,8 @@ bool ParseColor(const std::string& text, COLORREF* color);
 unsigned ParseHex(const std::string& text);
 // A decimal number as the C runtime reads one: blanks, a sign, digits; the rest stops it.
 int ParseDecimal(const std::string& text);
+// Whether a control's tag is one of `tags`.
+bool IsOneOf(const char* tag, std::initializer_list<const char*> tags);
 // UTF-8 to UTF-16, and back.
 std::wstring Widen(const std::string& text);
 std::string Narrow(const std::wstring& text);

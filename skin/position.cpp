@@ -35,6 +35,8 @@ int LayoutPixels(int value) {
   return static_cast<int>(scaled >= 0 ? (scaled + 48) / 96 : -((-scaled + 48) / 96));  // rounded
 }
 
+int LinePixels() { return LayoutPixels(1) > 1 ? LayoutPixels(1) : 1; }
+
 int ResolveItem(const PosItem& item, int low, int high) {
   const int value = LayoutPixels(item.Value);
   if (item.Centre) {

@@ -25,6 +25,8 @@ bool ParsePosition(const std::string& text, Position* pos);
 void SetLayoutDpi(int dpi);
 int LayoutDpi();
 int LayoutPixels(int value);
+// The width of a one-pixel line at the DPI in use (at least 1).
+int LinePixels();
 
 // One item against the span [low, high]: plain low + v, far high - v, centre low + S/2 + v,
 // centre and far low + S/2 - v (S = high - low, S/2 rounded toward zero), v scaled to the

@@ -287,7 +287,7 @@ HRESULT CGxSkinButton::SetAttribute(const std::string& name, const std::string& 
 
 void CGxSkinButton::Draw(HDC dc, const RECT& rect, int state) {
   FillColor(dc, rect, Bg);
-  const int line = std::max(1, LayoutPixels(1));  // the border's width for the DPI
+  const int line = LinePixels();  // the border's width
   if (!(state & kStateDisabled)) {
     const RECT inner{rect.left + 2 * line, rect.top + 2 * line, rect.right - 2 * line, rect.bottom - 2 * line};
     if (state & kStatePushed) FillGradient(dc, inner, BgUpPush, BgDownPush, true);

@@ -38,7 +38,7 @@ FolderInputs EngineForWizard::Folders() {
   in.CommandLine = g_Install.GetInstallFolder();
   in.OldRoot = g_Install.GetOldInstallRoot();
   in.OldIsNewLayout = g_Install.IsNewInstall();
-  in.ProgramFiles = ZFunction::GetSpecialFolder(CSIDL_PROGRAM_FILES);
+  in.ProgramFiles = ZFunction::ProgramFilesFolders();
   in.LocalAppData = g_Install.UserLocalAppData();
   return in;
 }

@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <stdio.h>
 
 #include "app/command_line.h"
 #include "app/process_state.h"
@@ -12,6 +13,7 @@
 #include "base/handles.h"
 #include "install/local_user_side.h"
 #include "install/zinstall.h"
+#include "suite/user_protocol.h"
 #include "sys/file_utils.h"
 #include "sys/process_start.h"
 #include "sys/process_search.h"
@@ -109,9 +111,107 @@ std::wstring BuildUserCopyParameters(const std::vector<std::wstring>& ownArgs) {
   return params;
 }
 
-bool RelaunchAsUser() {
-  const sys::ComScope com;
-  return ZFunction::RunAppAsShellUser(ZFunction::GetModulePath(), BuildUserCopyParameters(OwnArguments()), 0, 1);
+namespace {
+
+// Waits for the window "lumensetup_message" of the user-level copy: a window that was not among
+// `windowsBefore`, of the process `process`, or, when the desktop shell started the copy and
+// gave no handle, of a process of this program's file that was not among `processesBefore`.
+// The wait lasts while the copy lives, at most kUserCopyCeilingMs from `since`.
+// Formats the cause of a wait that ended without a ready copy.
+std::string Cause(const char* format, unsigned long a, unsigned long b = 0) {
+  char text[160] = {};
+  _snprintf(text, sizeof(text) - 1, format, a, b);
+  return text;
+}
+
+UserCopyWait WaitForWindow(HANDLE process, const std::vector<HWND>& windowsBefore, const std::vector<DWORD>& processesBefore,
+                           DWORD since) {
+  const std::wstring self = ZFunction::GetModulePath();
+  const DWORD ownId = GetCurrentProcessId();
+  auto isNewCopy = [&](DWORD id) {
+    if (id == ownId || std::find(processesBefore.begin(), processesBefore.end(), id) != processesBefore.end()) return false;
+    std::wstring image;
+    return ZFunction::GetModuleFileOfProcess(id, image) && _wcsicmp(image.c_str(), self.c_str()) == 0;
+  };
+  UserCopyWait wait;
+  bool seen = false;  // without a handle: a new copy was running once
+  for (;;) {
+    for (const auto& [hwnd, owner] : ZFunction::FindWindowsByTitle(kUserWindowTitle)) {
+      if (std::find(windowsBefore.begin(), windowsBefore.end(), hwnd) != windowsBefore.end() ||
+          (process ? owner != GetProcessId(process) : !isNewCopy(owner)))
+        continue;
+      wait.Ready = true;
+      wait.Window = hwnd;
+      wait.Process = owner;
+      wait.Ms = GetTickCount() - since;
+      return wait;
+    }
+    wait.Ms = GetTickCount() - since;
+    DWORD code = 0;
+    if (process && WaitForSingleObject(process, 0) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &code)) {
+      wait.Cause = Cause("the user-level copy ended (exit code %lu) after %lu ms, before its window was ready", code, wait.Ms);
+      return wait;
+    }
+    if (!process) {
+      const std::vector<DWORD> running = ZFunction::ProcessIdsOfImage(self);
+      const bool alive = std::any_of(running.begin(), running.end(), isNewCopy);
+      if (seen && !alive) {
+        wait.Cause = Cause("the user-level copy ended after %lu ms, before its window was ready", wait.Ms);
+        return wait;
+      }
+      seen = seen || alive;
+    }
+    if (wait.Ms > kUserCopyCeilingMs) {
+      wait.Cause = Cause("the user-level copy was still not ready after %lu ms", wait.Ms);
+      return wait;
+    }
+    Sleep(10);
+  }
+}
+
+}  // namespace
+
+UserCopyWait StartUserCopy() {
+  const DWORD since = GetTickCount();
+  std::vector<HWND> windowsBefore;
+  for (const auto& window : ZFunction::FindWindowsByTitle(kUserWindowTitle)) windowsBefore.push_back(window.first);
+  const std::wstring self = ZFunction::GetModulePath();
+  const std::vector<DWORD> processesBefore = ZFunction::ProcessIdsOfImage(self);
+  sys::UniqueKernel process;
+  bool started;
+  DWORD error;
+  {
+    const sys::ComScope com;
+    started = ZFunction::StartAppAsShellUser(self, BuildUserCopyParameters(OwnArguments()), 1, &process);
+    error = GetLastError();
+  }
+  if (!started) {
+    UserCopyWait failed;
+    failed.Cause = Cause("the user-level copy could not be started (error %lu)", error);
+    return failed;
+  }
+  UserCopyWait wait = WaitForWindow(process.Get(), windowsBefore, processesBefore, since);
+  // A copy that never got ready is ended: nobody would ever send it its exit code.
+  if (!wait.Ready && process) TerminateProcess(process.Get(), kExitFailed);
+  return wait;
+}
+
+UserCopyWait WaitForStartingCopy() {
+  const DWORD since = GetTickCount();
+  const DWORD parent = ZFunction::GetParentProcessId();
+  std::wstring image;
+  const sys::UniqueKernel starter(
+      parent ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, parent) : nullptr);
+  if (!starter || !ZFunction::GetModuleFileOfProcess(parent, image) ||
+      _wcsicmp(image.c_str(), ZFunction::GetModulePath().c_str()) != 0) {
+    // Started with the internal switches by something else: there is no copy to wait for, and
+    // each of the desktop user's steps finds that out for itself (see RemoteUserSide).
+    UserCopyWait none;
+    none.Ready = true;
+    none.Note = "this copy was not started by a user-level copy of this setup program";
+    return none;
+  }
+  return WaitForWindow(starter.Get(), {}, {}, since);
 }
 
 void WriteHandOverFile() {

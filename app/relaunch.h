@@ -4,6 +4,8 @@
 // elevated copy's command line; one table names them for both ways and for the reader.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -31,8 +33,27 @@ int RelaunchElevated();
 // The parameters of the elevated copy's command line (without the program path).
 std::wstring BuildElevatedParameters(const HandOver& values, const std::vector<std::wstring>& ownArgs);
 
-// An administrator: starts the user-level ("downpower") copy beside this one.
-bool RelaunchAsUser();
+// How long a run waits at most for its user-level copy to show its window: a copy that is still
+// starting (a loaded machine, a virus scanner reading a freshly downloaded program) is waited
+// for as long as it lives, up to this.
+inline constexpr DWORD kUserCopyCeilingMs = 60000;
+
+// The user-level copy a run works with, as the wait for it found it.
+struct UserCopyWait {
+  bool Ready = false;
+  HWND Window = nullptr;
+  DWORD Process = 0;  // its process id, when known
+  DWORD Ms = 0;       // how long the start and the wait took
+  std::string Cause;  // why it is not ready, for the log
+  std::string Note;   // for the log: ready, but without a copy to talk to
+};
+
+// An administrator: starts the user-level ("downpower") copy beside this one and waits until
+// its window is there.
+UserCopyWait StartUserCopy();
+// The elevated copy of a user without rights: waits for the window of the user-level copy that
+// started it (this process's parent, which must run this program's own file).
+UserCopyWait WaitForStartingCopy();
 // " -downpower" and this program's own arguments from the second on, not quoted again.
 std::wstring BuildUserCopyParameters(const std::vector<std::wstring>& ownArgs);
 

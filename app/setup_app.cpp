@@ -8,7 +8,6 @@
 #include <gdiplus.h>
 
 #include <optional>
-#include <set>
 
 #include "app/engine_for_wizard.h"
 #include "app/relaunch.h"
@@ -17,6 +16,7 @@
 #include "base/handles.h"
 #include "dialogs/main_dlg.h"
 #include "install/zinstall.h"
+#include "log/run_record.h"
 #include "log/setup_log.h"
 #include "skin/resource_source.h"
 #include "skin/skin_pool.h"
@@ -44,32 +44,6 @@ std::optional<sys::GdiplusSession> g_Gdiplus;
 
 void ShowMessage(const wchar_t* text, UINT buttons = MB_OK) {
   MessageBoxW(nullptr, text, kMessageTitle, buttons | MB_ICONINFORMATION);
-}
-
-std::set<HWND> UserWindows() {
-  std::set<HWND> found;
-  for (const auto& window : ZFunction::FindWindowsByTitle(kUserWindowTitle)) found.insert(window.first);
-  return found;
-}
-
-// Waits up to 5000 ms for the window of the user-level copy this process just started: a new
-// window of a process that runs this program's own file. A window that existed before the
-// start belongs to another setup and is not ours to talk to.
-void WaitForNewUserWindow(const std::set<HWND>& before) {
-  const std::wstring self = ZFunction::GetModulePath();
-  const DWORD start = GetTickCount();
-  for (;;) {
-    for (const auto& [hwnd, owner] : ZFunction::FindWindowsByTitle(kUserWindowTitle)) {
-      std::wstring path;
-      if (before.count(hwnd) || !ZFunction::GetModuleFileOfProcess(owner, path) ||
-          _wcsicmp(path.c_str(), self.c_str()) != 0)
-        continue;
-      g_Install.SetUserWindow(hwnd, owner);
-      return;
-    }
-    if (GetTickCount() - start > 5000) return;
-    Sleep(10);
-  }
 }
 
 }  // namespace
@@ -151,7 +125,10 @@ bool ZSetupApp::Run() {
   if (g_Install.IsPayloadSilent() || g_Install.IsOemSilent()) Silent = 1;
   if (!Silent && !Update) {
     g_Log.Log("g_Install.StartLoadPacketData");
-    if (!g_Install.StartLoadPacketData()) return false;
+    if (!g_Install.StartLoadPacketData()) {
+      g_Run.NoteCause("the product could not be loaded");
+      return false;
+    }
   }
   g_Log.Log("ProcessOldProduct");
   if (Update) {
@@ -223,13 +200,31 @@ bool ZSetupApp::InteractiveInstall() {
   CMainDlg wizard(engine, g_Install.GetPayloadFolder() + L"install_res");
   const int result = wizard.DoModal(nullptr);
   g_Log.Log("CMainDlg DoModal return:%d", result);
+  // An install that failed has said why; otherwise the wizard ended before one.
+  if (g_Install.GetResult() == 0) g_Run.NoteCause("the wizard was closed without an installation");
   return g_Install.GetResult() != 0;
 }
+
+namespace {
+
+// Milliseconds since the process was created.
+unsigned long long MsSinceProcessStart() {
+  FILETIME created{}, exited{}, kernel{}, user{}, now{};
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  GetSystemTimeAsFileTime(&now);
+  return ((static_cast<ULONGLONG>(now.dwHighDateTime) << 32 | now.dwLowDateTime) -
+          (static_cast<ULONGLONG>(created.dwHighDateTime) << 32 | created.dwLowDateTime)) / 10000;
+}
+
+}  // namespace
 
 int SetupMain(HINSTANCE instance) {
   bool runResult = false;
   const DWORD mainStarted = GetTickCount();
-  DWORD userCopyMs = 0;
+  // The user-level copy this run works with; none is needed unless one of the branches below
+  // says so.
+  UserCopyWait userCopy;
+  userCopy.Ready = true;
   ZFunction::MarkCompatibilityAssistantDone();
   AppInstance = instance;
   SetCurrentDirectoryW(ZFunction::GetModuleFolder().c_str());
@@ -243,55 +238,56 @@ int SetupMain(HINSTANCE instance) {
   if (g_App.DownPower) return RunUserCopy();
 
   if (g_App.UpgradePower) {
-    // Started through the elevation prompt by the user-level copy: that copy is the process
-    // that asked for the start.
-    g_Install.SetUserWindow(nullptr, ZFunction::GetParentProcessId());
     if (!IsUserAnAdmin()) {
       ShowMessage(kMsgNotAdmin);
       ExitCode = kExitNoAdmin;
       goto end;
     }
+    // Started through the elevation prompt by the user-level copy, which works for this run
+    // when it asked for that (-needcommunicate).
+    if (g_Install.GetUserProcessMode()) userCopy = WaitForStartingCopy();
   } else if (IsUserAnAdmin()) {
-    const std::set<HWND> before = UserWindows();
-    const DWORD relaunched = GetTickCount();
-    if (!RelaunchAsUser()) goto end;
-    WaitForNewUserWindow(before);
+    userCopy = StartUserCopy();
     g_App.ReadHandOverFile();
-    userCopyMs = GetTickCount() - relaunched;
   } else if (!g_App.Update || g_Install.NeedAdmin() != 0) {
     return RelaunchElevated();
   }
+  if (userCopy.Window) g_Install.SetUserWindow(userCopy.Window, userCopy.Process);
 
   g_Log.Start(g_Install.GetLogPath());
-  {  // how long the start (and the hand-over with the user-level copy) took before the log began
-    FILETIME created{}, exited{}, kernel{}, user{}, now{};
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    GetSystemTimeAsFileTime(&now);
-    const ULONGLONG since = ((static_cast<ULONGLONG>(now.dwHighDateTime) << 32 | now.dwLowDateTime) -
-                             (static_cast<ULONGLONG>(created.dwHighDateTime) << 32 | created.dwLowDateTime)) / 10000;
-    g_Log.Log("the process started %llu ms before its log (its main %lu ms, the user-level copy's start %lu ms)", since,
-              GetTickCount() - mainStarted, userCopyMs);
+  // How long the start (and the hand-over with the user-level copy) took before the log began.
+  g_Log.Log("the process started %llu ms before its log (its main %lu ms, the user-level copy's start %lu ms)",
+            MsSinceProcessStart(), GetTickCount() - mainStarted, userCopy.Ms);
+  if (!userCopy.Note.empty()) g_Log.Log("%s", userCopy.Note.c_str());
+  if (!userCopy.Ready) {
+    // Every step that belongs to the desktop user would be lost: the run stops here.
+    g_Run.Failed("%s", userCopy.Cause.c_str());
+    goto end;
   }
 
   if (!ZFunction::IsNotTraditionalChineseLang()) {
     g_Log.Log("LanguageId is not support");
+    g_Run.NoteCause("the system language is traditional Chinese");
     ShowMessage(kMsgRegionOnly);
     ExitCode = kExitTraditionalChinese;
     goto end;
   }
   if (IsAnotherSetupRunning()) {
     g_Log.Log("One instance is running");
+    g_Run.NoteCause("another setup program is running");
     ShowMessage(kMsgAnotherSetup);
     ExitCode = kExitAnotherSetup;
     goto end;
   }
   if (!IsWinXPAndLater()) {
     g_Log.Log("IsWinXPAndLater return false");
+    g_Run.NoteCause("Windows is older than XP");
     ShowMessage(kMsgWindowsTooOld);
     goto end;
   }
   if (!(g_App.Update && g_Install.NeedAdmin() == 0) && !IsUserAnAdmin()) {
     g_Log.Log("IsUserAnAdmin return false");
+    g_Run.NoteCause("administrator rights are missing");
     ShowMessage(kMsgNotAdmin);
     ExitCode = kExitNoAdmin;
     goto end;
@@ -305,6 +301,7 @@ int SetupMain(HINSTANCE instance) {
     wchar_t text[512] = {};
     _snwprintf(text, 511, kMsgSuiteRunning, name.c_str());
     if (MessageBoxW(nullptr, text, kMessageTitle, MB_RETRYCANCEL | MB_ICONINFORMATION) != IDRETRY) {
+      g_Run.NoteCause((std::string("the user cancelled while the suite program ") + narrow + " was running").c_str());
       ExitCode = kExitSuiteRunning;
       goto end;
     }
@@ -319,6 +316,8 @@ int SetupMain(HINSTANCE instance) {
       g_Log.Log("g_App.Run...");
       runResult = g_App.Run();
       g_Log.Log("g_App.Run return:%d", runResult);
+    } else {
+      g_Run.Failed("the window module could not be initialised");
     }
     TermWindowModule();
     CloseSingleInstance();
@@ -326,8 +325,9 @@ int SetupMain(HINSTANCE instance) {
 
 end:
   g_Install.RemovePayloadFolder();
-  g_Log.Stop();
   if (ExitCode == 0 && !runResult) ExitCode = kExitFailed;
+  g_Log.Log("%s", g_Run.ClosingLine(ExitCode, MsSinceProcessStart()).c_str());
+  g_Log.Stop();
   if (g_App.Update) WriteInstallState(ExitCode);
   g_Install.SendExitCode(ExitCode);
   return ExitCode;

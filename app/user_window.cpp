@@ -41,10 +41,13 @@ std::wstring AnswerFile() { return ZFunction::GetSpecialFolder(CSIDL_LOCAL_APPDA
 }  // namespace
 
 int RunUserWindowLoop(HANDLE partner) {
-  if (!InitWindowModule(AppInstance)) return ExitCode;
+  // Without its window this copy can serve nobody: it ends at once with 2, which the copy
+  // waiting for the window reads as the reason.
+  if (!InitWindowModule(AppInstance)) return ExitCode = kExitFailed;
   {
     ZInnerWinCallback callback;
     if (callback.Handle()) RunMessageLoop(partner);
+    else ExitCode = kExitFailed;
   }
   TermWindowModule();
   return ExitCode;
@@ -89,8 +92,10 @@ LRESULT CALLBACK CInternalWnd::WndProc(HWND hwnd, UINT message, WPARAM wParam, L
 }
 
 LRESULT CInternalWnd::ProcessWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (Callback) Callback->OnMessage(message, wParam, lParam);
-  return DefWindowProcW(hwnd, message, wParam, lParam);
+  const LRESULT answer = Callback ? Callback->OnMessage(message, wParam, lParam) : 0;
+  const LRESULT standard = DefWindowProcW(hwnd, message, wParam, lParam);
+  // A request is answered with what became of it (see Delivery), so the installing copy knows.
+  return message == WM_COPYDATA ? answer : standard;
 }
 
 ZInnerWinCallback::ZInnerWinCallback() : Window(this) { Window.Create(); }
@@ -106,14 +111,12 @@ LRESULT ZInnerWinCallback::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
   const COPYDATASTRUCT& data = *reinterpret_cast<const COPYDATASTRUCT*>(lParam);
   int code = 0;
   if (data.dwData == kRequestExitCode) {
-    if (ParseExitCodeRequest(data, &code)) {
-      ExitCode = code;
-      PostQuitMessage(code);
-    }
-    return 0;
+    if (!ParseExitCodeRequest(data, &code)) return static_cast<LRESULT>(Delivery::NotDone);
+    ExitCode = code;
+    PostQuitMessage(code);
+    return static_cast<LRESULT>(Delivery::Done);
   }
   // This copy is the desktop user: it does the requested step itself.
   LocalUserSide local(GetProcessNoReportId(), GetProcessNoOldProduct(), false);
-  DispatchUserRequest(data, local, AnswerFile());
-  return 0;
+  return static_cast<LRESULT>(DispatchUserRequest(data, local, AnswerFile()));
 }

@@ -23,7 +23,8 @@ class ZInnerWinCallbackOn {
 };
 
 // The hidden 1 x 1 window titled "lumensetup_message"; every message goes to the callback and
-// then to the default window procedure.
+// then to the default window procedure. WM_COPYDATA is answered with the callback's result:
+// what became of the request (see Delivery in suite/user_protocol.h).
 class CInternalWnd {
  public:
   explicit CInternalWnd(ZInnerWinCallbackOn* callback) : Callback(callback) {}

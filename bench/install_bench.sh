@@ -305,6 +305,7 @@ run_setup() {
     cp "$log" "$runs/setup.$round.log"
     own+="$(grep -o 'install cost time:[0-9]*' "$log" | tail -1 | grep -o '[0-9]*$' || true) "
     peak+="$(grep -a -o 'peak private memory [0-9]*' "$log" | tail -1 | grep -o '[0-9]*$' || true) "
+    check+="$(grep -a -o 'the installation check passed: .*, [0-9]* ms' "$log" | tail -1 | grep -o '[0-9]* ms$' | grep -o '[0-9]*' || true) "
     decoders+="$(grep -a -o 'decoders [0-9]* MiB' "$log" | tail -1 | grep -o '[0-9]*' || true) "
     if ! grep -q 'install end, return:1' "$log"; then
       [ -n "${failed[setup]:-}" ] || failed[setup]="no \"install end, return:1\" in the log in round $round"
@@ -332,6 +333,7 @@ run_nsis() {
 setup_version=
 own=   # the setup program's own figure from its log: install begin to end, ms
 peak=  # ... its peak private memory while decoding, MiB
+check=  # ... the final check of the installation, ms
 decoders=  # ... the dictionaries of the blocks it decoded at once, MiB
 for round in $(seq "$rounds"); do
   say "round $round of $rounds"
@@ -418,6 +420,16 @@ printf '%-20s' "setup, own log"
 read -r -a v <<<"$own"
 for round in $(seq "$rounds"); do printf ' %9s' "${v[$((round - 1))]:--}"; done
 echo "   (\"install cost time\": install begin to end, without start-up)"
+printf '%-20s' "setup, check ms"
+read -r -a v <<<"$check"
+read -r -a o <<<"$own"
+for round in $(seq "$rounds"); do printf ' %9s' "${v[$((round - 1))]:--}"; done
+echo "   (the final check of files, configuration and registration, from its log; share of the"
+printf '%-20s' "  share of install"
+for round in $(seq "$rounds"); do
+  awk -v c="${v[$((round - 1))]:-}" -v t="${o[$((round - 1))]:-}" 'BEGIN { if (t > 0 && c != "") printf " %8.1f%%", 100 * c / t; else printf " %9s", "-" }'
+done
+echo "    install cost time above)"
 printf '%-20s' "setup, peak MiB"
 read -r -a v <<<"$peak"
 for round in $(seq "$rounds"); do printf ' %9s' "${v[$((round - 1))]:--}"; done

@@ -25,8 +25,7 @@ std::wstring DefaultWizardFolder(const FolderInputs& in) {
     folder = in.OldRoot;
     if (!folder.empty() && !in.OldIsNewLayout) {
       ZFunction::TrimVersionFolders(folder);
-      const int at = in.ProgramFiles.empty() ? -1 : ZFunction::ContainsNoCase(folder, in.ProgramFiles);
-      if (at >= 0) folder = ZFunction::WithSlash(folder.replace(at, in.ProgramFiles.size(), in.LocalAppData));
+      ZFunction::ReplaceFolderInPath(folder, in.ProgramFiles, in.LocalAppData);
     } else if (!folder.empty()) {
       ZFunction::TrimVersionFolder(folder);
     } else {

@@ -4,13 +4,14 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // What the wizard proposes its default folder from.
 struct FolderInputs {
   std::wstring CommandLine;   // given on the command line; wins when not empty
   std::wstring OldRoot;       // the old installation's root, "" when there is none
   bool OldIsNewLayout = false;  // its utility\install.ini says "newinstall"="true"
-  std::wstring ProgramFiles;  // the program-files folder
+  std::vector<std::wstring> ProgramFiles;  // the program-files folders
   std::wstring LocalAppData;  // the user's local application data folder
 };
 // The folder the wizard shows first, with a trailing backslash.

@@ -18,12 +18,17 @@ struct FakeSystem : FolderChecks {
 
 TEST(WizardRules, DefaultFolder) {
   FolderInputs in;
-  in.ProgramFiles = L"C:\\Program Files";
+  in.ProgramFiles = {L"C:\\Program Files (x86)", L"C:\\Program Files"};
   in.LocalAppData = L"C:\\Users\\u\\AppData\\Local";
   EXPECT_EQ(DefaultWizardFolder(in), L"C:\\Users\\u\\AppData\\Local\\Tallis\\Lumen Office\\");
-  // An older-layout installation below Program Files moves to local application data.
+  // An older-layout installation below either Program Files moves to local application data.
   in.OldRoot = L"C:\\Program Files\\Tallis\\Lumen Office Personal\\9.1.0.4567\\";
   EXPECT_EQ(DefaultWizardFolder(in), L"C:\\Users\\u\\AppData\\Local\\Tallis\\Lumen Office\\");
+  in.OldRoot = L"c:\\program files (x86)\\Tallis\\Lumen Office 2007";
+  EXPECT_EQ(DefaultWizardFolder(in), L"C:\\Users\\u\\AppData\\Local\\Tallis\\Lumen Office\\");
+  in.ProgramFiles = {L"C:\\Program Files"};
+  in.OldRoot = L"C:\\Program Files (x86)\\Tallis\\Lumen Office";
+  EXPECT_EQ(DefaultWizardFolder(in), L"C:\\Program Files (x86)\\Tallis\\Lumen Office\\") << "only whole folder names";
   // The new layout keeps its place, without its version folder.
   in.OldIsNewLayout = true;
   in.OldRoot = L"D:\\Apps\\Lumen Office 2009\\9.1.0.4567";

@@ -2,9 +2,13 @@
 // through the install list, finish. Every decision goes to the log.
 #include <shlobj.h>
 
+#include <algorithm>
+
+#include "log/run_record.h"
 #include "log/setup_log.h"
 #include "cleanup/zclear.h"
 #include "suite/suite_registry.h"
+#include "install/install_check.h"
 #include "install/zinstall.h"
 #include "sys/file_utils.h"
 #include "sys/process_start.h"
@@ -83,10 +87,11 @@ void ZInsall::InstallThread() {
 }
 
 bool ZInsall::ReadSuiteFiles() {
-  const std::vector<std::wstring> names = Packet.ItemNames(1);
+  ProductItems = Packet.Items(1);
   size_t longest = 0;
   SuiteDrivers.clear();
-  for (const std::wstring& name : names) {
+  for (const ArchiveItem& item : ProductItems) {
+    const std::wstring& name = item.Name;
     longest = std::max(longest, name.size());
     const std::wstring file = name.substr(name.find_last_of(L'\\') + 1);
     if (file.size() > 4 && _wcsicmp(file.c_str() + file.size() - 4, L".sys") == 0) SuiteDrivers.push_back(file);
@@ -95,8 +100,8 @@ bool ZInsall::ReadSuiteFiles() {
   // shell use no longer ones): a folder too long is refused before anything old is removed or
   // anything new written, like a folder that cannot be created.
   if (InstallFolder.size() + longest < MAX_PATH) return true;
-  g_Log.Log("the install folder %ws is too long for the suite: its longest file name adds %d characters, %d fit",
-            InstallFolder.c_str(), static_cast<int>(longest), static_cast<int>(MAX_PATH - 1 - InstallFolder.size()));
+  g_Run.Failed("the install folder %ws is too long for the suite: its longest file name adds %d characters, %d fit",
+               InstallFolder.c_str(), static_cast<int>(longest), static_cast<int>(MAX_PATH - 1 - InstallFolder.size()));
   return false;
 }
 
@@ -122,14 +127,18 @@ void ZInsall::InstallSteps() {
   Report(kStepExtract, 0, L"正在释放安装文件");
   const bool folderExisted = ZFunction::FolderExists(InstallFolder);
   if (!ZFunction::CreateFolderTree(InstallFolder)) {
-    g_Log.Log("Create the %ws folder failed. %ld", InstallFolder.c_str(), static_cast<long>(GetLastError()));
+    g_Run.Failed("Create the %ws folder failed. %ld", InstallFolder.c_str(), static_cast<long>(GetLastError()));
   } else {
     g_Log.Log("install begin...");
     ZFunction::EnableWow64Redirection(false);
     Packet.SetProgressWindow(MainWindow);
     const bool extracted = Packet.ExtractMemoryFiles(1, InstallFolder);
     ZFunction::EnableWow64Redirection(true);
+    g_Run.AddFilesWritten(Packet.FilesWritten());
     if (!extracted) {
+      const std::string problem = TakeExtractionProblem();
+      g_Run.Failed("the product files could not be written: %s",
+                   problem.empty() ? "the product entry cannot be read" : problem.c_str());
       // A version folder this run began and could not complete goes again; one that was
       // there before (the same version installed earlier) is left as it is.
       if (!folderExisted) {
@@ -140,8 +149,8 @@ void ZInsall::InstallSteps() {
     } else {
       Packet.Close();
       Report(kStepRegister, 0, L"正在注册组件");
-      if (!Register()) Report(kStepRegister, kErrorRegister, L"注册组件失败");
-      else Result = 1;
+      if (Register() && CheckInstallation()) Result = 1;
+      else Report(kStepRegister, kErrorRegister, L"注册组件失败");
     }
   }
 }
@@ -186,12 +195,15 @@ bool ZInsall::RunItem(const InstallItem& item, const std::wstring& param) {
 void ZInsall::RunHere(const InstallItem& item, bool logElapsed) {
   const DWORD start = GetTickCount();
   g_Log.Log("Run App:%ws, params=%ws", item.path.c_str(), item.param.c_str());
-  ZFunction::RunApp(InstallFolder + item.path, item.param, static_cast<DWORD>(item.wait), item.show);
+  if (!ZFunction::RunApp(InstallFolder + item.path, item.param, static_cast<DWORD>(item.wait), item.show))
+    g_Log.Log("%ws %ws could not be started (not counted: the installation does not depend on it)", item.path.c_str(),
+              item.param.c_str());
   if (logElapsed) g_Log.Log("Run App:%ws need %ld", item.path.c_str(), static_cast<long>(GetTickCount() - start));
 }
 
 bool ZInsall::RunInstallItems() {
   PostInstallRun run;
+  Promised.clear();
   run.Oem = install_config::ReadOemSettings(install_config::SourceFolder(), ProductVersion);
   if (run.Oem.exists) CopyOemFile();
   const std::wstring typeName = InstallTypeName(Silent != 0, Update != 0);
@@ -207,9 +219,14 @@ bool ZInsall::RunInstallItems() {
                 typeName.c_str(), item.type.c_str());
       continue;
     }
+    g_Run.StepRun();
     const ItemOptions options = Options();
+    auto failed = [&](const std::wstring& param) {
+      ++failures;
+      g_Run.StepFailed("%ws %ws could not be started", item.path.c_str(), param.c_str());
+    };
     auto runAs = [&](const std::wstring& param) {
-      if (!RunItem(item, param)) ++failures;
+      if (!RunItem(item, param)) failed(param);
     };
     const ItemKind kind = RecogniseItem(item, options);
     switch (kind) {
@@ -217,9 +234,10 @@ bool ZInsall::RunInstallItems() {
         g_Log.Log("Set AssoToMso, SaveToMso, DesktopShortcut, BuildVersion, InstallPath Begin.");
         const std::wstring param = RewriteConfigSetup(item.param, options, run.Oem.startMenuDir, InstallFolder);
         using install_config::OptionText;
-        install_config::WriteSuiteConfig(StartMenuNameOf(param), OptionText(SaveToMso), OptionText(AssoWord),
-                                         OptionText(AssoPowerpoint), OptionText(AssoExcel),
-                                         OptionText(DesktopShortcut), ProductVersion, InstallFolder);
+        Promise(install_config::WriteSuiteConfig(StartMenuNameOf(param), OptionText(SaveToMso), OptionText(AssoWord),
+                                                 OptionText(AssoPowerpoint), OptionText(AssoExcel),
+                                                 OptionText(DesktopShortcut), ProductVersion, InstallFolder));
+        run.Registers = true;
         g_Log.Log("Seted AssoToWord=%d, AssoToPowerpoint=%d ,AssoToExcel=%d, SaveToMso=%d, DesktopShortcut=%d, "
                   "InstallPath=%ws.",
                   AssoWord, AssoPowerpoint, AssoExcel, SaveToMso, DesktopShortcut, InstallFolder.c_str());
@@ -265,7 +283,7 @@ bool ZInsall::RunInstallItems() {
         break;
       case ItemKind::SendReport:
         g_Log.Log("Send Infocellect Begin.");
-        install_config::WriteReportInfo(InstallFolder, {Iid, Tid1, Tid2, Tod1, Tod2, ProductId, VersionTypes});
+        Promise(install_config::WriteReportInfo(InstallFolder, {Iid, Tid1, Tid2, Tod1, Tod2, ProductId, VersionTypes}));
         User().SendReport(InstallFolder, item.param);
         break;
       case ItemKind::SkipDesktopLink:
@@ -287,7 +305,7 @@ bool ZInsall::RunInstallItems() {
                                                 InstallFolder,
                                                 UserLocalAppData(),
                                                 ZFunction::GetModulePath(), LowerVersion()};
-        install_config::WriteInstallIni(values);
+        Promise(install_config::WriteInstallIni(values));
         break;
       }
       case ItemKind::MoveFile:
@@ -351,16 +369,17 @@ bool ZInsall::RunInstallItems() {
         MoveRecommendFiles();
         break;
       case ItemKind::ShowCenter:
-        if (!ShowCenter(run, item)) ++failures;
+        if (!ShowCenter(run, item)) failed(L"showui");
         break;
       case ItemKind::CirrusSetup:
-        if (!RunCirrusSetup(run, item)) ++failures;
+        if (!RunCirrusSetup(run, item)) failed(item.param);
         break;
       case ItemKind::Run:
         runAs(item.param);
         break;
     }
   }
+  Registers = run.Registers;
   return failures == 0;
 }
 
@@ -371,3 +390,49 @@ std::wstring ZInsall::LowerVersion() const {
   return OldVersion;
 }
 
+void ZInsall::ProductFileMoved(const std::wstring& from, const std::wstring& to) {
+  for (auto it = ProductItems.begin(); it != ProductItems.end(); ++it) {
+    if (it->IsFolder || _wcsicmp(it->Name.c_str(), from.c_str()) != 0) continue;
+    if (to.empty()) ProductItems.erase(it);
+    else it->Name = to;
+    return;
+  }
+}
+
+void ZInsall::Promise(const std::vector<install_config::ProfileValue>& values) {
+  for (const install_config::ProfileValue& value : values) {
+    auto same = [&value](const install_config::ProfileValue& v) { return _wcsicmp(v.File.c_str(), value.File.c_str()) == 0; };
+    Promised.erase(std::remove_if(Promised.begin(), Promised.end(), same), Promised.end());
+    Promised.push_back(value);
+  }
+}
+
+std::vector<std::wstring> ZInsall::RegisteredRoots() const {
+  const ZFunction::ShellUserProfile desktopUser;
+  const HKEY user = desktopUser.UserRoot() ? desktopUser.UserRoot() : HKEY_CURRENT_USER;
+  return {ZFunction::ReadRegString(user, suite::kUninstallKey, L"LocationRoot", MAX_PATH),
+          ZFunction::ReadRegString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"LocationRoot", MAX_PATH)};
+}
+
+bool ZInsall::CheckInstallation() {
+  // A step the run owed that failed has failed the run already, with its cause.
+  if (g_Run.AnyFailure()) {
+    g_Log.Log("the installation check: a step failed (%s)", g_Run.FirstCause().c_str());
+    return false;
+  }
+  const DWORD start = GetTickCount();
+  ZFunction::EnableWow64Redirection(false);
+  std::wstring problem = install_check::FirstMissingFile(InstallFolder, ProductItems);
+  ZFunction::EnableWow64Redirection(true);
+  if (problem.empty()) problem = install_check::FirstUnwrittenValue(Promised);
+  if (problem.empty() && Registers) problem = install_check::RegistrationMismatch(InstallFolder, RegisteredRoots());
+  if (!problem.empty()) {
+    g_Run.Failed("the installation check failed: %ws", problem.c_str());
+    return false;
+  }
+  if (!Registers) g_Log.Log("the install list has no registration step: the registration is not checked");
+  g_Log.Log("the installation check passed: %d product items, %d configuration values%s, %lu ms",
+            static_cast<int>(ProductItems.size()), static_cast<int>(Promised.size()),
+            Registers ? ", the registration" : "", GetTickCount() - start);
+  return true;
+}

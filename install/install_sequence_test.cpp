@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "install/zinstall.h"
+#include "log/run_record.h"
 #include "sys/file_utils.h"
 #include "sys/system_info.h"
 #include "sys/registry.h"
@@ -51,6 +52,7 @@ InstallItem Item(const wchar_t* path, const wchar_t* param, const wchar_t* type,
 class InstallThread : public ::testing::Test {
  protected:
   void SetUp() override {
+    g_Run.Reset();  // one run's record per test
     RegDeleteTreeW(HKEY_CURRENT_USER, suite::kUninstallKey);
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, suite::kUninstallKey);
     engine_.ProductVersion = L"1.2.3.4";

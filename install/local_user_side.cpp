@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "cleanup/zclear.h"
+#include "log/setup_log.h"
 #include "cleanup/old_entries.h"
 #include "report/install_report.h"
 #include "suite/suite_programs.h"
@@ -49,7 +50,9 @@ bool LocalUserSide::Run(const std::wstring& program, const std::wstring& params,
 }
 
 void LocalUserSide::RunAsDesktopUser(const std::wstring& program, const std::wstring& params, int wait, int show) {
-  ZFunction::RunAppAsShellUser(program, params, static_cast<DWORD>(wait), show);
+  if (!ZFunction::RunAppAsShellUser(program, params, static_cast<DWORD>(wait), show))
+    g_Log.Log("%ws could not be started for the user (not counted: the installation does not depend on it)",
+              program.c_str());
 }
 
 bool LocalUserSide::ShowCirrus(const std::wstring& params, int wait, int show) {

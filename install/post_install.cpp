@@ -56,7 +56,10 @@ void ZInsall::MoveItemFile(const std::wstring& name) {
   const std::wstring folder = InstallFolder + L"office6\\data";
   const std::wstring target = folder + L"\\" + name;
   ZFunction::CreateFolderTree(folder);
-  if (CopyFileW(source.c_str(), target.c_str(), FALSE)) DeleteFileW(source.c_str());
+  if (CopyFileW(source.c_str(), target.c_str(), FALSE)) {
+    DeleteFileW(source.c_str());
+    ProductFileMoved(L"utility\\" + name, L"office6\\data\\" + name);
+  }
   g_Log.Log("Moved File %ws to %ws", source.c_str(), target.c_str());
 }
 
@@ -64,6 +67,7 @@ void ZInsall::DeleteItemFile(const std::wstring& name) {
   g_Log.Log("Delete Temp File Begin.");
   const std::wstring path = InstallFolder + name;
   DeleteFileW(path.c_str());
+  ProductFileMoved(name, L"");
   g_Log.Log("Deleted File: %ws", path.c_str());
 }
 
@@ -88,6 +92,8 @@ void ZInsall::MoveRecommendFiles() {
   g_Log.Log("move recommend files to wtoolex folder");
   DeleteFileW((InstallFolder + kRecommendTool).c_str());
   DeleteFileW((office + L"downloadtool.exe").c_str());
+  ProductFileMoved(kRecommendTool, L"");
+  ProductFileMoved(L"office6\\downloadtool.exe", L"");
 }
 
 bool ZInsall::ShowCenter(PostInstallRun& run, const InstallItem& item) {
@@ -115,6 +121,7 @@ bool ZInsall::RunCirrusSetup(const PostInstallRun& run, const InstallItem& item)
   const std::wstring program = InstallFolder + item.path;
   const bool ok = User().Run(program, param, item.wait, item.show);
   DeleteFileW(program.c_str());
+  ProductFileMoved(item.path, L"");
   g_Log.Log("run %ws %ws need %ld", item.path.c_str(), param.c_str(), static_cast<long>(GetTickCount() - start));
   return ok;
 }
@@ -165,7 +172,10 @@ void ZInsall::StartRecommendFirst(PostInstallRun& run, const InstallItem& item) 
     if (!CopyFileW((office + name).c_str(), (folder + name).c_str(), FALSE)) return;
   DeleteFileW((InstallFolder + kRecommendTool).c_str());
   DeleteFileW((office + L"downloadtool.exe").c_str());
-  ZFunction::RunApp(folder + kRecommendCopy, params, static_cast<DWORD>(item.wait), item.show);
+  ProductFileMoved(kRecommendTool, L"");
+  ProductFileMoved(L"office6\\downloadtool.exe", L"");
+  if (!ZFunction::RunApp(folder + kRecommendCopy, params, static_cast<DWORD>(item.wait), item.show))
+    g_Log.Log("the recommendation tool could not be started (not counted: the installation does not depend on it)");
   g_Log.Log("Start LumenRecommended.exe First End.");
   g_Log.Log("First params=%ws", params.c_str());
 }
@@ -193,10 +203,15 @@ void ZInsall::StartRecommendSecond(PostInstallRun& run, const InstallItem& item)
     return;
   }
   g_Log.Log("End = %ws", params.c_str());
-  ZFunction::RunApp(tool, params, static_cast<DWORD>(item.wait), item.show);
+  if (!ZFunction::RunApp(tool, params, static_cast<DWORD>(item.wait), item.show))
+    g_Log.Log("the recommendation tool could not be started (not counted: the installation does not depend on it)");
   g_Log.Log("Start LumenRecommended.exe Second End.");
 }
 
 void ZInsall::DownloadDeepRecommend(int wait, int show) {
-  if (!DeepRecommendItems.empty()) report::DownloadDeepRecommend(InstallFolder, DeepRecommendItems[0], wait, show);
+  if (DeepRecommendItems.empty()) return;
+  if (!report::DownloadDeepRecommend(InstallFolder, DeepRecommendItems[0], wait, show))
+    g_Log.Log("the download tool did not start (not counted: the installation does not depend on it)");
+  // The tool is moved out of the installation to run.
+  if (!ZFunction::PathExists(InstallFolder + L"office6\\downloadtool.exe")) ProductFileMoved(L"office6\\downloadtool.exe", L"");
 }

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "install/local_user_side.h"
+#include "log/run_record.h"
 #include "log/setup_log.h"
 #include "suite/installation_check.h"
 #include "suite/temp_folders.h"
@@ -33,13 +34,13 @@ bool ZInsall::Init() {
   install_config::RemoveStalePayloadFolders();
   PayloadFolder = install_config::NewPayloadFolder(PayloadMark);
   if (PayloadFolder.empty()) {
-    g_Log.Log("ZInsall::Init create payload folder failed");
+    g_Run.Failed("ZInsall::Init create payload folder failed");
     return false;
   }
   g_Log.Log("ZInsall::Init payload folder:%ws version:%ws user process mode:%d", PayloadFolder.c_str(),
             ProductVersion.c_str(), UserProcessMode);
   if (!Packet.OpenPacket()) {
-    g_Log.Log("ZInsall::Init the program carries no payload packet");
+    g_Run.Failed("ZInsall::Init the program carries no payload packet");
     return false;
   }
   // The wizard's pictures for the screen at hand: those drawn for other DPIs stay packed.
@@ -47,8 +48,15 @@ bool ZInsall::Init() {
   std::vector<std::wstring> otherScreens;
   if (dpi <= 96 || dpi > 150 * 96 / 100) otherScreens.push_back(L"@150.");
   if (dpi <= 150 * 96 / 100) otherScreens.push_back(L"@200.");
-  if (!Packet.ExtractPacket(0, PayloadFolder, otherScreens)) return false;
-  return ParseConfig(PayloadFolder + L"setup.xml") && ParseDeepRecommend(PayloadFolder + L"deeprecommend.xml");
+  if (!Packet.ExtractPacket(0, PayloadFolder, otherScreens)) {
+    const std::string problem = TakeExtractionProblem();
+    g_Run.Failed("ZInsall::Init the installation's configuration could not be unpacked: %s",
+                 problem.empty() ? "the entry cannot be read" : problem.c_str());
+    return false;
+  }
+  if (ParseConfig(PayloadFolder + L"setup.xml") && ParseDeepRecommend(PayloadFolder + L"deeprecommend.xml")) return true;
+  g_Run.NoteCause("the payload's configuration cannot steer an installation (setup.xml or deeprecommend.xml)");
+  return false;
 }
 
 bool ZInsall::ParseConfig(const std::wstring& file) {
@@ -94,8 +102,9 @@ ZInsall::ZInsall() { SetUserProcessMode(0); }
 
 void ZInsall::SetUserProcessMode(int on) {
   UserProcessMode = on;
-  if (on) UserSteps = std::make_unique<RemoteUserSide>(UserCopy, HandedOver);
-  else UserSteps = std::make_unique<LocalUserSide>(NoReportId != 0, NoOldProduct != 0, true);
+  auto local = std::make_unique<LocalUserSide>(NoReportId != 0, NoOldProduct != 0, true);
+  if (on) UserSteps = std::make_unique<RemoteUserSide>(UserCopy, HandedOver, std::move(local));
+  else UserSteps = std::move(local);
 }
 
 std::wstring ZInsall::UserLocalAppData() const { return User().LocalAppData(); }
@@ -119,12 +128,7 @@ std::wstring ZInsall::UpdateInstallFolder() const {
   if (root.empty()) return root;
   if (IsNewInstall()) return ZFunction::WithSlash(root);
   ZFunction::TrimVersionFolders(root);
-  const std::wstring programFiles = ZFunction::GetSpecialFolder(CSIDL_PROGRAM_FILES);
-  const int at = programFiles.empty() ? -1 : ZFunction::ContainsNoCase(root, programFiles);
-  if (at < 0) return root;
-  const std::wstring local = UserLocalAppData();
-  root.replace(at, programFiles.size(), local);
-  root = ZFunction::WithSlash(root);
+  if (!ZFunction::ReplaceFolderInPath(root, ZFunction::ProgramFilesFolders(), UserLocalAppData())) return root;
   for (const wchar_t* old : {L"\\Lumen Office Professional\\", L"\\Lumen Office Personal\\", L"\\Lumen Office 2007\\",
                              L"\\Lumen Office 2009\\"}) {
     const std::wstring from = old;
@@ -176,7 +180,11 @@ bool ZInsall::DbgExtraceAllFiles() {
   const std::wstring root = ZFunction::GetModuleFolder() + L"extract\\";
   const std::wstring product = root + L"product", install = root + L"install";
   if (!ZFunction::CreateFolderTree(product) || !ZFunction::CreateFolderTree(install)) return false;
-  return Packet.ExtractPacket(0, install) && Packet.ExtractPacket(1, product);
+  bool ok = Packet.ExtractPacket(0, install);
+  g_Run.AddFilesWritten(Packet.FilesWritten());
+  ok = ok && Packet.ExtractPacket(1, product);
+  g_Run.AddFilesWritten(Packet.FilesWritten());
+  return ok;
 }
 
 bool ZInsall::WaitInstall(DWORD milliseconds) {

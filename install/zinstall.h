@@ -37,6 +37,7 @@ struct PostInstallRun {
   bool StartLumen = false;        // the word processor is to be started after setup
   bool StartCirrus = false;       // the cloud-document client is to be shown
   bool RecommendStarted = false;  // the recommendation tool's first start happened
+  bool Registers = false;         // the configuration tool's "-setup" ran
   std::wstring RecommendFolder;   // where the recommendation tool was copied to
 };
 
@@ -163,6 +164,11 @@ class ZInsall {
   void InstallSteps();
   bool Register();
   bool RunInstallItems();
+  // Before the run says it succeeded: no step it owed failed, every product file is in the
+  // version folder with its size, the configuration values it wrote read back, and, when the
+  // install list registers the installation, the registration points at it. False, with the
+  // first failing item as the run's cause, otherwise.
+  bool CheckInstallation();
 
   // Fields in the engine's declared order.
   HWND MainWindow = nullptr;
@@ -178,6 +184,11 @@ class ZInsall {
   // The file names of the suite's drivers ("x.sys" in the product entry): the only names whose
   // copies in the system's drivers folder the cleanup deletes.
   std::vector<std::wstring> SuiteDrivers;
+  std::vector<ArchiveItem> ProductItems;  // the product entry's files and folders
+  // The last value this run wrote to each configuration file, and whether the install list ran
+  // the step that registers the installation (the configuration tool's "-setup").
+  std::vector<install_config::ProfileValue> Promised;
+  bool Registers = false;
   std::wstring OldStartMenuDir;  // the machine-wide installation's, found by the cleanup
   std::wstring ProductVersion = L"0.0.0.0";
   std::wstring OldVersion;
@@ -214,6 +225,12 @@ class ZInsall {
   bool RunItem(const InstallItem& item, const std::wstring& param);
   // An item started in this process whatever the mode, its result not counted.
   void RunHere(const InstallItem& item, bool logElapsed);
+  void Promise(const std::vector<install_config::ProfileValue>& values);
+  // A step of the install list moved a product file to `to` (relative to the version folder) or,
+  // with an empty `to`, removed it on purpose: the final check looks for it there, or not at all.
+  void ProductFileMoved(const std::wstring& from, const std::wstring& to);
+  // The suite's "LocationRoot" of the desktop user's hive and of the machine's.
+  std::vector<std::wstring> RegisteredRoots() const;
   // What the cleanup needs of this run.
   CleanupContext Cleanup();
 

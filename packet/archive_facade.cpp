@@ -6,6 +6,9 @@
 
 #include "packet/archive_facade.h"
 
+#include <stdarg.h>
+#include <stdio.h>
+
 #include <algorithm>
 #include <new>
 
@@ -130,8 +133,8 @@ Z7_COM7F_IMF(CPkExtractCallback::PrepareOperation(Int32)) { return S_OK; }
 // they are not the product's.
 Z7_COM7F_IMF(CPkExtractCallback::SetOperationResult(Int32 result)) {
   if (result != 0) {
-    g_Log.Log("Extract item error:%d (%s), path:%ws", static_cast<int>(result), OperationResultText(result),
-              CurrentPath.c_str());
+    NoteExtractionProblem("Extract item error:%d (%s), path:%ws", static_cast<int>(result), OperationResultText(result),
+                          CurrentPath.c_str());
     if (Target) Target->ItemFailed();
   }
   return S_OK;
@@ -216,19 +219,47 @@ HRESULT C7zExtractImpl::DecodingRun(const void* data, UINT32 size, const std::ve
   return result;
 }
 
-std::vector<std::wstring> ItemNames(const void* data, UINT32 size) {
-  std::vector<std::wstring> names;
+namespace {
+sys::CriticalSection g_ProblemLock;
+std::string g_Problem;
+}  // namespace
+
+void NoteExtractionProblem(const char* format, ...) {
+  char text[ZSetupLog::kMaxText + 1] = {};
+  va_list args;
+  va_start(args, format);
+  _vsnprintf(text, ZSetupLog::kMaxText, format, args);
+  va_end(args);
+  g_Log.Log("%s", text);
+  sys::Locked lock(g_ProblemLock);
+  if (g_Problem.empty()) g_Problem = text;
+}
+
+std::string TakeExtractionProblem() {
+  sys::Locked lock(g_ProblemLock);
+  std::string taken;
+  taken.swap(g_Problem);
+  return taken;
+}
+
+std::vector<ArchiveItem> ArchiveItems(const void* data, UINT32 size) {
+  std::vector<ArchiveItem> items;
   CMyComPtr<IInArchive> handler;
   UInt32 count = 0;
-  // Only the archive's header is read: the names come without decoding any file.
+  // Only the archive's header is read: the items come without decoding any file.
   if (OpenArchive(data, size, handler) == S_OK && handler->GetNumberOfItems(&count) == S_OK) {
     for (UInt32 i = 0; i < count; ++i) {
-      NWindows::NCOM::CPropVariant path;
-      if (handler->GetProperty(i, kpidPath, &path) == S_OK && path.vt == VT_BSTR) names.emplace_back(path.bstrVal);
+      NWindows::NCOM::CPropVariant path, itemSize, folder;
+      if (handler->GetProperty(i, kpidPath, &path) != S_OK || path.vt != VT_BSTR) continue;
+      ArchiveItem item;
+      item.Name = path.bstrVal;
+      if (handler->GetProperty(i, kpidSize, &itemSize) == S_OK && itemSize.vt == VT_UI8) item.Size = itemSize.uhVal.QuadPart;
+      item.IsFolder = handler->GetProperty(i, kpidIsDir, &folder) == S_OK && folder.vt == VT_BOOL && folder.boolVal != VARIANT_FALSE;
+      items.push_back(std::move(item));
     }
   }
   if (handler) handler->Close();
-  return names;
+  return items;
 }
 
 UINT64 DecoderMemoryOf(const std::wstring& methods) {
@@ -377,6 +408,8 @@ HRESULT C7zExtractImpl::ExtractBlocks(const void* data, UINT32 size, std::vector
       NotifyWizard(kMsgExtractWritten, &amount);
     }
   }
+  for (const auto& worker : workers)
+    if (!worker->Parent) FilesDone += worker->FilesDone;  // the one that ran on this thread counted for itself
   g_Log.Log("Extract blocks end, peak private memory %llu MiB", peak >> 20);
   return work.Failed ? work.Result : S_OK;
 }
@@ -478,7 +511,8 @@ HRESULT C7zExtractImpl::BeginFile(const std::wstring& name) {
   CurrentName = name;
   if (!IsSafeRelativeName(name)) return E_FAIL;
   if (TakeOpened() || OpenTargetFile(TargetFolder + name)) return S_OK;
-  g_Log.Log("Extract create file error:%d, path:%ws", static_cast<int>(GetLastError()), (TargetFolder + name).c_str());
+  NoteExtractionProblem("Extract create file error:%d, path:%ws", static_cast<int>(GetLastError()),
+                        (TargetFolder + name).c_str());
   return E_FAIL;
 }
 
@@ -506,7 +540,8 @@ HRESULT C7zExtractImpl::WriteData(const void* data, UINT32 size, UINT32* process
     if (!CurrentFile) return E_FAIL;  // its open failed and was logged
     if (!WriteAll(CurrentFile.Get(), size, static_cast<const BYTE*>(data))) {
       // A full disk shows here (error 112): the log names the file and the reason.
-      g_Log.Log("Extract write error:%d, path:%ws", static_cast<int>(GetLastError()), (TargetFolder + CurrentName).c_str());
+      NoteExtractionProblem("Extract write error:%d, path:%ws", static_cast<int>(GetLastError()),
+                            (TargetFolder + CurrentName).c_str());
       return E_FAIL;
     }
   }

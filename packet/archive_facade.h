@@ -29,6 +29,8 @@ class I7zExtract {
   virtual void SetProgressWindow(HWND window) = 0;
   // Items whose names contain one of these texts are left out of the extraction.
   virtual void SkipNamesContaining(std::vector<std::wstring> parts) = 0;
+  // How many files the object has written to disk so far.
+  virtual UINT32 FilesWritten() const = 0;
 
  protected:
   ~I7zExtract() = default;
@@ -95,6 +97,7 @@ class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
   void Release() override;
   void SetProgressWindow(HWND window) override { ProgressWindow = window; }
   void SkipNamesContaining(std::vector<std::wstring> parts) override { Skipped = std::move(parts); }
+  UINT32 FilesWritten() const override { return FilesDone; }
   bool Wanted(const std::wstring& name) const override;
 
   HRESULT BeginFile(const std::wstring& name) override;
@@ -150,6 +153,7 @@ class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
   HWND ProgressWindow = nullptr;  // handed over; else looked up by title
   HWND WizardWindow = nullptr;
   int FailedItems = 0;
+  std::atomic<UINT32> FilesDone{0};  // the workers count theirs here, in their parent
   std::vector<std::wstring> Skipped;
   // Workers on threads of their own never send to the progress window themselves (its thread
   // may be the one waiting for them): they add what they wrote to Written, which the object
@@ -186,6 +190,20 @@ struct ReleaseExtract {
 };
 using UniqueExtract = std::unique_ptr<I7zExtract, ReleaseExtract>;
 
-// The item names of a 7z archive in memory, read from the archive's header alone; empty when
-// the archive cannot be read.
-std::vector<std::wstring> ItemNames(const void* data, UINT32 size);
+// Logs why an extraction fails (a damaged item, a file that cannot be made or written) and keeps
+// the first such text since the last TakeExtractionProblem, for the run's closing line.
+void NoteExtractionProblem(const char* format, ...);
+std::string TakeExtractionProblem();
+
+// Where the new copy of a locked file waits until the next restart puts it in place.
+inline std::wstring PendingCopyName(const std::wstring& path) { return path + L"0"; }
+
+// One item of an archive as its header lists it.
+struct ArchiveItem {
+  std::wstring Name;  // relative, with "\" separators
+  UINT64 Size = 0;    // unpacked bytes
+  bool IsFolder = false;
+};
+// The items of a 7z archive in memory, read from the archive's header alone; empty when the
+// archive cannot be read.
+std::vector<ArchiveItem> ArchiveItems(const void* data, UINT32 size);

@@ -47,7 +47,7 @@ bool C7zExtractImpl::OpenTargetFile(const std::wstring& path) {
   // The file exists but is locked (an older copy in use): move it aside and delete it at the
   // next restart, or write the new content beside it and swap at the next restart.
   const std::wstring aside = ZFunction::AsideName(path, L"", GetTickCount());
-  const std::wstring side = path + L"0";
+  const std::wstring side = PendingCopyName(path);
   DeleteFileW(aside.c_str());
   if (!MoveFileW(path.c_str(), aside.c_str())) {
     g_Log.Log("MoveFileEx Rename file fail, error:%d", static_cast<int>(GetLastError()));
@@ -77,6 +77,7 @@ bool C7zExtractImpl::WriteAll(HANDLE file, UINT32 size, const BYTE* data) {
 void C7zExtractImpl::CloseTargetFile() {
   if (!CurrentFile) return;
   CurrentFile.Reset();
+  ++(Parent ? Parent->FilesDone : FilesDone);
   const std::wstring path = TargetFolder + CurrentName;
   if (HasSysExtension(path)) {
     const ZFunction::ScopedRealSystemFolder real;
@@ -91,9 +92,10 @@ HRESULT C7zExtractImpl::ExtractMemoryFiles(const std::wstring& folder) {
     if (key != L".") ZFunction::CreateFolderTree(target + key);
     for (const auto& file : files) {
       if (!WriteMemoryFile(*file, target)) {
-        g_Log.Log("ExtractMemoryFiles WriteFile fail, path:%ws", file->Name.c_str());
+        NoteExtractionProblem("ExtractMemoryFiles WriteFile fail, path:%ws", file->Name.c_str());
         return E_FAIL;
       }
+      ++FilesDone;
     }
   }
   return S_OK;
@@ -104,7 +106,7 @@ bool C7zExtractImpl::WriteMemoryFile(const MemoryFile& file, const std::wstring&
   if (!CreateFileByMem(file, path)) {
     if (!ZFunction::PathExists(path)) return false;
     const std::wstring aside = ZFunction::AsideName(path, L"", GetTickCount());
-    const std::wstring side = path + L"0";
+    const std::wstring side = PendingCopyName(path);
     DeleteFileW(aside.c_str());
     bool written = false;
     if (!MoveFileW(path.c_str(), aside.c_str())) {

@@ -94,14 +94,15 @@ bool PacketLoader::ExtractPacket(int index, const std::wstring& folder, const st
   decoder->SkipNamesContaining(skipped);
   g_Log.Log("Extract...");
   const HRESULT result = decoder->Extract(data, size, folder);
+  Written = decoder->FilesWritten();
   g_Log.Log("Extract return:%d", result == S_OK ? 1 : 0);
   return result == S_OK;
 }
 
-std::vector<std::wstring> PacketLoader::ItemNames(int index) const {
+std::vector<ArchiveItem> PacketLoader::Items(int index) const {
   UINT32 size = 0;
   const BYTE* data = GetPacketData(index, &size);
-  return data ? ::ItemNames(data, size) : std::vector<std::wstring>();
+  return data ? ArchiveItems(data, size) : std::vector<ArchiveItem>();
 }
 
 bool PacketLoader::LoadProductPacket(int index) {
@@ -142,6 +143,7 @@ bool PacketLoader::ExtractMemoryFiles(int index, const std::wstring& folder) {
   if (preloaded && EntryIndex == index) {
     g_Log.Log("ExtractMemoryFiles...");
     const HRESULT result = Decoder->ExtractMemoryFiles(folder);
+    Written = Decoder->FilesWritten();
     g_Log.Log("ExtractMemoryFiles return:%d", result == S_OK ? 1 : 0);
     return result == S_OK;
   }

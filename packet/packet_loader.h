@@ -34,9 +34,11 @@ class PacketLoader {
   // kMaxPreloadFileSize, which are decoded when they are written).
   bool LoadProductPacket(int index);
   bool ExtractPacket(int index, const std::wstring& folder, const std::vector<std::wstring>& skipped = {});
-  // The relative names of the files and folders entry `index` makes, without decoding them;
-  // empty when the entry cannot be read.
-  std::vector<std::wstring> ItemNames(int index) const;
+  // The files and folders entry `index` makes, without decoding them; empty when the entry
+  // cannot be read.
+  std::vector<ArchiveItem> Items(int index) const;
+  // How many files the last extraction wrote (also when it failed halfway).
+  UINT32 FilesWritten() const { return Written; }
   // Waits for a running preload and writes what it decoded; without a preload, or after one
   // that failed, decodes the entry straight into the folder.
   bool ExtractMemoryFiles(int index, const std::wstring& folder);
@@ -57,6 +59,7 @@ class PacketLoader {
   DWORD FileSize = 0;
   DWORD PacketOffset = 0;
   HWND ProgressWindow = nullptr;
+  UINT32 Written = 0;
   // The preload thread reads EntryIndex and Decoder; both change only while no preload runs.
   sys::UniqueKernel LoadThread;
   int EntryIndex = -1;

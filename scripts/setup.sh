@@ -27,7 +27,12 @@ if [ -f /etc/apt/sources.list ] && grep -q '^deb ' /etc/apt/sources.list &&
   need_update=1
 fi
 
-# Wine's 32-bit half is not needed: only 64-bit Windows programs run in the tests.
+# Wine's 32-bit half (i386 multiarch) runs the shipped 32-bit program as 64-bit Windows does.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+  need_update=1
+fi
+PACKAGES+=(wine32:i386)
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

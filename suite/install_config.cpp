@@ -72,7 +72,7 @@ std::wstring ReadOldVersion(const std::wstring& root) {
   return text;
 }
 
-void WriteSuiteConfig(const std::wstring& startMenu, const std::wstring& saveToMso, const std::wstring& assoWord,
+std::vector<ProfileValue> WriteSuiteConfig(const std::wstring& startMenu, const std::wstring& saveToMso, const std::wstring& assoWord,
                       const std::wstring& assoPowerpoint, const std::wstring& assoExcel,
                       const std::wstring& desktopShortcut, const std::wstring& version,
                       const std::wstring& installFolder) {
@@ -123,9 +123,12 @@ void WriteSuiteConfig(const std::wstring& startMenu, const std::wstring& saveToM
   const std::wstring language = root + L"office6\\2052\\setup.cfg";
   WriteVersionSections(language, version);
   WriteProfileString(language, L"Local", L"UILanguage", L"2052");
+  return {{ini, L"update", L"needAdmin", L"false"},
+          {cfg, L"cirrus", L"webofficeurl", kCloudDocuments},
+          {language, L"Local", L"UILanguage", L"2052"}};
 }
 
-void WriteInstallIni(const InstallIniValues& v) {
+std::vector<ProfileValue> WriteInstallIni(const InstallIniValues& v) {
   g_Log.Log("Write \"install.ini\" File Begin.");
   const std::wstring folder = ZFunction::WithSlash(v.installFolder) + L"utility";
   ZFunction::CreateFolderTree(folder);
@@ -140,9 +143,11 @@ void WriteInstallIni(const InstallIniValues& v) {
   WriteProfileString(ini, L"setupexepath", L"pathname", v.setupPath);
   if (!v.lowerVersion.empty()) WriteProfileString(ini, L"update", L"lowerversion", v.lowerVersion);
   g_Log.Log("Write \"install.ini\" File End.");
+  if (!v.lowerVersion.empty()) return {{ini, L"update", L"lowerversion", v.lowerVersion}};
+  return {{ini, L"setupexepath", L"pathname", v.setupPath}};
 }
 
-void WriteReportInfo(const std::wstring& installFolder, const ReportInfo& info) {
+std::vector<ProfileValue> WriteReportInfo(const std::wstring& installFolder, const ReportInfo& info) {
   const std::wstring ini = installFolder + L"utility\\install.ini";
   ZFunction::CreateFolderTree(installFolder + L"utility");
   const std::pair<const wchar_t*, const std::wstring*> values[] = {
@@ -151,6 +156,7 @@ void WriteReportInfo(const std::wstring& installFolder, const ReportInfo& info) 
       {L"versiontypes", &info.versionTypes},
   };
   for (const auto& [key, value] : values) WriteProfileString(ini, L"reportinfo", key, *value);
+  return {{ini, L"reportinfo", values[6].first, *values[6].second}};
 }
 
 std::wstring TakeVersionLists(const std::wstring& root) {

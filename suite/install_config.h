@@ -50,8 +50,15 @@ void ParseVersion(const std::wstring& version, int numbers[4]);
 // "%u.%u.%u.%u"; empty when the file is missing.
 std::wstring ReadOldVersion(const std::wstring& root);
 
+// A value a configuration file must hold once the install is done: the writers below return
+// the last value they wrote to each file, which the final check reads back (a later writer of
+// the same file replaces the promise).
+struct ProfileValue {
+  std::wstring File, Section, Key, Value;
+};
+
 // utility\install.ini, office6\cfgs\setup.cfg and office6\2052\setup.cfg of a new installation.
-void WriteSuiteConfig(const std::wstring& startMenu, const std::wstring& saveToMso, const std::wstring& assoWord,
+std::vector<ProfileValue> WriteSuiteConfig(const std::wstring& startMenu, const std::wstring& saveToMso, const std::wstring& assoWord,
                       const std::wstring& assoPowerpoint, const std::wstring& assoExcel,
                       const std::wstring& desktopShortcut, const std::wstring& version,
                       const std::wstring& installFolder);
@@ -64,7 +71,7 @@ struct InstallIniValues {
   std::wstring setupPath;     // the running setup program
   std::wstring lowerVersion;  // written only when not empty
 };
-void WriteInstallIni(const InstallIniValues& values);
+std::vector<ProfileValue> WriteInstallIni(const InstallIniValues& values);
 
 // The values that describe where an installation came from, for the installation report: the
 // payload's info element, with "iid", "productid" and "versiontypes" given on the command line
@@ -74,7 +81,7 @@ struct ReportInfo {
 };
 // Records them in the new installation's utility\install.ini, section "reportinfo", where the
 // suite's core library reads them when it sends the report (in this process or the user's).
-void WriteReportInfo(const std::wstring& installFolder, const ReportInfo& info);
+std::vector<ProfileValue> WriteReportInfo(const std::wstring& installFolder, const ReportInfo& info);
 
 // The versions an installation below `root` replaced or was replaced by: "lowerversion" and
 // "higherversion" of its utility\install.ini, each followed by ";" when not empty, joined.

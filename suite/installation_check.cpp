@@ -19,12 +19,14 @@ bool IsSystemFolder(const std::wstring& folder) {
   const std::wstring profile = ZFunction::GetSpecialFolder(CSIDL_PROFILE);
   const size_t cut = ZFunction::LastSeparator(ZFunction::WithoutTrailingSeparators(profile));
   const std::wstring profiles = cut == std::wstring::npos ? std::wstring() : profile.substr(0, cut);
-  for (const std::wstring& system :
-       {ZFunction::GetSpecialFolder(CSIDL_PROGRAM_FILES), ZFunction::GetSpecialFolder(CSIDL_PROGRAM_FILESX86),
-        ZFunction::GetSpecialFolder(CSIDL_PROGRAM_FILES_COMMON), profile, profiles,
+  std::vector<std::wstring> systemFolders = ZFunction::ProgramFilesFolders();
+  for (const std::wstring& other :
+       {ZFunction::GetSpecialFolder(CSIDL_PROGRAM_FILES_COMMON), profile, profiles,
         ZFunction::GetSpecialFolder(CSIDL_COMMON_APPDATA), ZFunction::GetSpecialFolder(CSIDL_APPDATA),
         ZFunction::GetSpecialFolder(CSIDL_LOCAL_APPDATA), ZFunction::GetSpecialFolder(CSIDL_DESKTOPDIRECTORY),
-        ZFunction::GetSpecialFolder(CSIDL_PERSONAL)}) {
+        ZFunction::GetSpecialFolder(CSIDL_PERSONAL)})
+    systemFolders.push_back(other);
+  for (const std::wstring& system : systemFolders) {
     if (!system.empty() && ZFunction::IsSameOrBelow(system, folder)) return true;  // the folder itself or one above it
   }
   return false;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "log/run_record.h"
 #include "log/setup_log.h"
 #include "suite/install_config.h"
 #include "suite/suite_programs.h"
@@ -61,14 +62,16 @@ bool ParseRunRequest(const COPYDATASTRUCT& data, RunRequest* request) {
          wcsnlen(request->Params, ARRAYSIZE(request->Params)) < ARRAYSIZE(request->Params);
 }
 
-bool SendUserRequest(HWND window, ULONG_PTR code, const void* data, DWORD bytes) {
-  if (!window) return false;
+Delivery SendUserRequest(HWND window, ULONG_PTR code, const void* data, DWORD bytes) {
+  if (!window) return Delivery::NotDelivered;
   COPYDATASTRUCT copy{code, bytes, const_cast<void*>(data)};
-  SendMessageW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy));
-  return true;
+  const LRESULT answer = SendMessageW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy));
+  return answer == static_cast<LRESULT>(Delivery::Done)      ? Delivery::Done
+         : answer == static_cast<LRESULT>(Delivery::NotDone) ? Delivery::NotDone
+                                                              : Delivery::NotDelivered;
 }
 
-bool SendUserRequest(HWND window, ULONG_PTR code, const std::wstring& text) {
+Delivery SendUserRequest(HWND window, ULONG_PTR code, const std::wstring& text) {
   return SendUserRequest(window, code, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
@@ -96,51 +99,54 @@ std::wstring NewGuidText() {
 
 }  // namespace
 
-bool DispatchUserRequest(const COPYDATASTRUCT& data, UserSide& local, const std::wstring& answerFile) {
+Delivery DispatchUserRequest(const COPYDATASTRUCT& data, UserSide& local, const std::wstring& answerFile) {
+  const Delivery done = Delivery::Done;
+  auto result = [](bool ok) { return ok ? Delivery::Done : Delivery::NotDone; };
   std::wstring text;
   switch (data.dwData) {
     case kRequestRun: {
       RunRequest request;
-      if (ParseRunRequest(data, &request)) local.Run(request.Path, request.Params, request.Wait, request.Show);
-      return true;
+      return result(ParseRunRequest(data, &request) && local.Run(request.Path, request.Params, request.Wait, request.Show));
     }
     case kRequestReport:
       // The install item is not known here: its usual parameter stands in for it.
-      if (ParseTextRequest(data, &text)) local.SendReport(text, L"3");
-      return true;
+      if (!ParseTextRequest(data, &text)) return Delivery::NotDone;
+      local.SendReport(text, L"3");
+      return done;
     case kRequestEnvironment:
-      if (ParseTextRequest(data, &text)) local.SetEnvironment(text);
-      return true;
+      if (!ParseTextRequest(data, &text)) return Delivery::NotDone;
+      local.SetEnvironment(text);
+      return done;
     case kRequestDeleteStartMenu:
-      if (ParseTextRequest(data, &text)) local.DeleteStartMenu(text);
-      return true;
+      if (!ParseTextRequest(data, &text)) return Delivery::NotDone;
+      local.DeleteStartMenu(text);
+      return done;
     case kRequestDeleteUserKeys:
       local.DeleteUserKeys();
-      return true;
+      return done;
     case kRequestWaitList:
-      if (ParseTextRequest(data, &text)) local.StoreWaitList(text);
-      return true;
+      if (!ParseTextRequest(data, &text)) return Delivery::NotDone;
+      local.StoreWaitList(text);
+      return done;
     case kRequestFields: {
       std::wstring path, params;
       int wait = 0, show = 0;
-      if (ParseTextRequest(data, &text) && ParseFieldRequest(text, &path, &params, &wait, &show))
-        local.Run(path, params, wait, show);
-      return true;
+      return result(ParseTextRequest(data, &text) && ParseFieldRequest(text, &path, &params, &wait, &show) &&
+                    local.Run(path, params, wait, show));
     }
     case kRequestReportId:
       Answer(answerFile, L"infoguid", Digits(local.ReportId()));
-      return true;
+      return done;
     case kRequestRestartInfo:
       local.DeleteRestartInfo();
-      return true;
+      return done;
     case kRequestCirrusPath:
       Answer(answerFile, L"cirruspath", local.CirrusPath());
-      return true;
+      return done;
     case kRequestShowCirrus:
-      if (ParseTextRequest(data, &text)) local.ShowCirrus(text, 0, 1);
-      return true;
+      return result(ParseTextRequest(data, &text) && local.ShowCirrus(text, 0, 1));
     default:  // the exit code is the window's own business; anything above 11 is no request
-      return false;
+      return Delivery::NotDelivered;
   }
 }
 
@@ -158,30 +164,53 @@ std::wstring RemoteUserSide::AppData() const { return HandedOverFolderOr(Values.
 
 std::wstring RemoteUserSide::AnswerFile() const { return ZFunction::WithSlash(LocalAppData()) + L"tempinstall.ini"; }
 
+UserSide* RemoteUserSide::Undelivered(const char* step) {
+  const std::wstring own = ZFunction::GetSpecialFolder(CSIDL_LOCAL_APPDATA);
+  if (Here && !own.empty() && _wcsicmp(ZFunction::WithSlash(LocalAppData()).c_str(), ZFunction::WithSlash(own).c_str()) == 0) {
+    g_Log.Log("the user-level copy cannot be reached: %s is done by this process (the desktop user's account)", step);
+    return Here.get();
+  }
+  g_Log.Log("the user-level copy cannot be reached, and this process is another account than the desktop user: %s",
+            step);
+  return nullptr;
+}
+
+UserSide* RemoteUserSide::UndeliveredStep(const char* step) {
+  UserSide* here = Undelivered(step);
+  if (!here) g_Run.StepFailed("%s was not done for the desktop user", step);
+  return here;
+}
+
 void RemoteUserSide::StoreWaitList(const std::wstring& list) {
   Values.WaitClearList = list;  // what the user-level copy now stores
-  Send(kRequestWaitList, list);
+  if (Send(kRequestWaitList, list) == Delivery::NotDelivered)
+    if (UserSide* here = UndeliveredStep("storing the versions left to remove")) here->StoreWaitList(list);
 }
 
 std::wstring RemoteUserSide::ReportId() {
   g_Log.Log("send msg to user process set the guid to temp file");
-  Send(kRequestReportId);
+  if (Send(kRequestReportId) == Delivery::NotDelivered)
+    if (UserSide* here = Undelivered("reading the user's report identifier")) return here->ReportId();
   const std::wstring file = AnswerFile();
   return ZFunction::PathExists(file) ? install_config::TakeHandOverValue(file, L"infoguid", NewGuidText().c_str(), 80)
                                      : ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kCommonKey, L"infoGUID");
 }
 
 std::wstring RemoteUserSide::CirrusPath() {
-  Send(kRequestCirrusPath);
+  if (Send(kRequestCirrusPath) == Delivery::NotDelivered)
+    if (UserSide* here = Undelivered("reading the cloud client's path")) return here->CirrusPath();
   return install_config::TakeHandOverValue(AnswerFile(), L"cirruspath", L"", install_config::kTextChars);
 }
 
-bool RemoteUserSide::SendRunRequest(const std::wstring& path, const std::wstring& params, int wait, int show) {
+Delivery RemoteUserSide::SendRunRequest(const std::wstring& path, const std::wstring& params, int wait, int show) {
   RunRequest request{};
-  if (!ZFunction::PathExists(path)) return false;  // as a direct start would fail
+  if (!ZFunction::PathExists(path)) {
+    g_Log.Log("RemoteUserSide the program is missing: %ws", path.c_str());
+    return Delivery::NotDelivered;
+  }
   if (path.size() >= ARRAYSIZE(request.Path) || params.size() >= ARRAYSIZE(request.Params)) {
     g_Log.Log("RemoteUserSide the path or parameters are too long for the request: %ws", path.c_str());
-    return false;
+    return Delivery::NotDelivered;
   }
   path.copy(request.Path, path.size());
   params.copy(request.Params, params.size());
@@ -191,32 +220,79 @@ bool RemoteUserSide::SendRunRequest(const std::wstring& path, const std::wstring
 }
 
 bool RemoteUserSide::Run(const std::wstring& program, const std::wstring& params, int wait, int show) {
-  if (!SendRunRequest(program, params, wait, show)) g_Log.Log("RemoteUserSide::Run not sent: %ws", program.c_str());
-  return true;
+  if (!ZFunction::PathExists(program)) {
+    g_Log.Log("RemoteUserSide the program is missing: %ws", program.c_str());
+    return false;  // as a start made here fails
+  }
+  switch (SendRunRequest(program, params, wait, show)) {
+    case Delivery::Done:
+      return true;
+    case Delivery::NotDone:
+      g_Log.Log("RemoteUserSide the user-level copy could not start %ws", program.c_str());
+      return false;
+    case Delivery::NotDelivered:
+      break;
+  }
+  UserSide* here = Undelivered("a program start");
+  return here && here->Run(program, params, wait, show);
 }
 
 void RemoteUserSide::RunAsDesktopUser(const std::wstring& program, const std::wstring& params, int wait, int show) {
-  Run(program, params, wait, show);  // the user-level copy is the desktop user
+  // The user-level copy is the desktop user; from here the desktop shell starts it as that user.
+  const Delivery sent = SendRunRequest(program, params, wait, show);
+  if (sent == Delivery::NotDone) g_Log.Log("RemoteUserSide the user-level copy could not start %ws", program.c_str());
+  if (sent == Delivery::NotDelivered)
+    if (UserSide* here = UndeliveredStep("starting a suite program for the user"))
+      here->RunAsDesktopUser(program, params, wait, show);
 }
 
 bool RemoteUserSide::ShowCirrus(const std::wstring& params, int wait, int show) {
   g_Log.Log("Run Cirrus by Send Msg.");
-  Send(kRequestShowCirrus, params);
-  return true;
+  switch (Send(kRequestShowCirrus, params)) {
+    case Delivery::Done:
+      return true;
+    case Delivery::NotDone:
+      return false;
+    case Delivery::NotDelivered:
+      break;
+  }
+  UserSide* here = Undelivered("showing the cloud-document client");
+  return here && here->ShowCirrus(params, wait, show);
 }
 
 void RemoteUserSide::SendReport(const std::wstring& installFolder, const std::wstring& itemParam) {
   g_Log.Log(" the path is %ws", installFolder.c_str());
-  Send(kRequestReport, installFolder);
+  if (Send(kRequestReport, installFolder) == Delivery::NotDelivered) {
+    if (UserSide* here = UndeliveredStep("the installation report")) here->SendReport(installFolder, itemParam);
+    return;
+  }
   g_Log.Log("Send Infocellect End by send message.");
 }
 
 void RemoteUserSide::SetEnvironment(const std::wstring& installFolder) {
   g_Log.Log(" the path is %ws", installFolder.c_str());
-  Send(kRequestEnvironment, installFolder);
+  if (Send(kRequestEnvironment, installFolder) == Delivery::NotDelivered)
+    if (UserSide* here = UndeliveredStep("the user's suite environment")) here->SetEnvironment(installFolder);
 }
 
-void RemoteUserSide::DeleteStartMenu(const std::wstring& name) { Send(kRequestDeleteStartMenu, name); }
-void RemoteUserSide::DeleteUserKeys() { Send(kRequestDeleteUserKeys); }
-void RemoteUserSide::ForgetMachineInstallation() { Send(kRequestDeleteUserKeys); }
-void RemoteUserSide::DeleteRestartInfo() { Send(kRequestRestartInfo); }
+void RemoteUserSide::DeleteStartMenu(const std::wstring& name) {
+  if (Send(kRequestDeleteStartMenu, name) == Delivery::NotDelivered)
+    if (UserSide* here = UndeliveredStep("removing the old start-menu folder and shortcuts")) here->DeleteStartMenu(name);
+}
+
+void RemoteUserSide::DeleteUserKeys() {
+  if (Send(kRequestDeleteUserKeys) == Delivery::NotDelivered)
+    if (UserSide* here = UndeliveredStep("removing the old suite's entries of the user")) here->DeleteUserKeys();
+}
+
+void RemoteUserSide::ForgetMachineInstallation() {
+  // The desktop user's entries go with the machine's installation: this process's own hive is
+  // cleared with the machine's entries, so from here it is the same step as DeleteUserKeys.
+  if (Send(kRequestDeleteUserKeys) == Delivery::NotDelivered)
+    if (UserSide* here = UndeliveredStep("removing the old suite's entries of the user")) here->DeleteUserKeys();
+}
+
+void RemoteUserSide::DeleteRestartInfo() {
+  if (Send(kRequestRestartInfo) == Delivery::NotDelivered)
+    if (UserSide* here = UndeliveredStep("removing the suite programs' restart information")) here->DeleteRestartInfo();
+}

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "suite/user_side.h"
@@ -48,14 +49,20 @@ bool ParseFieldRequest(const std::wstring& text, std::wstring* path, std::wstrin
 // Reads a program-start request (code 0); false for a wrong size or an unterminated field.
 bool ParseRunRequest(const COPYDATASTRUCT& data, RunRequest* request);
 
-// Sends a request and waits until the window has handled it; false without a window.
-bool SendUserRequest(HWND window, ULONG_PTR code, const void* data, DWORD bytes);
-bool SendUserRequest(HWND window, ULONG_PTR code, const std::wstring& text);
+// What became of a request. The user-level copy's window answers WM_COPYDATA with 1 when it
+// carried the request out and 2 when it could not (a program that did not start); the send
+// returns 0 when the request never reached it (no window, or the copy ended meanwhile).
+enum class Delivery { NotDelivered = 0, Done = 1, NotDone = 2 };
+
+// Sends a request and waits until the window has handled it.
+Delivery SendUserRequest(HWND window, ULONG_PTR code, const void* data, DWORD bytes);
+Delivery SendUserRequest(HWND window, ULONG_PTR code, const std::wstring& text);
 
 // The user-level copy's side: carries out one request through `local`. Questions (codes 7 and
-// 10) are answered in a fresh `answerFile`, section "installinfo". Exit codes (8) and unknown
-// codes are not requests for the user side: false.
-bool DispatchUserRequest(const COPYDATASTRUCT& data, UserSide& local, const std::wstring& answerFile);
+// 10) are answered in a fresh `answerFile`, section "installinfo". Returns what the window
+// answers (Done or NotDone); exit codes (8) and unknown codes are not requests for the user
+// side: NotDelivered.
+Delivery DispatchUserRequest(const COPYDATASTRUCT& data, UserSide& local, const std::wstring& answerFile);
 
 // The user-level copy one elevated copy talks to: its window, looked up by title among the
 // windows of the process that started this one (or the one it started) when not known yet.
@@ -75,9 +82,16 @@ class UserCopyLink {
 
 // The elevated copy's user side: the handed-over values, and every step sent to the user-level
 // copy. Answers come back in `answerFile` (the hand-over file in the user's local folder).
+// A step that cannot reach the user-level copy (it ended during the run) is done by `here`, this
+// process's own user side, when this process works as the desktop user's account (the
+// handed-over local folder is this account's own): the same account, the same hive, the same
+// folders; the suite's programs for the user are started with the desktop shell's rights, as
+// the copy would have. From another account nothing can be done for the desktop user: the
+// step fails (the run's record says which).
 class RemoteUserSide final : public UserSide {
  public:
-  RemoteUserSide(UserCopyLink& link, HandOver& handOver) : Link(link), Values(handOver) {}
+  RemoteUserSide(UserCopyLink& link, HandOver& handOver, std::unique_ptr<UserSide> here)
+      : Link(link), Values(handOver), Here(std::move(here)) {}
 
   std::wstring LocalAppData() const override;
   std::wstring AppData() const override;
@@ -99,17 +113,23 @@ class RemoteUserSide final : public UserSide {
   void ForgetMachineInstallation() override;
   void DeleteRestartInfo() override;
 
-  // Asks the user-level copy to start a program; false when the program is missing, the path or
-  // parameters do not fit the request, or there is no window.
-  bool SendRunRequest(const std::wstring& path, const std::wstring& params, int wait, int show);
+  // Asks the user-level copy to start a program; NotDelivered when the program is missing, the
+  // path or parameters do not fit the request (both logged), or the copy cannot be reached.
+  Delivery SendRunRequest(const std::wstring& path, const std::wstring& params, int wait, int show);
 
  private:
-  bool Send(ULONG_PTR code, const std::wstring& text) { return SendUserRequest(Link.Window(), code, text); }
-  bool Send(ULONG_PTR code) { return SendUserRequest(Link.Window(), code, nullptr, 0); }
+  Delivery Send(ULONG_PTR code, const std::wstring& text) { return SendUserRequest(Link.Window(), code, text); }
+  Delivery Send(ULONG_PTR code) { return SendUserRequest(Link.Window(), code, nullptr, 0); }
   std::wstring AnswerFile() const;
+  // The side that does `step` when the user-level copy could not be reached: this process's own
+  // (logged), or null when this process is another account (the caller fails the step).
+  UserSide* Undelivered(const char* step);
+  // Undelivered, and a step without a result of its own is recorded as failed.
+  UserSide* UndeliveredStep(const char* step);
 
   UserCopyLink& Link;
   HandOver& Values;
+  std::unique_ptr<UserSide> Here;
 };
 
 // A handed-over folder counts only as a whole local path; otherwise this process's own folder

@@ -2,7 +2,12 @@
 // arriving as the same step at the receiving window's user side.
 #include "suite/user_protocol.h"
 
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
+
+#include "log/run_record.h"
+#include "sys/system_info.h"
 
 #include "tests/support/recording_user_side.h"
 #include "tests/support/test_support.h"
@@ -55,8 +60,8 @@ struct ReceivingWindow {
     wc.lpfnWndProc = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
       if (message != WM_COPYDATA) return DefWindowProcW(hwnd, message, wParam, lParam);
       auto* self = reinterpret_cast<ReceivingWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-      DispatchUserRequest(*reinterpret_cast<const COPYDATASTRUCT*>(lParam), self->local, self->answerFile);
-      return 0;
+      return static_cast<LRESULT>(
+          DispatchUserRequest(*reinterpret_cast<const COPYDATASTRUCT*>(lParam), self->local, self->answerFile));
     };
     wc.lpszClassName = L"LumenTestReceivingWindow";
     RegisterClassW(&wc);
@@ -76,13 +81,13 @@ TEST(UserProtocol, EveryStepArrivesAsTheSameStep) {
   HandOver values;
   values.LocalAppData = dir.Path();  // where the answers come back
   values.WaitClearList = L"9.0.0.1";
-  RemoteUserSide remote(link, values);
+  RemoteUserSide remote(link, values, nullptr);
   const std::wstring tool = testing_support::BinFolder() + L"testtool.exe";
 
   EXPECT_TRUE(remote.Run(tool, L"a b", 5000, 1));
-  EXPECT_TRUE(remote.Run(dir / L"missing.exe", L"", 0, 0)) << "not sent, and never a failure";
-  EXPECT_FALSE(remote.SendRunRequest(tool, std::wstring(1024, L'x'), 0, 0)) << "does not fit the request";
-  EXPECT_TRUE(remote.SendRunRequest(tool, std::wstring(1023, L'x'), 0, 0));
+  EXPECT_FALSE(remote.Run(dir / L"missing.exe", L"", 0, 0)) << "not sent: as a start made here, a failure";
+  EXPECT_EQ(remote.SendRunRequest(tool, std::wstring(1024, L'x'), 0, 0), Delivery::NotDelivered) << "does not fit";
+  EXPECT_EQ(remote.SendRunRequest(tool, std::wstring(1023, L'x'), 0, 0), Delivery::Done);
   remote.RunAsDesktopUser(tool, L"c", 0, 1);
   EXPECT_TRUE(remote.ShowCirrus(L"showui", 7, 0));
   remote.SendReport(L"C:\\suite\\", L"9");
@@ -95,6 +100,10 @@ TEST(UserProtocol, EveryStepArrivesAsTheSameStep) {
   EXPECT_EQ(remote.WaitList(), L"9.0.0.2") << "the handed-over list follows";
   EXPECT_EQ(remote.ReportId(), L"8D6F2C1A0B3E") << "answered without braces and hyphens";
   EXPECT_EQ(remote.CirrusPath(), L"C:\\cirrus\\cirrus.exe");
+  // A start the user-level copy could not make comes back as a failure.
+  receiver.local.runResult = false;
+  EXPECT_FALSE(remote.Run(tool, L"d", 0, 0));
+  EXPECT_FALSE(remote.ShowCirrus(L"showui", 0, 1));
 
   EXPECT_EQ(receiver.local.calls, (std::vector<std::wstring>{
                                       L"Run " + tool + L" a b 5000 1",
@@ -110,14 +119,42 @@ TEST(UserProtocol, EveryStepArrivesAsTheSameStep) {
                                       L"StoreWaitList 9.0.0.2",
                                       L"ReportId",
                                       L"CirrusPath",
+                                      L"Run " + tool + L" d 0 0",
+                                      L"ShowCirrus showui 0 1",
                                   }));
+}
 
-  // Without a window nothing is sent, and nothing waits.
-  UserCopyLink none;
-  RemoteUserSide alone(none, values);
-  EXPECT_FALSE(alone.SendRunRequest(tool, L"", 0, 0));
-  alone.DeleteUserKeys();
-  EXPECT_EQ(receiver.local.calls.size(), 13u);
+// The user-level copy gone (no window): the desktop user's own account does each step here;
+// another account cannot, and every step it owed the user fails the run.
+TEST(UserProtocol, StepsThatCannotReachTheUserCopy) {
+  const std::wstring tool = testing_support::BinFolder() + L"testtool.exe";
+  UserCopyLink gone;
+  HandOver values;
+  values.LocalAppData = ZFunction::GetSpecialFolder(CSIDL_LOCAL_APPDATA);  // this account's own
+  auto owned = std::make_unique<RecordingUserSide>();
+  RecordingUserSide& here = *owned;
+  RemoteUserSide sameAccount(gone, values, std::move(owned));
+  g_Run.Reset();
+  EXPECT_TRUE(sameAccount.Run(tool, L"x", 0, 1));
+  sameAccount.RunAsDesktopUser(tool, L"y", 0, 1);
+  sameAccount.DeleteUserKeys();
+  sameAccount.ForgetMachineInstallation();
+  sameAccount.SendReport(L"C:\\suite\\", L"3");
+  EXPECT_EQ(here.calls, (std::vector<std::wstring>{L"Run " + tool + L" x 0 1", L"RunAsDesktopUser " + tool + L" y",
+                                                   L"DeleteUserKeys", L"DeleteUserKeys", L"SendReport C:\\suite\\ 3"}));
+  EXPECT_FALSE(g_Run.AnyFailure());
+
+  values.LocalAppData = L"C:\\users\\someone else\\AppData\\Local";
+  auto other = std::make_unique<RecordingUserSide>();
+  RecordingUserSide& notUsed = *other;
+  RemoteUserSide anotherAccount(gone, values, std::move(other));
+  EXPECT_FALSE(anotherAccount.Run(tool, L"x", 0, 1));  // the engine counts it
+  anotherAccount.DeleteUserKeys();
+  anotherAccount.SetEnvironment(L"C:\\suite\\");
+  EXPECT_TRUE(notUsed.calls.empty());
+  EXPECT_EQ(g_Run.StepsFailed(), 2u);
+  EXPECT_EQ(g_Run.FirstCause(), "removing the old suite's entries of the user was not done for the desktop user");
+  g_Run.Reset();
 }
 
 }  // namespace

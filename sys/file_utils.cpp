@@ -227,6 +227,19 @@ int ContainsNoCase(const std::wstring& text, const std::wstring& part) {
   return at == std::wstring::npos ? -1 : static_cast<int>(at);
 }
 
+bool ReplaceFolderInPath(std::wstring& path, const std::vector<std::wstring>& folders, const std::wstring& replacement) {
+  for (const std::wstring& folder : folders) {
+    if (folder.empty()) continue;
+    // A whole folder: "C:\\Program Files" is not found in "C:\\Program Files (x86)\\...".
+    const std::wstring whole = WithSlash(folder);
+    const int at = ContainsNoCase(WithSlash(path), whole);
+    if (at < 0) continue;
+    path = WithSlash(path).replace(static_cast<size_t>(at), whole.size(), WithSlash(replacement));
+    return true;
+  }
+  return false;
+}
+
 bool LoadFileText(const std::wstring& path, std::string& text) {
   text.clear();
   sys::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

@@ -51,6 +51,11 @@ void TrimVersionFolders(std::wstring& path);
 // Position (in characters) of part in text, ignoring letter case; -1 when absent.
 int ContainsNoCase(const std::wstring& text, const std::wstring& part);
 
+// Replaces the first of `folders` (whole folder names, any case) found in `path` by
+// `replacement`, the result ending in a backslash; false, with `path` unchanged, when none is in
+// it.
+bool ReplaceFolderInPath(std::wstring& path, const std::vector<std::wstring>& folders, const std::wstring& replacement);
+
 // Reads a whole file of at most 2 MiB into an 8-bit string (cut at the first zero byte).
 constexpr DWORD kMaxTextFile = 2 * 1024 * 1024;
 bool LoadFileText(const std::wstring& path, std::string& text);

@@ -101,6 +101,23 @@ bool FindProcessPathsByName(const std::vector<const wchar_t*>& names, std::vecto
   return found;
 }
 
+std::vector<DWORD> ProcessIdsOfImage(const std::wstring& path) {
+  std::vector<DWORD> ids;
+  const size_t sep = path.find_last_of(L'\\');
+  const std::wstring name = sep == std::wstring::npos ? path : path.substr(sep + 1);
+  sys::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return ids;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
+    std::wstring image;
+    if (_wcsicmp(entry.szExeFile, name.c_str()) == 0 && GetModuleFileOfProcess(entry.th32ProcessID, image) &&
+        _wcsicmp(image.c_str(), path.c_str()) == 0)
+      ids.push_back(entry.th32ProcessID);
+  }
+  return ids;
+}
+
 std::vector<std::pair<HWND, DWORD>> FindWindowsByTitle(const wchar_t* title) {
   TitleSearch search{title, {}};
   EnumWindows(CollectTitledWindow, reinterpret_cast<LPARAM>(&search));

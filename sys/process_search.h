@@ -29,6 +29,8 @@ std::vector<std::pair<HWND, DWORD>> FindWindowsByTitle(const wchar_t* title);
 // The top-level window titled exactly `title` that belongs to process `processId`; null when
 // there is none (or the id is 0).
 HWND FindProcessWindow(const wchar_t* title, DWORD processId);
+// The ids of the running processes started from the file `path` (any case).
+std::vector<DWORD> ProcessIdsOfImage(const std::wstring& path);
 // The id of the process that started this one; 0 when unknown.
 DWORD GetParentProcessId();
 

@@ -15,7 +15,7 @@
 
 namespace ZFunction {
 
-bool RunApp(const std::wstring& path, const std::wstring& params, DWORD wait, int show) {
+bool StartApp(const std::wstring& path, const std::wstring& params, int show, sys::UniqueKernel* process) {
   if (!PathExists(path)) return false;
   SHELLEXECUTEINFOW sei{};
   sei.cbSize = sizeof(sei);
@@ -26,20 +26,34 @@ bool RunApp(const std::wstring& path, const std::wstring& params, DWORD wait, in
   sei.lpParameters = params.empty() ? nullptr : params.c_str();
   sei.nShow = show ? SW_SHOWDEFAULT : SW_HIDE;
   const BOOL ok = ShellExecuteExW(&sei);
-  const sys::UniqueKernel process(sei.hProcess);
-  if (ok) {
-    if (wait != 0 && process) WaitForSingleObject(process.Get(), wait);
-  } else {
-    g_Log.Log("ZFunction::RunApp ShellExecuteEx error:%d, wait:%d, show:%d, path:%ws, cmd:%ws",
-              static_cast<int>(GetLastError()), static_cast<int>(wait), show, path.c_str(), params.c_str());
+  sys::UniqueKernel started(sei.hProcess);
+  if (!ok) {
+    g_Log.Log("ZFunction::RunApp ShellExecuteEx error:%d, show:%d, path:%ws, cmd:%ws", static_cast<int>(GetLastError()),
+              show, path.c_str(), params.c_str());
+    return false;
   }
-  return ok != FALSE;
+  if (process) *process = std::move(started);
+  return true;
+}
+
+bool RunApp(const std::wstring& path, const std::wstring& params, DWORD wait, int show) {
+  sys::UniqueKernel process;
+  if (!StartApp(path, params, show, &process)) return false;
+  if (wait != 0 && process) WaitForSingleObject(process.Get(), wait);
+  return true;
+}
+
+bool StartAppAsShellUser(const std::wstring& path, const std::wstring& params, int show, sys::UniqueKernel* process) {
+  if (IsUacEnabled() && IsAdminMember() && ShellRunsWithLowerRights() && ShellExecuteFromDesktop(path, params))
+    return true;
+  return StartApp(path, params, show, process);
 }
 
 bool RunAppAsShellUser(const std::wstring& path, const std::wstring& params, DWORD wait, int show) {
-  if (IsUacEnabled() && IsAdminMember() && ShellRunsWithLowerRights() && ShellExecuteFromDesktop(path, params))
-    return true;
-  return RunApp(path, params, wait, show);
+  sys::UniqueKernel process;
+  if (!StartAppAsShellUser(path, params, show, &process)) return false;
+  if (wait != 0 && process) WaitForSingleObject(process.Get(), wait);
+  return true;
 }
 
 bool ShellExecuteFromDesktop(const std::wstring& path, const std::wstring& params) {

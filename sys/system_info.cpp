@@ -236,6 +236,22 @@ std::wstring GetSpecialFolder(int csidl) {
   return path;
 }
 
+std::vector<std::wstring> ProgramFilesFolders() {
+  std::vector<std::wstring> found;
+  auto add = [&found](const std::wstring& folder) {
+    if (folder.empty()) return;
+    for (const std::wstring& known : found)
+      if (_wcsicmp(WithSlash(known).c_str(), WithSlash(folder).c_str()) == 0) return;
+    found.push_back(folder);
+  };
+  add(GetSpecialFolder(CSIDL_PROGRAM_FILES));
+  add(GetSpecialFolder(CSIDL_PROGRAM_FILESX86));
+  wchar_t native[MAX_PATH + 1] = {};  // set for 32-bit programs on 64-bit Windows
+  const DWORD chars = GetEnvironmentVariableW(L"ProgramW6432", native, MAX_PATH);
+  if (chars > 0 && chars < MAX_PATH) add(native);
+  return found;
+}
+
 ShellUserProfile::ShellUserProfile() {
   sys::UniqueKernel shellToken, ownToken;
   if (GetShellUserToken(shellToken.Put()) != S_OK) return;

@@ -79,6 +79,10 @@ void GetWindowsVersion(DWORD* major, DWORD* minor);
 
 // The user's special folder (CSIDL value), without creating it; empty when unknown.
 std::wstring GetSpecialFolder(int csidl);
+// Every program-files folder of the machine, whatever this program's bitness: on 64-bit Windows
+// the 64-bit one and the 32-bit one ("Program Files (x86)"), which a 32-bit program's own
+// special folder alone would not tell.
+std::vector<std::wstring> ProgramFilesFolders();
 // This process's private memory (committed) now and its peak working set, in bytes (0 when
 // unknown). Wine keeps no peak of the private memory: sample it.
 unsigned long long PrivateMemory();

@@ -8,6 +8,7 @@
 #   install.7z, product.7z      the entries as the packer makes them (extracted from the installer)
 #   ref/install, ref/product    what `7zz x` gives for them
 #   setup-packed.exe            stub + packet
+#   setup-bare.exe              the stub alone
 #   setup-no-setup-xml.exe, setup-broken-setup-xml.exe, setup-empty-list.exe
 #                               the same product with an install entry that cannot steer an
 #                               installation
@@ -43,6 +44,7 @@ printf '中文内容\n' >product/templates/空/模板.dot
 head -c 300000 /dev/urandom >product/wtoolex/random.bin
 
 "$lumenpack" --stub "$stub" --install install --product product --out setup-packed.exe >/dev/null
+cp "$stub" setup-bare.exe  # the setup program without a packet
 # The entries as written into the installer, read back by the packet layout.
 u32() { od -An -tu4 -j "$2" -N4 "$1" | tr -d ' '; }
 pe=$(u32 setup-packed.exe 60)

@@ -34,8 +34,8 @@ void WaitForStandIns() {
 }  // namespace
 
 std::wstring DefaultRoot() { return GetSpecialFolder(CSIDL_LOCAL_APPDATA) + L"\\Tallis\\Lumen Office\\"; }
-std::wstring DemoInstaller() { return testing_support::BinFolder() + L"..\\demodata\\setup-demo.exe"; }
-std::wstring OldDemoInstaller() { return testing_support::BinFolder() + L"..\\demodata-old\\setup-demo.exe"; }
+std::wstring DemoInstaller() { return testing_support::TestedData(L"demodata") + L"setup-demo.exe"; }
+std::wstring OldDemoInstaller() { return testing_support::TestedData(L"demodata-old") + L"setup-demo.exe"; }
 
 std::wstring Profile(const std::wstring& file, const wchar_t* section, const wchar_t* key) {
   return install_config::ReadProfileString(file, section, key, L"<missing>", 1024);
@@ -56,7 +56,7 @@ void DemoInstall::TearDown() { ForgetInstallations(); }
 void DemoInstall::ForgetInstallations() {
   DeleteFileW(LogPath().c_str());
   RegDeleteTreeW(HKEY_CURRENT_USER, suite::kUninstallKey);
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, suite::kUninstallKey);
+  testing_support::DeleteTree(HKEY_LOCAL_MACHINE, suite::kUninstallKey);
   RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Tallis");
   RegDeleteTreeW(HKEY_CURRENT_USER, suite::kCirrusUninstallKey);
   ZFunction::DeleteFolder(DefaultRoot());
@@ -80,6 +80,13 @@ void DemoInstall::PlaceOemFile() {
 int DemoInstall::Install(const std::wstring& params) {
   journal_.Clear();
   const int code = testing_support::Run(exe_, params, 120000);
+  WaitForStandIns();
+  log_ = testing_support::ReadBytes(LogPath());
+  return code;
+}
+
+int DemoInstall::Finish(testing_support::Process& run) {
+  const int code = run.Wait(120000);
   WaitForStandIns();
   log_ = testing_support::ReadBytes(LogPath());
   return code;

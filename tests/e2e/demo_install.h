@@ -48,6 +48,8 @@ class DemoInstall : public ::testing::Test {
   void PlaceOemFile();
   // Runs setup.exe to its end and the programs it started without waiting; keeps its log.
   int Install(const std::wstring& params);
+  // The same for a run the test started itself.
+  int Finish(testing_support::Process& run);
   bool Logged(const std::string& line) const { return log_.find(line) != std::string::npos; }
   // The starts the stand-ins recorded; the arguments as the programs saw them (the blanks
   // between program and arguments are not theirs).

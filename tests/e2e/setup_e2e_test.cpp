@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 
 #include "sys/file_utils.h"
@@ -34,23 +33,11 @@ struct Installer {
   }
 };
 
-// Process ids of running programs started by `parent`.
-std::set<DWORD> ChildrenOf(DWORD parent) {
-  std::set<DWORD> ids;
-  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  PROCESSENTRY32W e{};
-  e.dwSize = sizeof(e);
-  for (BOOL more = Process32FirstW(snap, &e); more; more = Process32NextW(snap, &e))
-    if (e.th32ParentProcessID == parent) ids.insert(e.th32ProcessID);
-  CloseHandle(snap);
-  return ids;
-}
-
 // The user-level copy that the setup program `parent` starts beside itself: opened as soon as
 // it appears, so its exit code can be read after it ended.
 HANDLE WaitForUserCopy(const Process& parent, DWORD ms = 10000) {
   for (DWORD start = GetTickCount(); GetTickCount() - start < ms;) {
-    for (DWORD id : ChildrenOf(parent.Id()))
+    for (DWORD id : testing_support::ChildProcesses(parent.Id()))
       if (HANDLE h = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id)) return h;
     if (WaitForSingleObject(parent.Handle(), 0) == WAIT_OBJECT_0) return nullptr;
     Sleep(2);
@@ -116,7 +103,7 @@ class SetupProgram : public ::testing::Test {
   void SetUp() override {
     DeleteFileW(LogPath().c_str());
     RegDeleteTreeW(HKEY_CURRENT_USER, suite::kUninstallKey);
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, suite::kUninstallKey);
+    testing_support::DeleteTree(HKEY_LOCAL_MACHINE, suite::kUninstallKey);
     ZFunction::DeleteRegValue(HKEY_CURRENT_USER, suite::kUserSettingKey, L"InstallState");
   }
 };
@@ -142,6 +129,11 @@ TEST_F(SetupProgram, AdministratorRunStartsUserCopyHandsOverAndEndsItWithTheExit
   EXPECT_EQ(ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUserSettingKey, L"InstallState"), L"0");
   EXPECT_TRUE(testing_support::Exists(L"C:\\OldLumen\\" LUMEN_TEST_PRODUCT_VERSION L"\\readme.txt"));
   ZFunction::DeleteFolder(L"C:\\OldLumen\\");
+  // The product's driver reached the system's drivers folder: for the 32-bit program too, the
+  // real (64-bit) one, not the folder WoW64 shows 32-bit programs.
+  const std::wstring driver = ZFunction::GetDriversFolder() + L"lumentestflt.SYS";
+  EXPECT_EQ(testing_support::ReadBytes(driver), "driver bytes\n");
+  DeleteFileW(driver.c_str());
 
   const std::string log = LogText();
   EXPECT_NE(log.find("user process mode:1"), std::string::npos) << log;
@@ -178,7 +170,7 @@ TEST_F(SetupProgram, DebugUnpackWritesBothEntriesAsSevenZipDoes) {
 
   // The bare program, without a packet, fails at start-up with exit code 2.
   TempFolder bare;
-  EXPECT_EQ(DebugUnpack(testing_support::BinFolder() + L"setup.exe", bare), 2);
+  EXPECT_EQ(DebugUnpack(testing_support::TestData() + L"setup-bare.exe", bare), 2);
   EXPECT_FALSE(testing_support::Exists(bare / L"extract\\product\\readme.txt"));
   EXPECT_NE(LogText().find("  g_Install.Init return:0\r\n"), std::string::npos);
 }
@@ -203,7 +195,7 @@ TEST_F(SetupProgram, DebugUnpackStoppedHalfwayThenRunAgainGivesThePayload) {
 
 TEST_F(SetupProgram, UserCopyAloneWritesHandOverAndObeysItsMessages) {
   Installer setup;
-  ZFunction::WriteRegString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"LocationRoot", L"D:\\Machine\\");
+  testing_support::WriteString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"LocationRoot", L"D:\\Machine\\");
   ZFunction::WriteRegString(HKEY_CURRENT_USER, suite::kUpdateInfoKey, L"waitclearversions", L"9.0.0.1;9.0.0.2");
   const HWND before = FindWindowW(nullptr, L"lumensetup_message");
   ASSERT_EQ(before, nullptr) << "a user-level window of an earlier test is still there";

@@ -20,28 +20,15 @@
 
 using namespace demo_install;
 using testing_support::Process;
+using testing_support::KeyExists;
 using testing_support::TempFolder;
+using testing_support::ValueExists;
 using ZFunction::GetSpecialFolder;
 
 namespace {
 
 const wchar_t kMachineUninstall[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tallis Office";
 const wchar_t kCommon[] = L"Software\\Tallis\\Office\\6.0\\Common";
-
-bool KeyExists(HKEY root, const wchar_t* key) {
-  HKEY h = nullptr;
-  if (RegOpenKeyExW(root, key, 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
-  RegCloseKey(h);
-  return true;
-}
-
-bool ValueExists(HKEY root, const wchar_t* key, const wchar_t* name) {
-  HKEY h = nullptr;
-  if (RegOpenKeyExW(root, key, 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
-  const bool found = RegQueryValueExW(h, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-  RegCloseKey(h);
-  return found;
-}
 
 void WriteExpand(HKEY root, const wchar_t* key, const wchar_t* name, const std::wstring& value) {
   HKEY h = nullptr;
@@ -96,19 +83,19 @@ struct OldMachineInstallation {
     Touch(root + L"downloads\\patch.bin");
     Touch(root + L"readme.txt");
     Touch(root + L"plugins\\keep.dll");
-    ZFunction::WriteRegString(HKEY_LOCAL_MACHINE, kMachineUninstall, L"UninstallString",
+    testing_support::WriteString(HKEY_LOCAL_MACHINE, kMachineUninstall, L"UninstallString",
                               L"\"" + root + L"utility\\uninst.exe\"");
-    ZFunction::WriteRegString(HKEY_LOCAL_MACHINE, kMachineUninstall, L"LocationRoot", root);
-    ZFunction::WriteRegString(HKEY_LOCAL_MACHINE, kMachineUninstall, L"StartMenuDir", L"Lumen Office 2009");
+    testing_support::WriteString(HKEY_LOCAL_MACHINE, kMachineUninstall, L"LocationRoot", root);
+    testing_support::WriteString(HKEY_LOCAL_MACHINE, kMachineUninstall, L"StartMenuDir", L"Lumen Office 2009");
     Touch(commonPrograms + L"Lumen文字.lnk");
     Touch(commonDesktop + L"Lumen文字.lnk");
     Touch(commonData + L"office6\\CUSTOM.DIC", "自定义词典");
-    ZFunction::WriteRegString(HKEY_CLASSES_ROOT, L".uof", L"", L"Lumen.uof");
-    ZFunction::WriteRegString(HKEY_CLASSES_ROOT, L"Lumen隔行着色.connect\\CLSID", L"", L"{0}");
-    ZFunction::WriteRegString(HKEY_CLASSES_ROOT, L".lumenkeep", L"", L"not the suite's");
-    ZFunction::WriteRegString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+    testing_support::WriteString(HKEY_CLASSES_ROOT, L".uof", L"", L"Lumen.uof");
+    testing_support::WriteString(HKEY_CLASSES_ROOT, L"Lumen隔行着色.connect\\CLSID", L"", L"{0}");
+    testing_support::WriteString(HKEY_CLASSES_ROOT, L".lumenkeep", L"", L"not the suite's");
+    testing_support::WriteString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
                               L"lumenautoupdate", L"x");
-    ZFunction::WriteRegString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\tallis\\Office\\6.0\\Common", L"x", L"y");
+    testing_support::WriteString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\tallis\\Office\\6.0\\Common", L"x", L"y");
     ZFunction::WriteRegString(HKEY_CURRENT_USER, kCommon, L"DistSrc", L"00012.3");
     ZFunction::WriteRegString(HKEY_CURRENT_USER, kCommon, L"infoGUID", L"{8D6F2C1A-0B3E-4F5A-9C7D-112233445566}");
     ZFunction::WriteRegString(HKEY_CURRENT_USER, L"Software\\Tallis\\Office\\6.0\\Common\\Theme", L"x", L"y");
@@ -121,10 +108,10 @@ struct OldMachineInstallation {
     ZFunction::DeleteFolder(commonPrograms);
     ZFunction::DeleteFolder(commonData);
     DeleteFileW((commonDesktop + L"Lumen文字.lnk").c_str());
-    for (const wchar_t* key : {L".uof", L"Lumen隔行着色.connect", L".lumenkeep"}) RegDeleteTreeW(HKEY_CLASSES_ROOT, key);
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kMachineUninstall);
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\tallis");
-    ZFunction::DeleteRegValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+    for (const wchar_t* key : {L".uof", L"Lumen隔行着色.connect", L".lumenkeep"}) testing_support::DeleteTree(HKEY_CLASSES_ROOT, key);
+    testing_support::DeleteTree(HKEY_LOCAL_MACHINE, kMachineUninstall);
+    testing_support::DeleteTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\tallis");
+    testing_support::DeleteValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
                               L"lumenautoupdate");
     ZFunction::DeleteRegValue(HKEY_CURRENT_USER, L"Environment", L"LUMEN_HOME");
     ZFunction::DeleteRegValue(HKEY_CURRENT_USER, L"Environment", L"PATH");
@@ -261,7 +248,7 @@ TEST_P(Upgrade, ReportTypesAndFields) {
   ZFunction::WriteRegString(HKEY_CURRENT_USER, kCommon, L"DistSrc", L"012.05");
   const wchar_t* uninstall = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
   for (const wchar_t* office : {L"{90120000-0011-0000-0000-0000000FF1CE}", L"{90140000-0011-0000-0000-0000000FF1CE}"})
-    ZFunction::WriteRegString(HKEY_LOCAL_MACHINE, (std::wstring(uninstall) + office).c_str(), L"UninstallString", L"x");
+    testing_support::WriteString(HKEY_LOCAL_MACHINE, (std::wstring(uninstall) + office).c_str(), L"UninstallString", L"x");
   ASSERT_EQ(InstallAs(L"-s"), 0) << log_;
   const std::wstring fields = L"8D6F2C1A0B3E4F5A9C7D112233445566|" + std::wstring(kVersion) + L"|12.5|3";
   EXPECT_EQ(ReportCalls(Journal(L"")), (std::vector<std::wstring>{L"_lmo_SendInfoCellect 6", sic + fields + payloadInfo}));
@@ -276,7 +263,7 @@ TEST_P(Upgrade, ReportTypesAndFields) {
                 sic + L"8D6F2C1A0B3E4F5A9C7D112233445566|" + kVersion +
                     L"|0.0|3 [iid=cli-iid tid1=demo tid2=web tod1=7 tod2=8 productid=cli-product versiontypes=personal]"}));
   for (const wchar_t* office : {L"{90120000-0011-0000-0000-0000000FF1CE}", L"{90140000-0011-0000-0000-0000000FF1CE}"})
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(uninstall) + office).c_str());
+    testing_support::DeleteTree(HKEY_LOCAL_MACHINE, (std::wstring(uninstall) + office).c_str());
 }
 
 TEST_P(Upgrade, RecommendationToolInAnUpdateStartsTheProgramsForTheInstaller) {

@@ -8,7 +8,8 @@ display=$("$root/tests/wine/xvfb.sh" start "${screen_size:-1024x768x24}")
 trap '"$root/tests/wine/xvfb.sh" stop "$display"' EXIT
 export DISPLAY=$display
 rm -rf "$work" && mkdir -p "$work"
-cp "$build/demodata/setup-demo.exe" "$work/setup.exe"
+# LUMEN_TEST_ARCH=x86: the shipped 32-bit program's demo installer (under WoW64).
+cp "$build/demodata${LUMEN_TEST_ARCH:+-$LUMEN_TEST_ARCH}/setup-demo.exe" "$work/setup.exe"
 run() { "$root/tests/wine/run.sh" "$@"; }
 win() { WINEPREFIX=$LUMEN_WINEPREFIX winepath -w "$1" 2>/dev/null; }
 user=$LUMEN_WINEPREFIX/drive_c/users/$(whoami)

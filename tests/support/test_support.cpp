@@ -1,5 +1,7 @@
 #include "tests/support/test_support.h"
 
+#include <tlhelp32.h>
+
 #include <stdio.h>
 
 #include <gtest/gtest.h>
@@ -75,7 +77,104 @@ bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) 
 
 std::wstring BinFolder() { return ZFunction::GetModuleFolder(); }
 
-std::wstring TestData() { return BinFolder() + L"..\\testdata\\"; }
+bool TestingX86() {
+  wchar_t arch[8] = {};
+  return GetEnvironmentVariableW(L"LUMEN_TEST_ARCH", arch, 8) > 0 && wcscmp(arch, L"x86") == 0;
+}
+
+std::wstring TestedData(const wchar_t* name) {
+  return BinFolder() + L"..\\" + name + (TestingX86() ? L"-x86\\" : L"\\");
+}
+
+std::wstring TestData() { return TestedData(L"testdata"); }
+
+REGSAM SuiteView() { return TestingX86() ? KEY_WOW64_32KEY : KEY_WOW64_64KEY; }
+
+std::wstring ReadString(HKEY root, const wchar_t* key, const wchar_t* name) {
+  HKEY k = nullptr;
+  if (RegOpenKeyExW(root, key, 0, KEY_READ | SuiteView(), &k) != ERROR_SUCCESS) return std::wstring();
+  wchar_t value[1024] = {};
+  DWORD type = 0, bytes = sizeof(value) - sizeof(wchar_t);
+  const bool ok = RegQueryValueExW(k, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes) == ERROR_SUCCESS &&
+                  (type == REG_SZ || type == REG_EXPAND_SZ);
+  RegCloseKey(k);
+  return ok ? value : std::wstring();
+}
+
+void WriteString(HKEY root, const wchar_t* key, const wchar_t* name, const std::wstring& value) {
+  HKEY k = nullptr;
+  if (RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_SET_VALUE | SuiteView(), nullptr, &k, nullptr) != ERROR_SUCCESS)
+    return;
+  RegSetValueExW(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(k);
+}
+
+void DeleteTree(HKEY root, const wchar_t* key) {
+  const std::wstring path = key;
+  const size_t sep = path.find_last_of(L'\\');
+  HKEY parent = nullptr;
+  if (RegOpenKeyExW(root, sep == std::wstring::npos ? L"" : path.substr(0, sep).c_str(), 0,
+                    KEY_ALL_ACCESS | SuiteView(), &parent) != ERROR_SUCCESS)
+    return;
+  RegDeleteTreeW(parent, path.substr(sep == std::wstring::npos ? 0 : sep + 1).c_str());
+  RegCloseKey(parent);
+}
+
+void DeleteValue(HKEY root, const wchar_t* key, const wchar_t* name) {
+  HKEY k = nullptr;
+  if (RegOpenKeyExW(root, key, 0, KEY_SET_VALUE | SuiteView(), &k) != ERROR_SUCCESS) return;
+  RegDeleteValueW(k, name);
+  RegCloseKey(k);
+}
+
+bool KeyExists(HKEY root, const wchar_t* key) {
+  HKEY k = nullptr;
+  if (RegOpenKeyExW(root, key, 0, KEY_READ | SuiteView(), &k) != ERROR_SUCCESS) return false;
+  RegCloseKey(k);
+  return true;
+}
+
+bool ValueExists(HKEY root, const wchar_t* key, const wchar_t* name) {
+  HKEY k = nullptr;
+  if (RegOpenKeyExW(root, key, 0, KEY_READ | SuiteView(), &k) != ERROR_SUCCESS) return false;
+  const bool found = RegQueryValueExW(k, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  RegCloseKey(k);
+  return found;
+}
+
+std::vector<DWORD> ChildProcesses(DWORD parent) {
+  std::vector<DWORD> ids;
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32W e{};
+  e.dwSize = sizeof(e);
+  for (BOOL more = Process32FirstW(snap, &e); more; more = Process32NextW(snap, &e))
+    if (e.th32ParentProcessID == parent) ids.push_back(e.th32ProcessID);
+  CloseHandle(snap);
+  return ids;
+}
+
+Paused::Paused(DWORD process) {
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  THREADENTRY32 t{};
+  t.dwSize = sizeof(t);
+  for (BOOL more = Thread32First(snap, &t); more; more = Thread32Next(snap, &t)) {
+    if (t.th32OwnerProcessID != process) continue;
+    if (HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, t.th32ThreadID)) {
+      if (SuspendThread(thread) != static_cast<DWORD>(-1)) threads_.push_back(thread);
+      else CloseHandle(thread);
+    }
+  }
+  CloseHandle(snap);
+}
+
+void Paused::Resume() {
+  for (HANDLE thread : threads_) {
+    ResumeThread(thread);
+    CloseHandle(thread);
+  }
+  threads_.clear();
+}
 
 namespace {
 void ListTree(const std::wstring& root, const std::wstring& rel, std::map<std::wstring, std::string>& out) {

@@ -52,8 +52,43 @@ std::wstring LogPath();
 
 // The folder of the running test program (ends in a backslash); helper programs live there.
 std::wstring BinFolder();
-// The packed installers, archives and reference trees made by tests/data/make_test_data.sh.
+// Whether the end-to-end tests run the shipped 32-bit setup program (under WoW64) rather than
+// the build they belong to: LUMEN_TEST_ARCH=x86 in the environment.
+bool TestingX86();
+// The packed installers, archives and reference trees made by tests/data/make_test_data.sh,
+// behind the setup program under test (ends in a backslash).
 std::wstring TestData();
+// A folder of test data beside the build, made for the setup program under test: `name`, or
+// `name`-x86 for the 32-bit program (ends in a backslash).
+std::wstring TestedData(const wchar_t* name);
+
+// The machine's registry as the setup program under test and the suite's programs of the same
+// bitness see it: the 32-bit view for the 32-bit program. Every call takes a key below `root`.
+REGSAM SuiteView();
+std::wstring ReadString(HKEY root, const wchar_t* key, const wchar_t* name);
+void WriteString(HKEY root, const wchar_t* key, const wchar_t* name, const std::wstring& value);
+void DeleteTree(HKEY root, const wchar_t* key);
+void DeleteValue(HKEY root, const wchar_t* key, const wchar_t* name);
+bool KeyExists(HKEY root, const wchar_t* key);
+bool ValueExists(HKEY root, const wchar_t* key, const wchar_t* name);
+
+// The ids of the running processes that `parent` started.
+std::vector<DWORD> ChildProcesses(DWORD parent);
+// Holds every thread of a running process still while it lives, as a loaded machine or a
+// virus scanner holds a starting program.
+class Paused {
+ public:
+  explicit Paused(DWORD process);
+  ~Paused() { Resume(); }
+  Paused(const Paused&) = delete;
+  Paused& operator=(const Paused&) = delete;
+  void Resume();
+  // False when the process had no thread yet (it is still being made).
+  bool Holding() const { return !threads_.empty(); }
+
+ private:
+  std::vector<HANDLE> threads_;
+};
 
 // Every file and folder below `root`: relative path -> content ("<dir>" for folders).
 std::map<std::wstring, std::string> Tree(const std::wstring& root);

@@ -32,11 +32,14 @@ stat_ids() {
 }
 stat_ids
 
-# Written last by prepare.sh; a new Wine build or a new harness version makes it stale, and
-# the next run prepares the prefix again. Bump the number whenever prepare.sh or keeper.c
-# changes what a prepared prefix holds.
+# Written last by prepare.sh; a new Wine build, Wine's 32-bit half arriving (a prefix made
+# without it cannot run 32-bit programs) or a new harness version makes it stale, and the next
+# run makes the prefix anew. Bump the number whenever prepare.sh or keeper.c changes what a
+# prepared prefix holds.
+wine32=none
+[ -x /usr/lib/wine/wine ] && wine32=$(stat -L -c %Y /usr/lib/wine/wine 2>/dev/null || echo none)
 LUMEN_STAMP=$WINEPREFIX/.lumen-prepared
-LUMEN_STAMP_TEXT="harness 2, wine $wine_mtime"
+LUMEN_STAMP_TEXT="harness 3, wine $wine_mtime, wine32 $wine32"
 
 # True while a wineserver listens for this prefix. Debian's Wine names its server folder in
 # $WINEPREFIX/wineserver; upstream Wine uses /tmp/.wine-<uid>.

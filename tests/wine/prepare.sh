@@ -19,6 +19,14 @@ if ! prepared; then
   log=$(mktemp /tmp/lumen-wine-prepare.XXXXXX)
   trap 'rm -f "$log"' EXIT
   fail() { cat "$log" >&2; echo "prepare.sh: $*" >&2; exit 1; }
+  # A prefix prepared for another Wine (or before its 32-bit half was installed) is made anew:
+  # updating it in place leaves it unable to start 32-bit programs.
+  if [ -f "$LUMEN_STAMP" ]; then
+    kill_server 9>&-
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    stat_ids
+  fi
 
   # In the background meanwhile: the Chinese locales for Wine, compiled into a private folder
   # (run.sh sets LOCPATH to it): zh_CN for the default simplified-Chinese system, zh_TW for a

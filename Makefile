@@ -22,7 +22,7 @@ $(BUILD)/x86/CMakeCache.txt: | third_party
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake -DLUMEN_THIRD_PARTY_DIR=$(abspath $(THIRD))
 
 # The release team's packer, a Linux program.
-build-native: setup
+build-native: third_party
 	cmake -S tools/lumenpack -B $(BUILD)/native -G Ninja -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD)/native -j $(JOBS)
 

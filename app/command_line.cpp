@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include "base/handles.h"
+#include "sys/shell_api.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -107,7 +108,7 @@ namespace {
 std::vector<std::wstring> Split(const wchar_t* line, int first) {
   std::vector<std::wstring> args;
   int count = 0;
-  const sys::UniqueArgv argv(CommandLineToArgvW(line, &count));
+  const sys::UniqueArgv argv(shell::CommandLineToArgvW(line, &count));
   if (!argv) return args;
   for (int i = first; i < count; ++i) args.emplace_back(argv.Get()[i]);
   return args;

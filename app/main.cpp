@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/setup_app.h"
+#include "sys/system_library.h"
 
 namespace {
 
@@ -26,18 +27,32 @@ void RestrictDllSearch() {
   if (setDirectory) setDirectory(L"");
 }
 
-// GDI+ and the version library are not among the system's known DLLs, so the program loads
-// them on first use (they are delay-imported) and always by their full path in the system
+// The libraries that system components load by name on the program's behalf: the shell's
+// helpers, GDI+ and its picture codecs with their property system, the theme, drawing and
+// accessibility libraries, and those known to be asked for by name beside a program. A loader
+// that looks beside the program first for a dependency (Wine does, for picture codecs loaded
+// through COM) would take a copy planted in the downloads folder; loaded here first, by full
+// path from the system folder, each name is taken. Dependencies before the libraries that need
+// them. A library the system lacks is passed over.
+const wchar_t* const kSystemLibraries[] = {
+    L"shcore.dll",  L"shlwapi.dll", L"shell32.dll", L"propsys.dll", L"windowscodecs.dll", L"gdiplus.dll",
+    L"version.dll", L"uxtheme.dll", L"dwmapi.dll",  L"msimg32.dll", L"oleacc.dll",        L"userenv.dll",
+    L"profapi.dll", L"cryptbase.dll", L"apphelp.dll", L"clbcatq.dll", L"sspicli.dll",     L"ntmarta.dll",
+};
+
+void LoadSystemLibraries() {
+  for (const wchar_t* name : kSystemLibraries) ZFunction::LoadSystemLibrary(name);
+}
+
+// GDI+ and the version library are not imported at the start (nor is the shell, whose functions
+// sys/shell_api looks up: its own imports would be looked for beside the program before any code
+// of the program runs). They are delay-imported, and loaded by their full path in the system
 // folder, also on Windows versions without SetDefaultDllDirectories.
 FARPROC WINAPI LoadDelayedFromSystemFolder(unsigned notify, PDelayLoadInfo info) {
   if (notify != dliNotePreLoadLibrary || !info || !info->szDll) return nullptr;
-  wchar_t path[MAX_PATH + 1] = {};
-  const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
-  std::wstring file(path, length);
-  file += L'\\';
-  for (const char* c = info->szDll; *c; ++c) file += static_cast<wchar_t>(static_cast<unsigned char>(*c));
-  return reinterpret_cast<FARPROC>(LoadLibraryW(file.c_str()));
+  std::wstring name;
+  for (const char* c = info->szDll; *c; ++c) name += static_cast<wchar_t>(static_cast<unsigned char>(*c));
+  return reinterpret_cast<FARPROC>(ZFunction::LoadSystemLibrary(name.c_str()));
 }
 
 }  // namespace
@@ -47,5 +62,6 @@ PfnDliHook __pfnDliNotifyHook2 = LoadDelayedFromSystemFolder;
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   RestrictDllSearch();
+  LoadSystemLibraries();
   return SetupMain(instance);
 }

@@ -19,6 +19,7 @@
 #include "sys/process_search.h"
 #include "sys/system_info.h"
 #include "sys/profile.h"
+#include "sys/shell_api.h"
 
 namespace {
 
@@ -97,7 +98,7 @@ int RelaunchElevated() {
   sei.lpFile = self.c_str();
   sei.lpParameters = params.c_str();
   sei.nShow = SW_SHOWDEFAULT;
-  if (!ShellExecuteExW(&sei)) {  // also when the user refused the elevation prompt
+  if (!shell::ShellExecuteExW(&sei)) {  // also when the user refused the elevation prompt
     ExitCode = kExitNoAdmin;
     return kExitNoAdmin;
   }

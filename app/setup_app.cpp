@@ -27,6 +27,7 @@
 #include "sys/process_search.h"
 #include "sys/system_info.h"
 #include "sys/registry.h"
+#include "sys/shell_api.h"
 
 ZSetupApp g_App;
 
@@ -225,6 +226,7 @@ int SetupMain(HINSTANCE instance) {
   // says so.
   UserCopyWait userCopy;
   userCopy.Ready = true;
+  std::wstring refusedLogFolder;  // a log folder on the way to which a link was found
   ZFunction::MarkCompatibilityAssistantDone();
   AppInstance = instance;
   SetCurrentDirectoryW(ZFunction::GetModuleFolder().c_str());
@@ -238,7 +240,7 @@ int SetupMain(HINSTANCE instance) {
   if (g_App.DownPower) return RunUserCopy();
 
   if (g_App.UpgradePower) {
-    if (!IsUserAnAdmin()) {
+    if (!shell::IsUserAnAdmin()) {
       ShowMessage(kMsgNotAdmin);
       ExitCode = kExitNoAdmin;
       goto end;
@@ -246,7 +248,7 @@ int SetupMain(HINSTANCE instance) {
     // Started through the elevation prompt by the user-level copy, which works for this run
     // when it asked for that (-needcommunicate).
     if (g_Install.GetUserProcessMode()) userCopy = WaitForStartingCopy();
-  } else if (IsUserAnAdmin()) {
+  } else if (shell::IsUserAnAdmin()) {
     userCopy = StartUserCopy();
     g_App.ReadHandOverFile();
   } else if (!g_App.Update || g_Install.NeedAdmin() != 0) {
@@ -254,11 +256,14 @@ int SetupMain(HINSTANCE instance) {
   }
   if (userCopy.Window) g_Install.SetUserWindow(userCopy.Window, userCopy.Process);
 
-  g_Log.Start(g_Install.GetLogPath());
+  g_Log.Start(g_Install.GetLogPath(&refusedLogFolder));
   // How long the start (and the hand-over with the user-level copy) took before the log began.
   g_Log.Log("the process started %llu ms before its log (its main %lu ms, the user-level copy's start %lu ms)",
             MsSinceProcessStart(), GetTickCount() - mainStarted, userCopy.Ms);
   if (!userCopy.Note.empty()) g_Log.Log("%s", userCopy.Note.c_str());
+  if (!refusedLogFolder.empty())
+    g_Log.Log("the log is not written below %ws: a link or junction is on the way, or a folder cannot be made",
+              refusedLogFolder.c_str());
   if (!userCopy.Ready) {
     // Every step that belongs to the desktop user would be lost: the run stops here.
     g_Run.Failed("%s", userCopy.Cause.c_str());
@@ -285,7 +290,7 @@ int SetupMain(HINSTANCE instance) {
     ShowMessage(kMsgWindowsTooOld);
     goto end;
   }
-  if (!(g_App.Update && g_Install.NeedAdmin() == 0) && !IsUserAnAdmin()) {
+  if (!(g_App.Update && g_Install.NeedAdmin() == 0) && !shell::IsUserAnAdmin()) {
     g_Log.Log("IsUserAnAdmin return false");
     g_Run.NoteCause("administrator rights are missing");
     ShowMessage(kMsgNotAdmin);

@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "base/handles.h"
+#include "log/setup_log.h"
 #include "suite/suite_programs.h"
 #include "suite/suite_registry.h"
 #include "sys/file_utils.h"
@@ -144,7 +145,11 @@ void PreserveUserDictionary(const std::wstring& roamingFolder) {
   if (!ZFunction::PathExists(source)) return;
   std::wstring target = roamingFolder;
   while (!target.empty() && (target.back() == L'\\' || target.back() == L'/')) target.pop_back();
-  ZFunction::CreateFolderTree(target + L"\\tallis\\office6");
+  // The user's folder, written with this program's rights: never through a link the user set.
+  if (!ZFunction::CreateFolderTreeWithoutLinks(target + L"\\tallis\\office6")) {
+    g_Log.Log("the user dictionary is not copied: %ws\\tallis\\office6 holds a link or cannot be made", target.c_str());
+    return;
+  }
   CopyFileW(source.c_str(), (target + kDictionary).c_str(), FALSE);
 }
 

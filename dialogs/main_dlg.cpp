@@ -8,6 +8,7 @@
 #include "skin/gx_object.h"
 #include "log/setup_log.h"
 #include "sys/path_text.h"
+#include "sys/shell_api.h"
 
 namespace {
 
@@ -173,10 +174,10 @@ void CMainDlg::Browse() {
   info.hwndOwner = GetActiveWindow();
   info.lpszTitle = L"请选择安装路径";
   info.ulFlags = 0x8041;
-  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
+  PIDLIST_ABSOLUTE chosen = shell::SHBrowseForFolderW(&info);
   if (!chosen) return;
   wchar_t path[MAX_PATH] = {};
-  const bool ok = SHGetPathFromIDListW(chosen, path);
+  const bool ok = shell::SHGetPathFromIDListW(chosen, path);
   CoTaskMemFree(chosen);
   if (!ok || !path[0]) return;
   std::wstring folder = path;

@@ -27,15 +27,15 @@ std::wstring FirstMissingFile(const std::wstring& versionFolder, const std::vect
   for (const ArchiveItem& item : items) {
     const std::wstring path = versionFolder + item.Name;
     if (item.IsFolder) {
-      if (!ZFunction::FolderExists(path)) return L"the folder " + path + L" is missing";
+      if (!ZFunction::FolderExists(path)) return L"a product folder is missing: " + path;
       continue;
     }
     UINT64 size = 0;
     if ((FileSize(path, &size) && size == item.Size) || (FileSize(PendingCopyName(path), &size) && size == item.Size))
       continue;
-    if (!FileSize(path, &size)) return L"the file " + path + L" is missing";
-    return L"the file " + path + L" has " + std::to_wstring(size) + L" bytes, not the " + std::to_wstring(item.Size) +
-           L" of the product";
+    if (!FileSize(path, &size)) return L"a product file is missing: " + path;
+    return L"a product file has " + std::to_wstring(size) + L" bytes, not the " + std::to_wstring(item.Size) +
+           L" of the archive: " + path;
   }
   return std::wstring();
 }
@@ -50,7 +50,7 @@ std::wstring RegistrationMismatch(const std::wstring& versionFolder, const std::
     if (found.empty()) found = registered;
   }
   return found.empty() ? L"the suite's registration is missing (no \"LocationRoot\" of the suite)"
-                       : L"the suite's registration names " + found + L", not " + root;
+                       : L"the suite's registration names another folder, not " + root + L": " + found;
 }
 
 std::wstring FirstUnwrittenValue(const std::vector<install_config::ProfileValue>& values) {
@@ -58,7 +58,7 @@ std::wstring FirstUnwrittenValue(const std::vector<install_config::ProfileValue>
     const std::wstring read = install_config::ReadProfileString(v.File, v.Section.c_str(), v.Key.c_str(), L"\x01",
                                                                 static_cast<DWORD>(v.Value.size() + 2));
     if (read != v.Value)
-      return L"the configuration file " + v.File + L" lacks [" + v.Section + L"] " + v.Key + L"=" + v.Value;
+      return L"a configuration file lacks [" + v.Section + L"] " + v.Key + L"=" + v.Value + L": " + v.File;
   }
   return std::wstring();
 }

@@ -1,6 +1,7 @@
 // What an installation promised, checked before the run reports success: the product files on
 // disk, the installation's registration and the configuration values the run wrote. Each check
-// names the first item that fails it (empty: all holds), for the log and the run's closing line.
+// names the first item that fails it (empty: all holds), for the log and the run's closing line:
+// the reason first, the path last, so that a line cut at its end keeps the reason.
 #pragma once
 
 #include <string>

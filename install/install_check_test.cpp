@@ -28,15 +28,15 @@ TEST(InstallCheck, ProductFilesAreThereWithTheirSizes) {
 
   items.push_back({L"office6\\grid.exe", 4, false});
   items.push_back({L"office6\\deck.exe", 4, false});
-  EXPECT_EQ(install_check::FirstMissingFile(version, items), L"the file " + version + L"office6\\grid.exe is missing")
+  EXPECT_EQ(install_check::FirstMissingFile(version, items), L"a product file is missing: " + version + L"office6\\grid.exe")
       << "the first one is named";
   WriteBytes(version + L"office6\\grid.exe", "half");
   WriteBytes(version + L"office6\\deck.exe", "ha");
   EXPECT_EQ(install_check::FirstMissingFile(version, items),
-            L"the file " + version + L"office6\\deck.exe has 2 bytes, not the 4 of the product");
+            L"a product file has 2 bytes, not the 4 of the archive: " + version + L"office6\\deck.exe");
   items.push_back({L"templates", 0, true});
   WriteBytes(version + L"office6\\deck.exe", "deck");
-  EXPECT_EQ(install_check::FirstMissingFile(version, items), L"the folder " + version + L"templates is missing");
+  EXPECT_EQ(install_check::FirstMissingFile(version, items), L"a product folder is missing: " + version + L"templates");
 }
 
 TEST(InstallCheck, RegistrationAndConfigurationValues) {
@@ -44,7 +44,7 @@ TEST(InstallCheck, RegistrationAndConfigurationValues) {
   EXPECT_EQ(install_check::RegistrationMismatch(version, {L"", L"c:\\lumen office"}), L"") << "the product root, any case";
   EXPECT_EQ(install_check::RegistrationMismatch(version, {L"C:\\Lumen Office\\9.1.0.1"}), L"");
   EXPECT_EQ(install_check::RegistrationMismatch(version, {L"D:\\Old\\", L"C:\\Lumen"}),
-            L"the suite's registration names D:\\Old\\, not C:\\Lumen Office\\");
+            L"the suite's registration names another folder, not C:\\Lumen Office\\: D:\\Old\\");
   EXPECT_EQ(install_check::RegistrationMismatch(version, {L"", L""}),
             L"the suite's registration is missing (no \"LocationRoot\" of the suite)");
 
@@ -55,7 +55,7 @@ TEST(InstallCheck, RegistrationAndConfigurationValues) {
                                                 {ini, L"update", L"lowerversion", L"9.0.0.1;9.0.0.2"}}),
             L"");
   EXPECT_EQ(install_check::FirstUnwrittenValue({{ini, L"update", L"lowerversion", L"9.0.0.1"}}),
-            L"the configuration file " + ini + L" lacks [update] lowerversion=9.0.0.1")
+            L"a configuration file lacks [update] lowerversion=9.0.0.1: " + ini)
       << "a longer value is no match";
   EXPECT_NE(install_check::FirstUnwrittenValue({{dir / L"setup.cfg", L"Local", L"UILanguage", L""}}), L"")
       << "a missing file holds not even an empty value";

@@ -100,8 +100,10 @@ bool ZInsall::ReadSuiteFiles() {
   // shell use no longer ones): a folder too long is refused before anything old is removed or
   // anything new written, like a folder that cannot be created.
   if (InstallFolder.size() + longest < MAX_PATH) return true;
-  g_Run.Failed("the install folder %ws is too long for the suite: its longest file name adds %d characters, %d fit",
-               InstallFolder.c_str(), static_cast<int>(longest), static_cast<int>(MAX_PATH - 1 - InstallFolder.size()));
+  // The reason before the folder: a log line is cut at its end, and the folder is the long part.
+  g_Run.Failed("the install folder is too long for the suite: its longest file name adds %d characters, %d fit: %ws",
+               static_cast<int>(longest), std::max(0, static_cast<int>(MAX_PATH - 1) - static_cast<int>(InstallFolder.size())),
+               InstallFolder.c_str());
   return false;
 }
 
@@ -126,24 +128,40 @@ void ZInsall::InstallSteps() {
 
   Report(kStepExtract, 0, L"正在释放安装文件");
   const bool folderExisted = ZFunction::FolderExists(InstallFolder);
-  if (!ZFunction::CreateFolderTree(InstallFolder)) {
-    g_Run.Failed("Create the %ws folder failed. %ld", InstallFolder.c_str(), static_cast<long>(GetLastError()));
+  // This version is installed here already (a repair, an update run twice): written in place, a
+  // run stopped halfway would leave the installation broken. The files are written beside it
+  // first and put in place once all are written and checked (see PutStagedInPlace).
+  const bool staged = folderExisted && ZFunction::PathExists(InstallFolder + L"office6\\lmo.dll");
+  const std::wstring target = staged ? StagingFolder() : InstallFolder;
+  if (staged) {
+    g_Log.Log("this version is installed in %ws already: the new files are written to %ws first", InstallFolder.c_str(),
+              target.c_str());
+    ZFunction::DeleteFolder(target);  // what a run stopped earlier left there
+  }
+  if (!ZFunction::CreateFolderTree(target)) {
+    const long error = static_cast<long>(GetLastError());
+    g_Log.Log("Create the %ws folder failed. %ld", target.c_str(), error);
+    g_Run.Failed("the install folder cannot be created (error %ld): %ws", error, target.c_str());
   } else {
     g_Log.Log("install begin...");
     ZFunction::EnableWow64Redirection(false);
     Packet.SetProgressWindow(MainWindow);
-    const bool extracted = Packet.ExtractMemoryFiles(1, InstallFolder);
-    ZFunction::EnableWow64Redirection(true);
+    bool extracted = Packet.ExtractMemoryFiles(1, target);
     g_Run.AddFilesWritten(Packet.FilesWritten());
     if (!extracted) {
       const std::string problem = TakeExtractionProblem();
       g_Run.Failed("the product files could not be written: %s",
                    problem.empty() ? "the product entry cannot be read" : problem.c_str());
-      // A version folder this run began and could not complete goes again; one that was
-      // there before (the same version installed earlier) is left as it is.
-      if (!folderExisted) {
-        g_Log.Log("remove the incomplete folder %ws", InstallFolder.c_str());
-        ZFunction::DeleteFolder(InstallFolder);
+    } else if (staged) {
+      extracted = PutStagedInPlace(target);
+    }
+    ZFunction::EnableWow64Redirection(true);
+    if (!extracted) {
+      // What this run began and could not complete goes again; a version folder that was there
+      // before is left as it is.
+      if (staged || !folderExisted) {
+        g_Log.Log("remove the incomplete folder %ws", target.c_str());
+        ZFunction::DeleteFolder(target);
       }
       Report(kStepExtract, kErrorExtract, L"释放安装文件失败");
     } else {
@@ -388,6 +406,39 @@ std::wstring ZInsall::LowerVersion() const {
   // same version replaces nothing: naming it would have the next update delete this one.
   if (!Update || Silent || OldVersion == ProductVersion) return std::wstring();
   return OldVersion;
+}
+
+std::wstring ZInsall::StagingFolder() const {
+  const std::wstring folder = ZFunction::WithoutTrailingSeparators(InstallFolder);
+  const size_t cut = folder.find_last_of(L'\\') + 1;
+  // Not a version name: the update's clean-up of version folders passes it over.
+  return folder.substr(0, cut) + L"~" + folder.substr(cut) + L".new\\";
+}
+
+bool ZInsall::PutStagedInPlace(const std::wstring& staging) {
+  const std::wstring incomplete = install_check::FirstMissingFile(staging, ProductItems);
+  if (!incomplete.empty()) {
+    g_Run.Failed("the new files are incomplete, the installed ones stay: %ws", incomplete.c_str());
+    return false;
+  }
+  const DWORD start = GetTickCount();
+  int files = 0;
+  for (const ArchiveItem& item : ProductItems) {
+    const std::wstring live = InstallFolder + item.Name;
+    if (item.IsFolder) {
+      ZFunction::CreateFolderTree(live);
+      continue;
+    }
+    ZFunction::CreateFolderTree(live.substr(0, live.find_last_of(L'\\')));
+    if (!PutInPlace(staging + item.Name, live)) {
+      g_Run.Failed("the new file could not be put in place of the installed one: %ws", live.c_str());
+      return false;
+    }
+    ++files;
+  }
+  ZFunction::DeleteFolder(staging);
+  g_Log.Log("put %d new files in place in %ws, %lu ms", files, InstallFolder.c_str(), GetTickCount() - start);
+  return true;
 }
 
 void ZInsall::ProductFileMoved(const std::wstring& from, const std::wstring& to) {

@@ -44,7 +44,9 @@ void ZInsall::CopyNewFiles() {
   const std::wstring source = InstallFolder + L"office6\\2052\\";
   const std::wstring roaming = UserAppData();
   const std::wstring target = ZFunction::WithSlash(roaming) + L"Tallis\\Office6\\templates\\2052\\";
-  if (ZFunction::FolderExists(target))  // the suite makes the folder; without it nothing is copied
+  // The suite makes the folder (without it nothing is copied); the user's folder, written with
+  // this program's rights, is never reached through a link.
+  if (ZFunction::IsFolderWithoutLinks(target))
     for (const wchar_t* name : {L"newfile.lumen", L"newfile.grid", L"newfile.dps"})
       CopyFileW((source + name).c_str(), (target + name).c_str(), FALSE);
   g_Log.Log("Copy newfile Files End.");
@@ -163,8 +165,8 @@ void ZInsall::StartRecommendFirst(PostInstallRun& run, const InstallItem& item) 
                         run.Oem.infoCollectDm;
   if (Update) params += L";runfrom:=lumenupdate";
 
-  const std::wstring folder = install_config::NewTempFolder();
-  if (folder.empty() || !ZFunction::CreateFolderTree(folder)) return;
+  const std::wstring folder = install_config::NewToolFolder();
+  if (folder.empty()) return;
   run.RecommendFolder = folder;
   const std::wstring office = InstallFolder + L"office6\\";
   if (!CopyFileW((InstallFolder + kRecommendTool).c_str(), (folder + kRecommendCopy).c_str(), FALSE)) return;

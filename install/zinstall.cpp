@@ -137,12 +137,23 @@ std::wstring ZInsall::UpdateInstallFolder() const {
   return root;
 }
 
-std::wstring ZInsall::GetLogPath() const {
-  std::wstring folder = UserAppData();
-  if (folder.empty()) return std::wstring();
-  folder = ZFunction::WithSlash(folder) + L"tallis\\office6\\log\\setup\\";
-  ZFunction::CreateFolderTree(folder);
-  return folder + L"lumensetup.log";
+std::wstring ZInsall::GetLogPath(std::wstring* refused) const {
+  // The desktop user's roaming folder comes from the hand-over file, which that user can write:
+  // its log folder is made and used only where no level of it is a link. Else this account's
+  // own, else the temporary folder's "lumen" folder.
+  wchar_t temp[MAX_PATH + 1] = {};
+  const DWORD tempChars = GetTempPathW(MAX_PATH, temp);
+  const std::wstring folders[] = {
+      UserAppData().empty() ? std::wstring() : ZFunction::WithSlash(UserAppData()) + L"tallis\\office6\\log\\setup\\",
+      ZFunction::WithSlash(ZFunction::GetSpecialFolder(CSIDL_APPDATA)) + L"tallis\\office6\\log\\setup\\",
+      tempChars > 0 && tempChars < MAX_PATH ? ZFunction::WithSlash(temp) + L"lumen\\" : std::wstring()};
+  for (const std::wstring& folder : folders) {
+    if (folder.size() < 4) continue;
+    const std::wstring file = folder + L"lumensetup.log";
+    if (ZFunction::CreateFolderTreeWithoutLinks(folder) && ZSetupLog::CanAppendTo(file)) return file;
+    if (refused && refused->empty()) *refused = folder;
+  }
+  return std::wstring();
 }
 
 int ZInsall::NeedAdmin() {

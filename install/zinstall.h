@@ -124,8 +124,10 @@ class ZInsall {
   // The old installation's folder for an update (old root with version folders dropped and the
   // program-files part moved below the local application data folder).
   std::wstring UpdateInstallFolder() const;
-  // The log file's full path; its folder is created. Empty when no profile folder is known.
-  std::wstring GetLogPath() const;
+  // The log file's full path; its folder is created. The desktop user's roaming folder when no
+  // level of the log folder there is a link (nor the file), else `refused` gets that folder and
+  // this account's own roaming folder, else the temporary folder, serves. Empty when none can.
+  std::wstring GetLogPath(std::wstring* refused = nullptr) const;
 
   // --- old installation's profile and oem.ini ---
   // "update"/"needAdmin" of the old installation's utility\install.ini: 1 "true", 0 "false",
@@ -229,6 +231,13 @@ class ZInsall {
   // A step of the install list moved a product file to `to` (relative to the version folder) or,
   // with an empty `to`, removed it on purpose: the final check looks for it there, or not at all.
   void ProductFileMoved(const std::wstring& from, const std::wstring& to);
+  // Where the files go first when this version is installed in InstallFolder already:
+  // "<product root>\~<version>.new\", on the same volume.
+  std::wstring StagingFolder() const;
+  // Checks the files written to `staging` against the product entry and puts them in place of
+  // the installed ones one by one; false, the cause recorded, when they are incomplete or one
+  // cannot be put in place (the installed folder then holds old and new files, each whole).
+  bool PutStagedInPlace(const std::wstring& staging);
   // The suite's "LocationRoot" of the desktop user's hive and of the machine's.
   std::vector<std::wstring> RegisteredRoots() const;
   // What the cleanup needs of this run.

@@ -87,6 +87,28 @@ DWORD WINAPI ZSetupLog::WriterThreadProc(void* self) {
   return 0;
 }
 
+HANDLE ZSetupLog::OpenForAppending(const std::wstring& path) {
+  // The file itself, never what a link in its place points to: neither a symbolic link (a
+  // reparse point) nor a second name of a file elsewhere (a hard link).
+  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return file;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+      info.nNumberOfLinks > 1) {
+    CloseHandle(file);
+    return INVALID_HANDLE_VALUE;
+  }
+  return file;
+}
+
+bool ZSetupLog::CanAppendTo(const std::wstring& path) {
+  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return true;  // made when the first line comes
+  const sys::UniqueFile file(OpenForAppending(path));
+  return file.Valid();
+}
+
 void ZSetupLog::WriterLoop() {
   if (WaitForSingleObject(DataEvent.Get(), INFINITE) != WAIT_OBJECT_0) return;
   std::list<std::string> batch;
@@ -101,8 +123,8 @@ void ZSetupLog::WriterLoop() {
     }
 
     if (!batch.empty()) {
-      if (!File) File = _wfopen(Path_.c_str(), L"ab");
-      if (!File) {
+      const sys::UniqueFile file(OpenForAppending(Path_));
+      if (!file) {
         // The folder or file is not reachable now: keep the lines and try with the next batch,
         // unless the run is ending.
         if (stopping) break;
@@ -113,13 +135,11 @@ void ZSetupLog::WriterLoop() {
         if (WaitForSingleObject(DataEvent.Get(), INFINITE) != WAIT_OBJECT_0) break;
         continue;
       }
-      while (!batch.empty()) {
-        fwrite(batch.front().data(), 1, batch.front().size(), File);
-        fwrite("\r\n", 1, 2, File);
-        batch.pop_front();
-      }
-      fclose(File);
-      File = nullptr;
+      std::string text;
+      for (const std::string& line : batch) text += line + "\r\n";
+      batch.clear();
+      DWORD written = 0;
+      WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
       continue;
     }
     if (stopping) break;  // nothing queued, and nothing can be queued after the flag was seen

@@ -40,6 +40,10 @@ class ZSetupLog {
 
   const std::wstring& Path() const { return Path_; }
 
+  // Whether lines can be appended to `path`: no file there yet, or a plain file (no link in its
+  // place, symbolic or hard), which is what the writer opens.
+  static bool CanAppendTo(const std::wstring& path);
+
   // Name of the per-process gate event: a line is accepted only while it is signalled.
   static std::wstring EnableEventName(DWORD processId);
 
@@ -47,12 +51,13 @@ class ZSetupLog {
   static DWORD WINAPI WriterThreadProc(void* self);
   void WriterLoop();
   void RotateIfLarge();
+  // Opens the log file for appending; fails when a link or junction stands in its place.
+  static HANDLE OpenForAppending(const std::wstring& path);
 
   // Enabled and StopRequested change only under QueueLock, so a line is either queued before the
   // writer's last exchange or refused. The lock exists for the object's whole life.
   LONG Enabled = 0;
   LONG StopRequested = 0;
-  FILE* File = nullptr;
   sys::UniqueKernel EnableEvent;
   sys::UniqueKernel DataEvent;
   sys::UniqueKernel WriterThread;

@@ -198,6 +198,13 @@ std::string TakeExtractionProblem();
 // Where the new copy of a locked file waits until the next restart puts it in place.
 inline std::wstring PendingCopyName(const std::wstring& path) { return path + L"0"; }
 
+// Puts a file written elsewhere on the same volume (`staged`) in the place of `target` in one
+// step, the rename written through to the disk: at any moment `target` is either the old file
+// or the new one, never a part of either. A locked target is renamed aside (deleted at the next
+// restart) first; when even that fails the new file waits as the target's pending copy for the
+// next restart. False, logged, when none of this worked.
+bool PutInPlace(const std::wstring& staged, const std::wstring& target);
+
 // One item of an archive as its header lists it.
 struct ArchiveItem {
   std::wstring Name;  // relative, with "\" separators

@@ -37,6 +37,31 @@ void ReplaceAtRestart(const std::wstring& side, const std::wstring& target) {
 
 }  // namespace
 
+bool PutInPlace(const std::wstring& staged, const std::wstring& target) {
+  // The new data reaches the disk before the rename that makes it the installed file.
+  {
+    sys::UniqueFile file(CreateFileW(staged.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (file) FlushFileBuffers(file.Get());
+  }
+  const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+  if (MoveFileExW(staged.c_str(), target.c_str(), flags)) return true;
+  if (ZFunction::PathExists(target)) {
+    const std::wstring aside = ZFunction::AsideName(target, L"", GetTickCount());
+    DeleteFileW(aside.c_str());
+    if (MoveFileW(target.c_str(), aside.c_str())) {
+      ZFunction::DeleteAtRestart(aside);
+      if (MoveFileExW(staged.c_str(), target.c_str(), flags)) return true;
+    }
+    const std::wstring pending = PendingCopyName(target);
+    if (MoveFileExW(staged.c_str(), pending.c_str(), flags)) {
+      ReplaceAtRestart(pending, target);
+      return true;
+    }
+  }
+  g_Log.Log("PutInPlace error:%d, path:%ws", static_cast<int>(GetLastError()), target.c_str());
+  return false;
+}
+
 bool C7zExtractImpl::OpenTargetFile(const std::wstring& path) {
   const std::wstring parent = ParentOf(path);
   if (!parent.empty()) ZFunction::CreateFolderTree(parent);

@@ -25,8 +25,8 @@ std::wstring DownloadCommandLine(const DeepRecommendItem& offer) {
 bool DownloadDeepRecommend(const std::wstring& installFolder, const DeepRecommendItem& offer, int wait, int show) {
   const std::wstring commandLine = DownloadCommandLine(offer);
 
-  const std::wstring folder = install_config::NewTempFolder();
-  if (folder.empty() || !ZFunction::CreateFolderTree(folder)) return false;
+  const std::wstring folder = install_config::NewToolFolder();
+  if (folder.empty()) return false;
 
   // The system makes the name unique and creates an empty "dl<hex>.tmp"; the tool goes beside
   // it as "dl<hex>.tmp.exe". The name has to fit a path buffer with its ".exe".

@@ -12,6 +12,7 @@
 #include "skin/rich_text.h"
 #include "skin/skin_pool.h"
 #include "skin/skins.h"
+#include "sys/shell_api.h"
 
 namespace {
 
@@ -350,7 +351,7 @@ void CGxDialogView::OnButtonUp(int x, int y) {
       if ((pushed->State & kWndChecked) != checked)
         NotifyAccessibleEvent(Hwnd, strcmp(pushed->GetObjectClass(), "radio") == 0 ? EVENT_OBJECT_SELECTION : EVENT_OBJECT_STATECHANGE,
                               pushed->Handle);
-      if (!pushed->Link.empty()) ShellExecuteW(nullptr, L"open", pushed->Link.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+      if (!pushed->Link.empty()) shell::ShellExecuteW(nullptr, L"open", pushed->Link.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
       else if (pushed->Id != 0) Notify(kNotifyClick, static_cast<UINT>(pushed->Id), pushed->GetObjectClass());
     }
   }

@@ -40,6 +40,14 @@ std::wstring NewPayloadFolder(sys::UniqueFile& mark) {
   return folder;
 }
 
+std::wstring NewToolFolder() {
+  const std::wstring folder = NewTempFolder();
+  if (folder.empty() || !ZFunction::CreateFolderTree(folder)) return std::wstring();
+  const sys::UniqueFile mark(CreateFileW((folder + kInUseMark).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                         CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr));
+  return folder;
+}
+
 void RemoveStalePayloadFolders() {
   const std::wstring parent = TempLumenFolder();
   if (parent.empty()) return;
@@ -52,7 +60,7 @@ void RemoveStalePayloadFolders() {
     if (!folder) continue;
     const std::wstring path = parent + found.cFileName + L"\\";
     if (!DeleteFileW((path + kInUseMark).c_str())) continue;  // still in use, or not a payload folder
-    g_Log.Log("remove the payload folder of a run that ended early: %ws", path.c_str());
+    g_Log.Log("remove the temporary folder of a run that ended: %ws", path.c_str());
     ZFunction::DeleteFolder(path);
   } while (FindNextFileW(find.Get(), &found));
 }

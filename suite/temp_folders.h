@@ -17,8 +17,14 @@ std::wstring NewTempFolder();
 // `mark` stays open (a killed run's mark closes with its process). "" when it cannot be created.
 std::wstring NewPayloadFolder(sys::UniqueFile& mark);
 
-// Removes the payload folders of setup programs that no longer run: those whose in-use mark is
-// no longer held open. The tools' folders carry no mark and stay.
+// Creates a new temporary folder for a tool the install list starts there (the recommendation
+// and download tools), which may run on after the setup program ended. It carries the in-use
+// mark, closed: the next run removes the folder. "" when it cannot be created.
+std::wstring NewToolFolder();
+
+// Removes the temporary folders of runs that ended: payload folders whose in-use mark is no
+// longer held open, and the tools' folders of earlier runs (a tool still running from one is
+// renamed aside and goes at the next restart).
 void RemoveStalePayloadFolders();
 
 }  // namespace install_config

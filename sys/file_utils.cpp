@@ -182,6 +182,42 @@ bool CreateFolderTree(const std::wstring& folder) {
   return CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
+namespace {
+
+// Walks the levels of `folder` below its root ("C:\\" or "\\\\server\\share\\"), creating the missing
+// ones when `create` is set; false at the first level that is a link, no folder, or missing.
+bool WalkWithoutLinks(const std::wstring& folder, bool create) {
+  const std::wstring path = WithSlash(folder);
+  size_t at;
+  if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') {
+    at = 3;
+  } else if (path.compare(0, 2, L"\\\\") == 0) {
+    at = path.find(L'\\', 2);
+    at = at == std::wstring::npos ? at : path.find(L'\\', at + 1);
+    if (at == std::wstring::npos) return false;
+    ++at;
+  } else {
+    return false;
+  }
+  for (size_t end; (end = path.find(L'\\', at)) != std::wstring::npos; at = end + 1) {
+    const std::wstring level = path.substr(0, end);
+    DWORD attributes = GetFileAttributesW(level.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES && create) {
+      if (!CreateDirectoryW(level.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+      attributes = GetFileAttributesW(level.c_str());  // what is there now, whoever made it
+    }
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CreateFolderTreeWithoutLinks(const std::wstring& folder) { return WalkWithoutLinks(folder, true); }
+bool IsFolderWithoutLinks(const std::wstring& folder) { return WalkWithoutLinks(folder, false); }
+
 std::wstring GetProductVersionOf(const std::wstring& path) {
   std::wstring version = L"0.0.0.0";
   const std::vector<BYTE> data = ReadVersionResource(path.empty() ? GetModulePath() : path);

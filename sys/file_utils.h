@@ -31,6 +31,13 @@ bool CopyFolder(const std::wstring& source, const std::wstring& destination);
 
 // Creates a folder with all missing parents. True when the folder exists afterwards.
 bool CreateFolderTree(const std::wstring& folder);
+// For folders a user can prepare for a program with more rights (the handed-over profile
+// folders): creates `folder` one level at a time, never through a link or junction. False when
+// a level that exists is a link or no folder, or a level cannot be made; nothing is created
+// below such a level. Takes "X:\..." and "\\server\share\..." paths.
+bool CreateFolderTreeWithoutLinks(const std::wstring& folder);
+// The same check without creating: `folder` exists and no level of it is a link or junction.
+bool IsFolderWithoutLinks(const std::wstring& folder);
 
 // The program's own product version with "," replaced by "."; "0.0.0.0" when unreadable.
 std::wstring GetSelfProductVersion();

@@ -9,6 +9,7 @@
 #include "log/setup_log.h"
 #include "sys/file_utils.h"
 #include "sys/system_info.h"
+#include "sys/shell_api.h"
 
 // shellapi.h maps ShellExecute to its wide function; here it is the shell object's method.
 #undef ShellExecute
@@ -25,7 +26,7 @@ bool StartApp(const std::wstring& path, const std::wstring& params, int show, sy
   sei.lpFile = path.c_str();
   sei.lpParameters = params.empty() ? nullptr : params.c_str();
   sei.nShow = show ? SW_SHOWDEFAULT : SW_HIDE;
-  const BOOL ok = ShellExecuteExW(&sei);
+  const BOOL ok = shell::ShellExecuteExW(&sei);
   sys::UniqueKernel started(sei.hProcess);
   if (!ok) {
     g_Log.Log("ZFunction::RunApp ShellExecuteEx error:%d, show:%d, path:%ws, cmd:%ws", static_cast<int>(GetLastError()),

@@ -8,6 +8,7 @@
 #include "log/setup_log.h"
 #include "sys/file_utils.h"
 #include "sys/registry.h"
+#include "sys/shell_api.h"
 
 namespace ZFunction {
 
@@ -24,13 +25,6 @@ unsigned long long PeakWorkingSet() {
   return GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters)) ? counters.PeakWorkingSetSize : 0;
 }
 
-HMODULE LoadSystemLibrary(const wchar_t* name) {
-  wchar_t path[MAX_PATH + 1] = {};
-  const UINT n = GetSystemDirectoryW(path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return nullptr;
-  const std::wstring file = std::wstring(path, n) + L"\\" + name;
-  return LoadLibraryW(file.c_str());
-}
 
 namespace {
 
@@ -232,7 +226,7 @@ bool IsNotTraditionalChineseLang() { return !IsTraditionalChineseLangId(GetSyste
 
 std::wstring GetSpecialFolder(int csidl) {
   wchar_t path[MAX_PATH + 1] = {};
-  if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return std::wstring();
+  if (FAILED(shell::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return std::wstring();
   return path;
 }
 
@@ -262,7 +256,7 @@ ShellUserProfile::ShellUserProfile() {
   }
   if (!ImpersonateLoggedOnUser(shellToken.Get())) return;
   wchar_t path[MAX_PATH + 1] = {};
-  if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, shellToken.Get(), SHGFP_TYPE_CURRENT, path)))
+  if (SUCCEEDED(shell::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, shellToken.Get(), SHGFP_TYPE_CURRENT, path)))
     LocalAppData_ = path;
   RegOpenCurrentUser(KEY_ALL_ACCESS, UserRoot_.Put());
   RevertToSelf();

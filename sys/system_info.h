@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/handles.h"
+#include "sys/system_library.h"
 
 namespace ZFunction {
 
@@ -21,10 +22,6 @@ Fn Kernel32Function(const char* name) {
   HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
   return kernel ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(kernel, name))) : nullptr;
 }
-
-// A library of the system, loaded by its full path in the system folder (never from a folder a
-// download may share), kept loaded; null when it is not there.
-HMODULE LoadSystemLibrary(const wchar_t* name);
 
 bool IsUacEnabled();
 bool IsAdminMember();

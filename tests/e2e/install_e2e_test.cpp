@@ -59,7 +59,7 @@ TEST_F(DemoInstall, ARunRemovesThePayloadFolderOfAKilledRun) {
 
   ASSERT_EQ(Install(L"-s"), 0) << log_;
   EXPECT_FALSE(ZFunction::PathExists(left));
-  EXPECT_TRUE(Logged("remove the payload folder of a run that ended early")) << log_;
+  EXPECT_TRUE(Logged("remove the temporary folder of a run that ended: ")) << log_;
 }
 
 TEST_F(DemoInstall, SilentInstallIntoTheDefaultFolderRunsTheListForSilentInstalls) {
@@ -340,6 +340,11 @@ TEST_F(DemoInstall, AbsurdCommandLinesEndCleanly) {
   const std::wstring deep = L"C:\\lumen\\" + std::wstring(220, L'x') + L"\\";
   EXPECT_EQ(Install(L"-s -p " + deep), 2) << log_;
   EXPECT_TRUE(Logged("is too long for the suite: its longest file name adds 28 characters, 18 fit")) << log_;
+  // A folder far longer than a log line: the reason stays whole in the log and in its last line.
+  EXPECT_EQ(Install(L"-s -p C:\\lumen\\" + std::wstring(600, L'y')), 2);
+  EXPECT_TRUE(Logged("first cause: the install folder is too long for the suite: its longest file name adds 28 "
+                     "characters, 0 fit: C:\\lumen\\yyy"))
+      << log_;
   EXPECT_FALSE(ZFunction::PathExists(deep));
   EXPECT_TRUE(ZFunction::PathExists(DefaultRoot() + kVersion + L"\\office6\\lumen.exe"));
   ZFunction::DeleteFolder(L"C:\\lumen");

@@ -193,6 +193,68 @@ TEST_F(SetupProgram, DebugUnpackStoppedHalfwayThenRunAgainGivesThePayload) {
   EXPECT_NE(LogText().find("Extract 2 blocks, 2 at once"), std::string::npos) << LogText();
 }
 
+// Adds a failure for every file of the reference tree that `folder` lacks or holds otherwise
+// (files the installer adds are no matter here).
+void ExpectHolds(const std::wstring& folder, const std::wstring& reference, const char* when) {
+  int wrong = 0;
+  for (const auto& [name, bytes] : testing_support::Tree(reference))
+    if (bytes != "<dir>" && testing_support::ReadBytes(folder + name) != bytes) ++wrong;
+  EXPECT_EQ(wrong, 0) << "files missing or damaged in the installed version " << when;
+}
+
+// An update of the installed version (a repair, an update run twice) stopped before, during and
+// after writing the product: the registered version folder holds the whole product each time,
+// and the next run completes the update.
+TEST_F(SetupProgram, AnUpdateStoppedAnywhereLeavesTheInstalledVersionWhole) {
+  const std::wstring data = testing_support::TestData();
+  const std::wstring root = L"C:\\LumenMany\\";
+  const std::wstring live = root + LUMEN_TEST_PRODUCT_VERSION L"\\";
+  const std::wstring staging = root + L"~" LUMEN_TEST_PRODUCT_VERSION L".new\\";
+  TempFolder dir;
+  const std::wstring exe = dir / L"setup.exe";
+  ASSERT_TRUE(CopyFileW((data + L"setup-many.exe").c_str(), exe.c_str(), FALSE));
+  ASSERT_EQ(testing_support::Run(exe, L"-s -p " + root, 60000), 0);
+  // Registered for this user, needing no elevation for its updates, as the suite's
+  // configuration tool leaves an installation.
+  ZFunction::WriteRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"LocationRoot", root);
+  ZFunction::CreateFolderTree(root + L"utility");
+  WritePrivateProfileStringW(L"update", L"needAdmin", L"false", (root + L"utility\\install.ini").c_str());
+
+  // Where each stop comes: after a line of the log (and a pause, to land inside the work).
+  const struct {
+    const char* when;
+    const char* line;
+    DWORD pause;
+  } points[] = {
+      {"before the extraction", "install begin...", 0},
+      {"during the extraction", "Extract 2 blocks", 100},
+      {"after the extraction", "ExtractPacket return:1", 0},
+      {"during the steps after it", "RunApp Register ...", 0},
+  };
+  for (const auto& point : points) {
+    DeleteFileW(LogPath().c_str());
+    Process update;
+    ASSERT_TRUE(update.Start(exe, L"-update -s", dir.Path()));
+    bool reached = false;
+    for (DWORD start = GetTickCount(); !reached && GetTickCount() - start < 30000;) {
+      reached = LogText().find(point.line) != std::string::npos;
+      if (!reached && WaitForSingleObject(update.Handle(), 1) == WAIT_OBJECT_0) break;
+    }
+    Sleep(point.pause);
+    const bool running = WaitForSingleObject(update.Handle(), 0) == WAIT_TIMEOUT;
+    update.Kill();
+    EXPECT_TRUE(reached && running) << "the update was not stopped " << point.when;
+    ExpectHolds(live, data + L"ref\\many", point.when);
+  }
+  DeleteFileW(LogPath().c_str());
+  EXPECT_EQ(testing_support::Run(exe, L"-update -s", 60000), 0) << LogText();
+  ExpectHolds(live, data + L"ref\\many", "after the update ran again");
+  EXPECT_FALSE(testing_support::Exists(staging));
+  EXPECT_NE(LogText().find("the new files are written to " + testing_support::Narrow(staging) + " first"),
+            std::string::npos);
+  ZFunction::DeleteFolder(root);
+}
+
 TEST_F(SetupProgram, UserCopyAloneWritesHandOverAndObeysItsMessages) {
   Installer setup;
   testing_support::WriteString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"LocationRoot", L"D:\\Machine\\");

@@ -291,9 +291,14 @@ TEST_P(Upgrade, RecommendationToolInAnUpdateStartsTheProgramsForTheInstaller) {
                            L"\"#|#showui");
   EXPECT_TRUE(Arguments(journal, L"office6\\lumen.exe").empty()) << "the tool starts the word processor";
   EXPECT_FALSE(ZFunction::PathExists(folder + L"office6\\lumenrecommended.exe")) << "moved away";
+  std::wstring toolFolder;  // the temporary folder the tool ran from
+  for (const Start& s : journal)
+    if (s.program.find(L"lumenrcmmndd.exe") != std::wstring::npos) toolFolder = s.program.substr(0, s.program.rfind(L'\\'));
 
-  // Without recommendations the installer starts the programs itself.
+  // Without recommendations the installer starts the programs itself; the tool's copy of the
+  // run before is removed.
   ASSERT_EQ(InstallAs(L"-update -notshowrecommend"), 0) << log_;
+  EXPECT_FALSE(toolFolder.empty() || ZFunction::FolderExists(toolFolder)) << testing_support::Narrow(toolFolder);
   const std::vector<Start> plain = Journal(folder);
   for (const Start& s : plain) EXPECT_EQ(s.program.find(L"lumenrcmmndd.exe"), std::wstring::npos) << s;
   EXPECT_EQ(Arguments(plain, L"office6\\lumen.exe"), std::vector<std::wstring>{L""});

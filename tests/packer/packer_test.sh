@@ -308,6 +308,14 @@ refuse "unknown option" "unknown option" --stub "$stub" --install "$I" --product
 refuse "missing option" "missing --product" --stub "$stub" --install "$I" --out "$O"
 refuse "option without value" "--out needs a value" --stub "$stub" --install "$I" --product "$P" --out
 refuse "option twice" "given twice" --stub "$stub" --stub "$stub" --install "$I" --product "$P" --out "$O"
+# A configuration whose XML does not parse would be refused by the setup program on the user's
+# machine: the packer refuses it, from a folder and from a ready archive.
+cp -r "$I" "$tmp/badxml" && printf '<Config><DeepRecommend number="1"><item></Config>' >"$tmp/badxml/deeprecommend.xml"
+(cd "$tmp/badxml" && 7zz a -t7z "$tmp/badxml.7z" . >/dev/null)
+refuse "broken XML in the configuration folder" "'deeprecommend.xml' of the configuration: it is not well-formed XML (line 1" \
+  --stub "$stub" --install "$tmp/badxml" --product "$P" --out "$O"
+refuse "broken XML in a ready configuration archive" "'deeprecommend.xml' of the configuration: it is not well-formed" \
+  --stub "$stub" --install "$tmp/badxml.7z" --product "$P" --out "$O"
 refuse "no options" "missing --stub"
 lp_env=(PATH=/nonexistent)
 refuse "7zz not on PATH" "7zz was not found" --stub "$stub" --install "$I" --product "$P" --out "$O"

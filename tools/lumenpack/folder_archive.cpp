@@ -1,5 +1,7 @@
 #include "folder_archive.h"
 
+#include "tinyxml2.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -306,6 +308,27 @@ void CheckSevenZipFile(const fs::path& file, const std::string& what) {
   const std::vector<unsigned char> head = ReadFilePrefix(file, sizeof kSignature);
   if (head.size() != sizeof kSignature || !std::equal(head.begin(), head.end(), kSignature))
     throw Error(what + " " + Quote(file.string()) + " is not a 7z archive");
+}
+
+void CheckConfigurationXml(const fs::path& seven_zip, const fs::path& install, bool folder, const fs::path& work) {
+  fs::path top = install;
+  if (!folder) {
+    top = work / "configuration-xml";
+    fs::create_directories(top);
+    // Top-level names only (-r-); an archive without XML files extracts nothing and passes here.
+    RunSevenZip(seven_zip, {"x", "-y", "-r-", "-o" + top.string(), fs::absolute(install).string(), "*.xml"}, work,
+                work / "xml.log", "unpacking the XML files of " + Quote(install.string()));
+  }
+  std::vector<fs::path> files;
+  for (const fs::directory_entry& entry : fs::directory_iterator(top))
+    if (entry.is_regular_file() && entry.path().extension() == ".xml") files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  for (const fs::path& file : files) {
+    tinyxml2::XMLDocument document;
+    if (document.LoadFile(file.string().c_str()) == tinyxml2::XML_SUCCESS) continue;
+    throw Error("cannot pack " + Quote(file.filename().string()) + " of the configuration: it is not well-formed XML (line " +
+                std::to_string(document.ErrorLineNum()) + ": " + document.ErrorName() + ")");
+  }
 }
 
 }  // namespace lumenpack

@@ -32,6 +32,13 @@ std::filesystem::path FindSevenZip();
 void ArchiveFolder(const std::filesystem::path& seven_zip, const std::filesystem::path& folder, EntryKind kind,
                    const std::filesystem::path& work, const std::filesystem::path& archive);
 
+// The configuration entry's XML files (every "*.xml" at its top: setup.xml, deeprecommend.xml,
+// ...) must parse, or the setup program refuses the installer on the user's machine: throws
+// Error naming the first that does not, with the parser's line and message. `install` is the
+// folder, or a ready archive whose top-level XML files are unpacked into `work` to be read.
+void CheckConfigurationXml(const std::filesystem::path& seven_zip, const std::filesystem::path& install, bool folder,
+                           const std::filesystem::path& work);
+
 // Throws Error unless `file` starts with the 7z signature.
 void CheckSevenZipFile(const std::filesystem::path& file, const std::string& what);
 

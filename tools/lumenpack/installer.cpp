@@ -169,10 +169,10 @@ void Pack(const PackRequest& request) {
   CheckOutput(request.out, {{request.stub, false}, {install.path, install.folder}, {product.path, product.folder}});
 
   std::array<fs::path, 2> archives = {install.path, product.path};
-  std::unique_ptr<TempFolder> work;
-  if (install.folder || product.folder) {
-    const fs::path seven_zip = FindSevenZip();
-    work = std::make_unique<TempFolder>();
+  const fs::path seven_zip = FindSevenZip();
+  const auto work = std::make_unique<TempFolder>();
+  if (!request.uncheckedXml) CheckConfigurationXml(seven_zip, install.path, install.folder, work->path());
+  {
     if (install.folder) {
       archives[0] = work->path() / "install.7z";
       ArchiveFolder(seven_zip, install.path, EntryKind::kInstall, work->path(), archives[0]);

@@ -25,6 +25,9 @@ struct PackRequest {
   std::filesystem::path install;  // folder or ready .7z for entry 0
   std::filesystem::path product;  // folder or ready .7z for entry 1
   std::filesystem::path out;      // the installer to write
+  // The configuration's XML goes in unchecked: only for installers that test the setup
+  // program's own refusal of a broken configuration, never for a release.
+  bool uncheckedXml = false;
 };
 
 // Checks every input first, makes the archives from folders, writes the installer under a

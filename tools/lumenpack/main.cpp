@@ -15,6 +15,7 @@ constexpr int kBadCommandLine = 2;
 
 const char kUsage[] =
     "usage: lumenpack --stub <setup.exe> --install <folder or .7z> --product <folder or .7z> --out <installer.exe>\n"
+    "                 [--unchecked-xml]\n"
     "       lumenpack --verify <installer.exe>\n"
     "       lumenpack --help\n"
     "\n"
@@ -22,6 +23,8 @@ const char kUsage[] =
     "wizard's images (entry 0), --product the suite's files (entry 1); each is a folder, packed\n"
     "with 7zz from PATH, or a ready 7z archive, used as it is. The installer is written under a\n"
     "temporary name beside --out and renamed at the end. The same inputs give the same bytes.\n"
+    "The XML files at the top of --install must be well-formed; --unchecked-xml packs them as\n"
+    "they are, for installers that test the setup program's refusal of a broken one.\n"
     "Sign the installer after packing; the certificate table goes behind the packet.\n"
     "\n"
     "Checking: --verify finds the packet as the setup program does, checks every entry's CRC-32\n"
@@ -39,11 +42,11 @@ std::map<std::string, std::string> ParseOptions(int argc, char** argv) {
   std::map<std::string, std::string> options;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    bool known = arg == "--help";
+    bool known = arg == "--help" || arg == "--unchecked-xml";
     for (const char* k : kKnown) known |= arg == k;
     if (!known) throw UsageError{"unknown option '" + arg + "'"};
-    if (arg == "--help") {
-      options[arg];
+    if (arg == "--help" || arg == "--unchecked-xml") {
+      if (!options.emplace(arg, "").second) throw UsageError{arg + " is given twice"};
       continue;
     }
     if (i + 1 >= argc || argv[i + 1][0] == '\0') throw UsageError{arg + " needs a value"};
@@ -70,7 +73,8 @@ int main(int argc, char** argv) {
     for (const char* required : {"--stub", "--install", "--product", "--out"})
       if (!options.count(required)) throw UsageError{std::string("missing ") + required};
     lumenpack::CatchInterrupts();
-    lumenpack::Pack({options["--stub"], options["--install"], options["--product"], options["--out"]});
+    lumenpack::Pack({options["--stub"], options["--install"], options["--product"], options["--out"],
+                     options.count("--unchecked-xml") != 0});
     return 0;
   } catch (const UsageError& e) {
     std::cerr << "lumenpack: " << e.message << " (see lumenpack --help)\n";

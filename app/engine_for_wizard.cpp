@@ -24,6 +24,7 @@ class SystemFolderChecks : public FolderChecks {
   }
   void RemoveEmpty(const std::wstring& folder) override { ZFunction::RemoveEmptyFolders(folder); }
   std::wstring BlockingProgram() override { return suite::FindBlockingSuiteProcess(); }
+  size_t ProductPathChars() override { return g_Install.ProductPathChars(); }
 };
 
 std::wstring OldInstallIni() {

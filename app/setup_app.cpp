@@ -32,6 +32,8 @@
 ZSetupApp g_App;
 
 const wchar_t kMessageTitle[] = L"Lumen Office";
+// How long the end of the run waits for an install thread that is still finishing.
+constexpr DWORD kInstallThreadEndMs = 30000;
 const wchar_t kMsgNotAdmin[] = L"您当前使用的是非管理员账号，请在管理员账号下进行安装。";
 const wchar_t kMsgRegionOnly[] = L"非常抱歉，该安装包仅限中国大陆使用！";
 const wchar_t kMsgAnotherSetup[] = L"系统中有另一个安装程序正在运行，不能同时运行多个安装程序！";
@@ -201,6 +203,11 @@ bool ZSetupApp::InteractiveInstall() {
   CMainDlg wizard(engine, g_Install.GetPayloadFolder() + L"install_res");
   const int result = wizard.DoModal(nullptr);
   g_Log.Log("CMainDlg DoModal return:%d", result);
+  // A failed install closes the wizard as soon as it is reported, while its thread still writes
+  // its last lines and uses the engine: it ends before anything it uses goes away (bounded: a
+  // thread that hangs does not hold the process).
+  if (!g_Install.WaitInstall(kInstallThreadEndMs))
+    g_Log.Log("the install thread has not ended %lu ms after the wizard closed", kInstallThreadEndMs);
   // An install that failed has said why; otherwise the wizard ended before one.
   if (g_Install.GetResult() == 0) g_Run.NoteCause("the wizard was closed without an installation");
   return g_Install.GetResult() != 0;

@@ -207,6 +207,11 @@ void CMainDlg::Install() {
   if (!refusal.empty()) {
     g_Log.Log("CMainDlg install folder refused:%ws (%ws)", Folder.c_str(), refusal.c_str());
     Zmsgbox::Show(Window(), refusal, L"Lumen Office", 0, 2);
+    // The folder is what the user corrects next: the keys go to the path box, its text selected.
+    if (EditorMade && IsWindowVisible(PathEditor.Window())) {
+      SetFocus(PathEditor.Window());
+      SendMessageW(PathEditor.Window(), EM_SETSEL, 0, -1);
+    }
     return;
   }
 

@@ -52,6 +52,9 @@ std::wstring CheckInstallFolder(const std::wstring& typed, FolderChecks& system,
   if (Trimmed(typed).size() < 3) return kMsgBadPath;
   if (f[1] != L':' || f[2] != L'\\') return kMsgBadPath;
   if (f[f.size() - 2] == L'\\' || f.find(L';') != std::wstring::npos) return kMsgBadPath;
+  // Every file of the suite must be reachable by a plain path (fewer than 260 characters), as the
+  // installation itself demands; nothing is made for a folder too long for it.
+  if (f.size() + system.ProductPathChars() >= 260) return kMsgTooLong;
   if (!system.CreateTree(f)) return kMsgBadPath;
   if (f.size() == 3) return kMsgRootPath;
   if (system.FreeMiB(f.substr(0, 2)) < kNeededMiB) {

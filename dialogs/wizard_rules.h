@@ -28,6 +28,9 @@ class FolderChecks {
   virtual double FreeMiB(const std::wstring& drive) = 0;  // drive as "D:"
   virtual void RemoveEmpty(const std::wstring& folder) = 0;
   virtual std::wstring BlockingProgram() = 0;  // a running suite program, "" when none
+  // How many characters the suite adds below the install folder: its version folder and its
+  // longest file name (the installation refuses a folder where that reaches 260).
+  virtual size_t ProductPathChars() = 0;
 };
 
 // The message that refuses `typed` (as the user typed it), or "" when the folder is accepted;
@@ -37,4 +40,5 @@ std::wstring CheckInstallFolder(const std::wstring& typed, FolderChecks& system,
 inline constexpr wchar_t kMsgBadPath[] = L"您选择的路径不正确，请重新选择。";
 inline constexpr wchar_t kMsgRootPath[] = L"不能安装在根目录，请重新选择。";
 inline constexpr wchar_t kMsgNoSpace[] = L"您选择的磁盘空间不足，请重新选择。";
+inline constexpr wchar_t kMsgTooLong[] = L"您选择的路径太长，请选择较短的路径。";
 inline constexpr double kNeededMiB = 180.0;

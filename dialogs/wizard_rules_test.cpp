@@ -14,6 +14,7 @@ struct FakeSystem : FolderChecks {
   double FreeMiB(const std::wstring& drive) override { return drive == L"D:" ? Free : 0; }
   void RemoveEmpty(const std::wstring& folder) override { Removed = folder; }
   std::wstring BlockingProgram() override { return Blocking; }
+  size_t ProductPathChars() override { return 40; }
 };
 
 TEST(WizardRules, DefaultFolder) {
@@ -46,6 +47,10 @@ TEST(WizardRules, EachRefusalInItsOrder) {
   EXPECT_EQ(CheckInstallFolder(L"D:\\a;b", system, &folder), kMsgBadPath);
   system.CanCreate = false;
   EXPECT_EQ(CheckInstallFolder(L"D:\\x", system, &folder), kMsgBadPath);
+  EXPECT_EQ(CheckInstallFolder(L"D:\\" + std::wstring(216, L'x'), system, &folder), kMsgTooLong)
+      << "too long before anything is made";
+  system.CanCreate = true;
+  EXPECT_EQ(CheckInstallFolder(L"D:\\" + std::wstring(215, L'x'), system, &folder), L"") << "219 + 40 fit";
   system.CanCreate = true;
 
   EXPECT_EQ(CheckInstallFolder(L"  D:\\\\Apps\\\\\\\\Lumen  ", system, &folder), L"");

@@ -86,13 +86,22 @@ void ZInsall::InstallThread() {
   g_Log.Log("peak working set: %llu KiB", ZFunction::PeakWorkingSet() >> 10);
 }
 
+size_t ZInsall::ProductPathChars() {
+  if (ProductItems.empty()) {
+    ProductItems = Packet.Items(1);
+    LongestProductName = 0;
+    for (const ArchiveItem& item : ProductItems) LongestProductName = std::max(LongestProductName, item.Name.size());
+  }
+  return ProductVersion.size() + 1 + LongestProductName;
+}
+
 bool ZInsall::ReadSuiteFiles() {
-  ProductItems = Packet.Items(1);
-  size_t longest = 0;
+  ProductItems.clear();  // read afresh: what an earlier look left is no promise
+  ProductPathChars();
+  const size_t longest = LongestProductName;
   SuiteDrivers.clear();
   for (const ArchiveItem& item : ProductItems) {
     const std::wstring& name = item.Name;
-    longest = std::max(longest, name.size());
     const std::wstring file = name.substr(name.find_last_of(L'\\') + 1);
     if (file.size() > 4 && _wcsicmp(file.c_str() + file.size() - 4, L".sys") == 0) SuiteDrivers.push_back(file);
   }

@@ -162,6 +162,9 @@ class ZInsall {
   // Reads the product entry's names: the suite's driver names, and whether its longest path
   // fits below InstallFolder (false, logged, when not).
   bool ReadSuiteFiles();
+  // The characters the suite adds below an install folder: the version folder with its
+  // backslash and the product entry's longest name (read once from the archive's header).
+  size_t ProductPathChars();
   // Old version removal, extraction and the Register step; sets Result.
   void InstallSteps();
   bool Register();
@@ -187,6 +190,7 @@ class ZInsall {
   // copies in the system's drivers folder the cleanup deletes.
   std::vector<std::wstring> SuiteDrivers;
   std::vector<ArchiveItem> ProductItems;  // the product entry's files and folders
+  size_t LongestProductName = 0;          // of ProductItems, once read
   // The last value this run wrote to each configuration file, and whether the install list ran
   // the step that registers the installation (the configuration tool's "-setup").
   std::vector<install_config::ProfileValue> Promised;

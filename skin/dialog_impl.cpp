@@ -252,6 +252,21 @@ LRESULT CGxDialogImpl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_SETFOCUS:
       return 0;
+    case WM_ACTIVATE:
+      // The keyboard focus leaves with the window (a nested dialog, another window) and comes
+      // back where it was: the view with its focus mark, or a real control such as the path box.
+      // Never the dialog window itself, where Enter would press the default button.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        const HWND focus = GetFocus();
+        if (focus && Host.Window() && (focus == Host.Window() || IsChild(Host.Window(), focus))) FocusBefore = focus;
+      } else if (!HIWORD(wParam)) {  // not while minimised
+        const HWND back = FocusBefore && IsWindow(FocusBefore) && IsWindowVisible(FocusBefore) &&
+                                  IsWindowEnabled(FocusBefore)
+                              ? FocusBefore
+                              : Host.Window();
+        if (back) SetFocus(back);
+      }
+      return 0;
     default:
       break;
   }

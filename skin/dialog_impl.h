@@ -48,6 +48,7 @@ class CGxDialogImpl {
   int LayerId;
   bool LayerLoaded = false;
   HWND Hwnd = nullptr;
+  HWND FocusBefore = nullptr;  // where the keyboard focus was when the window was last deactivated
   CGxDialogView Host;
   int EndCode = 0;
   bool Ended = false;

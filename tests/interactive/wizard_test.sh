@@ -137,7 +137,15 @@ bad='您选择的路径不正确，请重新选择。'
 refused 'D:' "$bad" path
 refused 'C:\' '不能安装在根目录，请重新选择。' root
 refused 'D:Lumen' "$bad"
+# Typing right after a refusal's message box closed goes to the path box, its text selected.
+type_folder 'D:'
+click $install_button; [ -n "$(await_box)" ] && xdotool key --clearmodifiers Return; sleep 0.4
+xdotool type --delay 15 'x'; sleep 0.2
+click $install_button; [ -n "$(await_box)" ] && xdotool key --clearmodifiers Return; sleep 0.4
+check "typing after a refusal reaches the path box" \
+  "$(grep -a -o 'install folder refused:[^(]*' "$log" | tail -1 | tr -d ' ')" 'installfolderrefused:x\'
 refused 'D:\a;b' "$bad"
+refused "C:\\$(printf 'L%.0s' $(seq 225))" '您选择的路径太长，请选择较短的路径。' long
 if mountpoint -q "${TMPDIR:-/tmp}/lumen-small-drive"; then
   refused 'S:\Lumen' '您选择的磁盘空间不足，请重新选择。' space
 else
@@ -254,5 +262,48 @@ finish 60
 check "installed through the reader" "$rc $([ -f "$installed/Lumen Office/9.1.0.4720/office6/lmo.dll" ] && echo installed)" "0 installed"
 check "the progress read while installing moves up to 100 %" "$(tr ' ' '\n' <<<"$values" | grep -E '^[0-9]+%$' | tr -d % |
   awk 'BEGIN { ok = 1 } { if ($1 < last) ok = 0; last = $1; n++ } END { print (n >= 2 && ok) ? "rising" : "not: " n }')" rising
+# 7. An install that fails (a configuration file held by another program: the final check finds
+# it) closes the wizard with 2, and its log still ends with the install thread's last lines and
+# the closing line.
+forget
+ini="$installed/Lumen Office/9.1.0.4720/utility/install.ini"
+mkdir -p "$(dirname "$ini")" && : >"$ini"
+(run "$build/bin/testtool.exe" hold "$(win "$ini")" none 20000 >/dev/null 2>&1 &)
+sleep 1
+start_wizard
+click $install_button
+finish 60
+check "a failed install ends the wizard with 2" "$rc" 2
+check "... its log has the install thread's end and the closing line" \
+  "$(grep -a -c -e 'install end, return:0' -e 'setup end: failed, exit code 2' "$log")" 2
+run taskkill /im testtool.exe /f >/dev/null 2>&1 || true
+
+# 8. The focus comes back where it was after a nested dialog and after another window was
+# active: a leave question answered "stay" and Enter again asks again (the close button keeps its
+# mark), never installs; Alt+Tab away and back, the same.
+forget
+start_wizard
+click 500 240                                   # the empty body: the view has the focus, no mark
+press shift+Tab                                 # the mark moves backwards onto the close button
+press Return; box=$(await_box)
+[ -n "$box" ] && import -display "$display" -window root "$pictures-focus-leave.png" 2>/dev/null
+xdotool key Escape; sleep 0.5
+press Return; again=$(await_box)
+check "the close button's mark survives the leave question: Enter asks again" \
+  "$([ -n "$box" ] && echo box) $([ -n "$again" ] && echo again) $(alive)" "box again yes"
+[ -n "$again" ] && { xdotool key Escape; sleep 0.5; }
+(cd "$work" && run notepad.exe >/dev/null 2>&1) &
+other=
+for _ in $(seq 50); do other=$(xdotool search --onlyvisible --class notepad 2>/dev/null | head -1) || true; [ -n "$other" ] && break; sleep 0.1; done
+[ -n "$other" ] && { xdotool windowfocus --sync "$other" 2>/dev/null || true; sleep 0.5; }
+run taskkill /im notepad.exe >/dev/null 2>&1 || true   # closed: the system activates the wizard again
+sleep 1
+press Return; third=$(await_box)
+import -display "$display" -window root "$pictures-focus-back.png" 2>/dev/null || echo "FAIL no picture of focus-back"
+check "after another window was active: Enter still acts on the mark" "$([ -n "$third" ] && echo asks) $(alive)" "asks yes"
+[ -n "$third" ] && xdotool key Return                  # OK: leave
+finish 20
+check "... and nothing was installed" "$rc $([ -d "$installed" ] && echo installed)" "1 "
+run taskkill /im notepad.exe /f >/dev/null 2>&1 || true
 forget
 exit $((failures > 0))

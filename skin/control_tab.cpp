@@ -162,7 +162,7 @@ bool CGxTabCtrl::Select(int index) {
   const RECT area = PageArea();
   WINDOWPOS pos{nullptr, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top, 0};
   Pages[index]->Send(WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
-  if (Host) InvalidateRect(Host, &Rect, FALSE);
+  RequestRepaint(Host, Rect);
   return true;
 }
 
@@ -218,7 +218,7 @@ bool CGxTabCtrl::ProcessWindowMessage(HWND host, UINT message, WPARAM wParam, LP
       if (hover != Hover) {
         for (int i : {Hover, hover}) {
           const RECT r = HeadRect(i);
-          if (Host && !IsRectEmpty(&r)) InvalidateRect(Host, &r, FALSE);
+          RequestRepaint(Host, r);
         }
         Hover = hover;
       }
@@ -227,10 +227,7 @@ bool CGxTabCtrl::ProcessWindowMessage(HWND host, UINT message, WPARAM wParam, LP
       return true;
     }
     case WM_MOUSELEAVE:
-      if (Hover >= 0 && Host) {
-        const RECT r = HeadRect(Hover);
-        InvalidateRect(Host, &r, FALSE);
-      }
+      if (Hover >= 0) RequestRepaint(Host, HeadRect(Hover));
       Hover = -1;
       Handled = true;
       return true;

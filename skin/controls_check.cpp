@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "skin/gx_notify.h"
 #include "skin/style.h"
 #include "sys/system_info.h"
 
@@ -143,6 +144,6 @@ void CGxRadioBox::Clicked() {
     CGxWindow* other = GxWindowRegistry::Find(member);
     if (!other || !(other->State & kWndChecked)) continue;
     other->State &= ~kWndChecked;
-    if (other->Host) InvalidateRect(other->Host, &other->Rect, FALSE);
+    RequestRepaint(other->Host, other->Rect);
   }
 }

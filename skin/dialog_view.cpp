@@ -537,9 +537,10 @@ LRESULT CGxDialogView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         info->lpszText = const_cast<wchar_t*>(TipText.c_str());
         return 0;
       }
-      if (header && header->code == kNotifyRepaint && header->hwndFrom && GetParent(header->hwndFrom) == Hwnd) {
-        Repaint(reinterpret_cast<const GxNotify*>(lParam)->Rect);  // a real child asks for its area
-        return 0;
+      if (header && header->code == kNotifyRepaint && header->hwndFrom &&
+          (header->hwndFrom == Hwnd || GetParent(header->hwndFrom) == Hwnd)) {
+        Repaint(reinterpret_cast<const GxNotify*>(lParam)->Rect);  // a control asks for its area
+        return 1;
       }
       if (header && header->code == static_cast<UINT>(NM_CUSTOMDRAW) && header->hwndFrom &&
           GetParent(header->hwndFrom) == Hwnd)

@@ -111,6 +111,77 @@ TEST(DialogView, HoverPushClickAndMove) {
   g_Events.clear();
 }
 
+// Controls that change by themselves (the radio of a group that another click unchecked, a
+// link under the mouse, a tab head under the mouse and a new selected tab) are drawn again by the
+// view: what it shows then is what a full repaint draws.
+TEST(DialogView, ControlsThatChangeByThemselvesAreDrawnAgain) {
+  LoadSkinsXml("<skins><button name=\"head\" bg=\"808080\" border=\"000000\" bgup=\"FFFFFF\" bgdown=\"FFFFFF\" "
+               "bguphover=\"00C000\" bgdownhover=\"00C000\" bguppush=\"0000FF\" bgdownpush=\"0000FF\"/></skins>");
+  LoadStylesXml("<style><class name=\"link\" crtext=\"1C56DB\" crhover=\"E81123\" font=\"0002\" hoverfont=\"0002\" "
+                "textmode=\"24\"/></style>");
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = Recorder;
+  wc.lpszClassName = L"LumenTestDialog";
+  RegisterClassW(&wc);
+  HWND dialog = CreateWindowW(wc.lpszClassName, L"", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+  CGxDialogView view;
+  ASSERT_TRUE(view.LoadLayer(
+      "<layer><body crbg=\"FFFFFF\"><radio id=\"10\" pos=\"10,10,100,30\" group=\"g\" state=\"4\">one</radio>"
+      "<radio id=\"11\" pos=\"150,10,240,30\" group=\"g\">two</radio>"
+      "<richtext id=\"12\" pos=\"10,40,290,70\" linkclass=\"link\">see <a id=\"5\">the licence terms</a></richtext>"
+      "<tabctrl id=\"13\" pos=\"10,90,290,190\" tabwidth=\"60\" tabheight=\"22\" tabskin=\"head\" cursel=\"0\">"
+      "<tab title=\"A\"><text pos=\"4,4\">first</text></tab><tab title=\"B\"><text pos=\"4,4\">second</text></tab>"
+      "</tabctrl></body></layer>"));
+  ASSERT_TRUE(view.Create(dialog, RECT{0, 0, 300, 200}));
+  HWND v = view.Window();
+  const sys::WindowDc screen(nullptr);
+  const sys::UniqueDc dc(CreateCompatibleDC(screen.Get()));
+  const sys::UniqueBitmap bits(CreateCompatibleBitmap(screen.Get(), 300, 200));
+  const HGDIOBJ old = SelectObject(dc.Get(), bits.Get());
+  auto shown = [&](const RECT& r) {
+    SendMessageW(v, WM_PRINT, reinterpret_cast<WPARAM>(dc.Get()), 0);
+    std::vector<COLORREF> pixels;
+    for (int y = r.top; y < r.bottom; ++y)
+      for (int x = r.left; x < r.right; ++x) pixels.push_back(GetPixel(dc.Get(), x, y));
+    return pixels;
+  };
+  auto asRepainted = [&](const RECT& r) {
+    view.Repaint(RECT{0, 0, 300, 200});
+    return shown(r);
+  };
+  auto send = [&](UINT m, int x, int y) { SendMessageW(v, m, 0, MAKELPARAM(x, y)); };
+  shown(RECT{0, 0, 1, 1});  // the first paint
+
+  const RECT one = view.FindItem(10)->Rect;
+  send(WM_LBUTTONDOWN, 160, 20);
+  send(WM_LBUTTONUP, 160, 20);
+  ASSERT_FALSE(view.IsItemChecked(10));
+  std::vector<COLORREF> now = shown(one);
+  EXPECT_TRUE(now == asRepainted(one)) << "the radio the click unchecked";
+
+  const RECT text = view.FindItem(12)->Rect;
+  send(WM_MOUSEMOVE, 60, 50);  // over the link
+  now = shown(text);
+  EXPECT_TRUE(now == asRepainted(text)) << "the link under the mouse";
+  send(WM_MOUSEMOVE, 290, 80);  // away from it
+  now = shown(text);
+  EXPECT_TRUE(now == asRepainted(text)) << "the link the mouse left";
+
+  const RECT tabs = view.FindItem(13)->Rect;
+  send(WM_MOUSEMOVE, 100, 100);  // over the second head
+  now = shown(tabs);
+  EXPECT_TRUE(now == asRepainted(tabs)) << "the tab head under the mouse";
+  send(WM_LBUTTONDOWN, 100, 100);
+  send(WM_LBUTTONUP, 100, 100);
+  now = shown(tabs);
+  EXPECT_TRUE(now == asRepainted(tabs)) << "the newly selected tab";
+  SelectObject(dc.Get(), old);
+  DestroyWindow(dialog);
+  g_Events.clear();
+  GxSkinPool::Instance().Clear();
+  GxStylePool::Instance().Clear();
+}
+
 // The view's accessible objects as a reader holding them sees them: children in order with
 // their roles, names and states; a default action that changes a check box; and an error, not
 // a crash, once the control or the whole view is gone.

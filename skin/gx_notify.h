@@ -15,7 +15,7 @@ enum GxNotifyCode : UINT {
   kNotifyTabChange = 5,    // ItemId (the tab control's), NewIndex, OldIndex, Cancel (set to veto)
   kNotifyWindowEvent = 6,  // ItemId, ItemClass "wnd", Event (3 move, 4 leave)
   kNotifyButtonDown = 7,   // ItemId
-  kNotifyRepaint = 1000,   // Rect: a real child window of the view asks for that area's repaint
+  kNotifyRepaint = 1000,   // Rect: a control of the view (windowless or a real child) asks for that area's repaint
 };
 
 struct GxNotify {
@@ -33,4 +33,15 @@ struct GxNotify {
 inline void SendGxNotify(HWND to, HWND host, UINT code, GxNotify& note) {
   note.Header = NMHDR{host, kGxViewId, code};
   if (to) SendMessageW(to, WM_NOTIFY, kGxViewId, reinterpret_cast<LPARAM>(&note));
+}
+
+// A windowless control asks its host to draw `rect` again. The view keeps a back buffer and an
+// update region, which a bare InvalidateRect would pass by (the old picture would be shown
+// again); a host that is no view (it does not answer) gets the InvalidateRect.
+inline void RequestRepaint(HWND host, const RECT& rect) {
+  if (!host || IsRectEmpty(&rect)) return;
+  GxNotify note;
+  note.Rect = rect;
+  note.Header = NMHDR{host, kGxViewId, kNotifyRepaint};
+  if (!SendMessageW(host, WM_NOTIFY, kGxViewId, reinterpret_cast<LPARAM>(&note))) InvalidateRect(host, &rect, FALSE);
 }

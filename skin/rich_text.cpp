@@ -241,7 +241,7 @@ int CGxRichText::LinkAt(int x, int y) {
 
 void CGxRichText::Invalidate(int link) {
   if (link < 0 || link >= static_cast<int>(Laid.Links.size()) || !Host) return;
-  InvalidateRect(Host, &Laid.Links[link].Rect, FALSE);
+  RequestRepaint(Host, Laid.Links[link].Rect);
 }
 
 void CGxRichText::OnSetCursor() {

@@ -336,6 +336,7 @@ int SetupMain(HINSTANCE instance) {
   }
 
 end:
+  g_Install.Packet.CancelPreload();  // the user left before installing: nobody needs the product now
   g_Install.RemovePayloadFolder();
   if (ExitCode == 0 && !runResult) ExitCode = kExitFailed;
   g_Log.Log("%s", g_Run.ClosingLine(ExitCode, MsSinceProcessStart()).c_str());

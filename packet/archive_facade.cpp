@@ -499,6 +499,7 @@ void C7zExtractImpl::FileCurrentMemoryFile() {
 }
 
 HRESULT C7zExtractImpl::BeginFile(const std::wstring& name) {
+  if (Cancelled) return E_ABORT;
   if (ToMemory) {
     FileCurrentMemoryFile();
     if (!IsSafeRelativeName(name)) return E_FAIL;  // the first write of this item fails
@@ -528,6 +529,7 @@ HRESULT C7zExtractImpl::BeginFolder(const std::wstring& name) {
 }
 
 HRESULT C7zExtractImpl::WriteData(const void* data, UINT32 size, UINT32* processed) {
+  if (Cancelled) return E_ABORT;
   if (ToMemory) {
     if (!CurrentMemoryFile || CurrentMemoryFile->TotalSize + static_cast<UINT64>(size) > kMaxMemoryFile) return E_FAIL;
     try {

@@ -31,6 +31,9 @@ class I7zExtract {
   virtual void SkipNamesContaining(std::vector<std::wstring> parts) = 0;
   // How many files the object has written to disk so far.
   virtual UINT32 FilesWritten() const = 0;
+  // Stops a decoding that runs on another thread at its next piece of data: it ends with
+  // E_ABORT. For a preload nobody will use (the user left the wizard).
+  virtual void Cancel() = 0;
 
  protected:
   ~I7zExtract() = default;
@@ -98,6 +101,7 @@ class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
   void SetProgressWindow(HWND window) override { ProgressWindow = window; }
   void SkipNamesContaining(std::vector<std::wstring> parts) override { Skipped = std::move(parts); }
   UINT32 FilesWritten() const override { return FilesDone; }
+  void Cancel() override { Cancelled = true; }
   bool Wanted(const std::wstring& name) const override;
 
   HRESULT BeginFile(const std::wstring& name) override;
@@ -142,8 +146,10 @@ class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
   bool OpenTargetFile(const std::wstring& path);
   bool WriteAll(HANDLE file, UINT32 size, const BYTE* data);
   void CloseTargetFile();
-  static bool WriteMemoryFile(const MemoryFile& file, const std::wstring& folder);
-  static bool CreateFileByMem(const MemoryFile& file, const std::wstring& path);
+  bool WriteMemoryFile(const MemoryFile& file, const std::wstring& folder);
+  // Writes the file's chunks; with `report` each chunk written is reported to the progress
+  // window (not for the driver copy, whose bytes were counted once).
+  bool CreateFileByMem(const MemoryFile& file, const std::wstring& path, bool report = true);
 
   std::wstring TargetFolder;
   std::wstring CurrentName;
@@ -154,6 +160,7 @@ class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
   HWND WizardWindow = nullptr;
   int FailedItems = 0;
   std::atomic<UINT32> FilesDone{0};  // the workers count theirs here, in their parent
+  std::atomic<bool> Cancelled{false};
   std::vector<std::wstring> Skipped;
   // Workers on threads of their own never send to the progress window themselves (its thread
   // may be the one waiting for them): they add what they wrote to Written, which the object

@@ -113,6 +113,12 @@ void C7zExtractImpl::CloseTargetFile() {
 HRESULT C7zExtractImpl::ExtractMemoryFiles(const std::wstring& folder) {
   const std::wstring target = ZFunction::WithSlash(folder);
   ZFunction::CreateFolderTree(target);
+  // The progress window follows the writing as it follows a direct extraction: the total once,
+  // then each piece written.
+  UINT64 total = 0;
+  for (const auto& [key, files] : MemoryFolders)
+    for (const auto& file : files) total += file->TotalSize;
+  NotifyWizard(kMsgExtractTotal, &total);
   for (const auto& [key, files] : MemoryFolders) {  // keys in code-unit order: "." first
     if (key != L".") ZFunction::CreateFolderTree(target + key);
     for (const auto& file : files) {
@@ -148,12 +154,12 @@ bool C7zExtractImpl::WriteMemoryFile(const MemoryFile& file, const std::wstring&
   }
   if (HasSysExtension(path)) {
     const ZFunction::ScopedRealSystemFolder real;
-    CreateFileByMem(file, ZFunction::GetDriversFolder() + FileNameOf(path));
+    CreateFileByMem(file, ZFunction::GetDriversFolder() + FileNameOf(path), false);
   }
   return true;
 }
 
-bool C7zExtractImpl::CreateFileByMem(const MemoryFile& file, const std::wstring& path) {
+bool C7zExtractImpl::CreateFileByMem(const MemoryFile& file, const std::wstring& path, bool report) {
   sys::UniqueFile target(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                      FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!target) {
@@ -176,6 +182,8 @@ bool C7zExtractImpl::CreateFileByMem(const MemoryFile& file, const std::wstring&
   for (const auto& chunk : file.Chunks) {
     memcpy(out, chunk.data(), chunk.size());
     out += chunk.size();
+    UINT32 count = static_cast<UINT32>(chunk.size());
+    if (report) NotifyWizard(kMsgExtractWritten, &count);
   }
   return true;
 }

@@ -157,6 +157,13 @@ bool PacketLoader::ExtractMemoryFiles(int index, const std::wstring& folder) {
   return ok;
 }
 
+void PacketLoader::CancelPreload() {
+  if (!LoadThread) return;
+  if (Decoder) Decoder->Cancel();
+  if (!FinishPreload()) g_Log.Log("the preload was stopped");
+  ReleaseDecoder();
+}
+
 void PacketLoader::Close() {
   if (LoadThread && !FinishPreload()) ReleaseDecoder();  // the view must outlive the preload
   View = nullptr;

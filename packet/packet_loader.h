@@ -45,6 +45,9 @@ class PacketLoader {
   // Waits for a running preload, then unmaps the file. The preloaded files stay until the
   // loader ends.
   void Close();
+  // Stops a running preload that nobody will use (the user left before installing) and waits
+  // for its thread; its decoded files go.
+  void CancelPreload();
 
   DWORD GetFileSize() const { return FileSize; }
   // The window the extraction reports its progress to (see I7zExtract::SetProgressWindow).

@@ -38,7 +38,7 @@ snapshot() {
       grep -v -i 'desktoptip\|\\Temp\\lumen\\\|lumenrecommended' | LC_ALL=C sort
   } >"$work/$1.txt"
 }
-# start_wizard: starts setup.exe without switches; sets $pid and $window.
+# start_wizard [pause]: starts setup.exe without switches; sets $pid and $window.
 start_wizard() {
   local _
   (cd "$work" && run "$work/setup.exe") &
@@ -50,7 +50,7 @@ start_wizard() {
     sleep 0.1
   done
   [ -n "$window" ] || { echo "FAIL the wizard did not show"; kill "$pid"; exit 1; }
-  sleep 0.5
+  sleep "${1:-0.5}"
 }
 # finish <seconds>: waits for the setup program to end; its exit code in $rc.
 finish() {
@@ -305,5 +305,36 @@ check "after another window was active: Enter still acts on the mark" "$([ -n "$
 finish 20
 check "... and nothing was installed" "$rc $([ -d "$installed" ] && echo installed)" "1 "
 run taskkill /im notepad.exe /f >/dev/null 2>&1 || true
+# 9. A product of many files, decoded in memory while the wizard shows (under 30 MiB). Leaving
+# before the install stops that decoding at once; during the install the bar follows the files
+# being written (values between the extraction's 10 % and 80 % while they are written).
+big=$work/big
+rm -rf "$big" && mkdir -p "$big/product/data"
+cp -r "$build/demodata${LUMEN_TEST_ARCH:+-$LUMEN_TEST_ARCH}/product/." "$big/product/"
+for i in $(seq 1500); do head -c 6000 /dev/urandom >"$big/product/data/f$i.bin"; done
+head -c 18000000 /dev/urandom >"$big/product/data/large.bin"   # about a second to decode
+stub=$build/bin/setup.exe
+[ "${LUMEN_TEST_ARCH:-}" = x86 ] && stub=$root/build/x86/bin/setup.exe
+"$root/build/native/lumenpack" --stub "$stub" --install "$build/demodata${LUMEN_TEST_ARCH:+-$LUMEN_TEST_ARCH}/install" \
+  --product "$big/product" --out "$work/setup.exe" >/dev/null
+forget
+start_wizard 0
+press alt+F4
+finish 20
+check "leaving while the product is decoded: exit 2, the decoding stopped" \
+  "$rc $(grep -a -c 'the preload was stopped' "$log")" "2 1"
+forget
+start_wizard
+sleep 3                                          # the product is decoded in memory meanwhile
+click $install_button
+during=0
+for _ in $(seq 60); do
+  grep -a -q 'ExtractMemoryFiles return' "$log" 2>/dev/null && break
+  v=$(reader value 安装进度 2>/dev/null | tr -d '%' || true)
+  [[ $v =~ ^[0-9]+$ ]] && [ "$v" -gt 15 ] && [ "$v" -lt 75 ] && during=$((during + 1))
+done
+finish 60
+check "the bar moves while the files are written from memory" "$rc $([ "$during" -ge 2 ] && echo moves || echo "stays ($during)")" "0 moves"
+rm -rf "$big"
 forget
 exit $((failures > 0))

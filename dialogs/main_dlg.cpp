@@ -7,6 +7,8 @@
 #include "dialogs/progress_bar.h"
 #include "skin/gx_object.h"
 #include "log/setup_log.h"
+#include "sys/file_utils.h"
+#include "sys/own_messages.h"
 #include "sys/path_text.h"
 #include "sys/shell_api.h"
 
@@ -24,6 +26,7 @@ enum : int {
   kItemSettingsLink = 204,
   kItemFolder = 205,
   kItemAgreement = 206,
+  kItemLicence = 207,
   kItemProductText = 210,
   kItemLogo = 211,
   kItemSettingsPage = 300,
@@ -51,6 +54,9 @@ const UINT kMsgExtractWritten = 3013;
 const wchar_t kLeaveQuestion[] = L"退出安装程序将无法完成安装，确定退出安装吗？";
 // The engine's step table: the bar heads for these percents.
 const wchar_t* const kOptionKeys[] = {L"assoword", L"savetomso", L"desktopshortcuts"};
+// The licence the user accepts, carried with the wizard's images; its link opens it with the
+// system's viewer for text, so it reads without a network.
+const wchar_t kLicenceFile[] = L"licence.txt";
 
 }  // namespace
 
@@ -103,6 +109,9 @@ void CMainDlg::OnInitDialog() {
   view.SetItemChecked(kItemSaveFormat, SaveFormat != 0);
   view.SetItemChecked(kItemDesktopIcon, DesktopIcon != 0);
   SetFolderText(Folder);
+  const std::wstring licence = ResourceFolder + kLicenceFile;
+  if (ZFunction::PathExists(licence)) view.SetItemAttribute(kItemLicence, "href", gx::Narrow(licence));
+  else g_Log.Log("CMainDlg no licence text:%ws", licence.c_str());
 
   CGradualProgressBar& bar = ProgressBar();
   bar.SetImages(ResourceFolder + L"cgpb_fg.png", ResourceFolder + L"cgpb_bg.png", ResourceFolder + L"cgpb_polish.png");
@@ -162,10 +171,10 @@ void CMainDlg::OpenSettings() {
   EnableItems({kItemMinimise, kItemClose}, false);
   if (!EditorMade) {
     PathEditor.SetRect(48, 77, 395, 101);
-    EditorMade = PathEditor.Create();
+    EditorMade = PathEditor.Create(View().Window());
     PathEditor.SetText(text);
   }
-  PathEditor.Show();
+  PathEditor.Show(View().Window());
 }
 
 void CMainDlg::Browse() {
@@ -304,11 +313,16 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
       OnTimer(wParam);
       return true;
     case kMsgExtractTotal:
-      if (const auto* total = reinterpret_cast<const unsigned long long*>(wParam))
-        ProgressBar().SetExtractionTotal(static_cast<uint32_t>(*total), static_cast<uint32_t>(*total >> 32));
-      return true;
     case kMsgExtractWritten:
-      if (const auto* amount = reinterpret_cast<const uint32_t*>(wParam)) ProgressBar().AddExtractionDone(*amount);
+      if (!sys::IsOwnMessage(lParam)) {  // another program's: its pointer is not followed
+        if (!StrangerLogged) g_Log.Log("CMainDlg message %u without this program's key ignored", message);
+        StrangerLogged = true;
+        return false;
+      }
+      if (message == kMsgExtractWritten) {
+        if (const auto* amount = reinterpret_cast<const uint32_t*>(wParam)) ProgressBar().AddExtractionDone(*amount);
+      } else if (const auto* total = reinterpret_cast<const unsigned long long*>(wParam))
+        ProgressBar().SetExtractionTotal(static_cast<uint32_t>(*total), static_cast<uint32_t>(*total >> 32));
       return true;
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) != SC_CLOSE) return false;

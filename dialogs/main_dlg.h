@@ -51,5 +51,6 @@ class CMainDlg : public CGxDialogImpl {
   int AdState = 1;
   bool Installing = false;
   bool EditorMade = false;
+  bool StrangerLogged = false;  // (once: a program sending many must not fill the log)
   ZRichEdit PathEditor;
 };

@@ -98,7 +98,8 @@ TEST(SkinnedMessageBox, ButtonSetsIconsAndResults) {
 }
 
 // Moved to a 192-DPI screen (WM_DPICHANGED): the box, its controls and their places double,
-// and its buttons still answer.
+// and its buttons still answer; another box opened over it on a 96-DPI screen and closed again
+// leaves it at 192.
 TEST(SkinnedMessageBox, FollowsAMoveToAScreenOfAnotherDpi) {
   GxStylePool::Instance().Clear();
   GxStylePool::Instance().Add(std::string());
@@ -113,6 +114,22 @@ TEST(SkinnedMessageBox, FollowsAMoveToAScreenOfAnotherDpi) {
               EXPECT_EQ(now.right - now.left, 2 * (window.right - window.left));
               EXPECT_EQ(std::vector<LONG>({ok2.left, ok2.top, ok2.right, ok2.bottom}),
                         std::vector<LONG>({2 * ok.left, 2 * ok.top, 2 * ok.right, 2 * ok.bottom}));
+
+              static Zmsgbox* s_Inner = nullptr;
+              Zmsgbox inner(L"y", L"Lumen Office", 0, 0);
+              s_Inner = &inner;
+              const UINT_PTR close = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
+                if (!s_Inner->Window() || !IsWindowVisible(s_Inner->Window())) return;
+                KillTimer(nullptr, id);
+                SendMessageW(s_Inner->Window(), WM_CLOSE, 0, 0);
+              });
+              inner.DoModal(box.Window());
+              KillTimer(nullptr, close);
+              RECT client;
+              GetClientRect(box.View().Window(), &client);
+              SendMessageW(box.View().Window(), WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
+              const RECT ok3 = box.View().FindItem(101)->Rect;
+              EXPECT_EQ(ok3.right - ok3.left, 2 * (ok.right - ok.left)) << "laid out again at its own DPI";
               Click(box, 101);
             }),
             1);

@@ -127,14 +127,7 @@ LRESULT CALLBACK CGradualProgressBar::Proc(HWND hwnd, UINT message, WPARAM wPara
     case WM_SIZE: {
       sys::Locked locked(self->Lock);
       GetClientRect(hwnd, &self->Client);
-      if (self->State.Width != self->Client.right) {  // the realwnd placed it: lengths follow
-        const int old = self->State.Width;
-        self->State.Width = self->Client.right;
-        if (old > 0) {
-          self->State.Fill = self->State.Fill * self->State.Width / old;
-          self->State.Target = progress::TargetFor(self->State.Width, self->State.Percent);
-        }
-      }
+      progress::Resize(self->State, self->Client.right);  // the realwnd placed it: lengths follow
       self->BuildBackground();
       self->ComposeFill();
       return 0;

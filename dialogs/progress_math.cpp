@@ -52,10 +52,29 @@ bool SetStep(Bar& bar, int step) {
   return SetPos(bar, kStepEnd[step]);
 }
 
-void SetExtractionTotal(Bar& bar, uint64_t total) {
-  bar.ExtractTotal = total;
+namespace {
+
+void SetExtractionRange(Bar& bar) {
   bar.ExtractStart = bar.Width * kStepEnd[1] / 100;
   bar.ExtractSpan = bar.Width * (kStepEnd[2] - kStepEnd[1]) / 100;
+}
+
+}  // namespace
+
+void Resize(Bar& bar, int width) {
+  if (width == bar.Width) return;
+  const int old = bar.Width;
+  bar.Width = width;
+  if (old > 0) {
+    bar.Fill = bar.Fill * width / old;
+    bar.Target = TargetFor(width, bar.Percent);
+  }
+  if (bar.ExtractTotal) SetExtractionRange(bar);
+}
+
+void SetExtractionTotal(Bar& bar, uint64_t total) {
+  bar.ExtractTotal = total;
+  SetExtractionRange(bar);
 }
 
 void AddExtractionDone(Bar& bar, uint32_t amount) {

@@ -36,6 +36,9 @@ int TickForDistance(int distance);
 bool SetPos(Bar& bar, int percent);
 // The engine reached `step`: the bar heads for that step's end value.
 bool SetStep(Bar& bar, int step);
+// The bar's window got `width` pixels: the fill, its target and the extraction's range keep
+// their proportions.
+void Resize(Bar& bar, int width);
 // The extraction's byte total, and bytes just written: the fill follows inside 10..80 %.
 void SetExtractionTotal(Bar& bar, uint64_t total);
 void AddExtractionDone(Bar& bar, uint32_t amount);

@@ -77,6 +77,26 @@ TEST(ProgressMath, StepsCrawlJumpAndWaitForSubProgress) {
   EXPECT_EQ(ShownPercent(bar), 100);
 }
 
+// The window resized halfway through the extraction (a move to a screen of another DPI): the
+// fill and the extraction's range shrink with it, the rest of the extraction stays inside 10..80 %.
+TEST(ProgressMath, ResizeDuringTheExtraction) {
+  Bar bar = Wide(400);
+  SetStep(bar, 2);
+  RunToRest(bar);
+  SetExtractionTotal(bar, 1000);
+  AddExtractionDone(bar, 500);
+  Advance(bar);
+  EXPECT_EQ(bar.Fill, 180);
+  Resize(bar, 200);
+  EXPECT_EQ(bar.Fill, 90);
+  AddExtractionDone(bar, 250);
+  Advance(bar);
+  EXPECT_EQ(bar.Fill, 20 + 140 * 3 / 4);
+  AddExtractionDone(bar, 250);
+  Advance(bar);
+  EXPECT_EQ(ShownPercent(bar), 80);
+}
+
 TEST(ProgressMath, HundredFillsAtOnceAndStopHolds) {
   Bar bar = Wide(300);
   SetPos(bar, 100);

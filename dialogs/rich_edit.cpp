@@ -8,10 +8,8 @@ const int kMaxText = 260;  // MAX_PATH: the longest folder the box takes
 
 }  // namespace
 
-bool ZRichEdit::Create() {
+bool ZRichEdit::Create(HWND view) {
   if (Edit && IsWindow(Edit)) return true;
-  HWND active = GetActiveWindow();
-  HWND view = active ? GetWindow(active, GW_CHILD) : nullptr;
   if (!view) return false;
   Edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | ES_AUTOHSCROLL | ES_AUTOVSCROLL, 0, 0, 0, 0, view,
                          nullptr, GetModuleHandleW(nullptr), nullptr);
@@ -31,8 +29,8 @@ void ZRichEdit::FollowDpi() {
   Font = std::move(font);  // (the old one only once the box no longer uses it)
 }
 
-void ZRichEdit::Show() {
-  if (Create()) ShowWindow(Edit, SW_SHOWNORMAL);
+void ZRichEdit::Show(HWND view) {
+  if (Create(view)) ShowWindow(Edit, SW_SHOWNORMAL);
 }
 
 void ZRichEdit::Hide() {

@@ -13,11 +13,12 @@ class ZRichEdit {
  public:
   // Where the box goes in the dialog's view, in layer numbers (scaled for the DPI in use).
   void SetRect(int left, int top, int right, int bottom) { Rect = RECT{left, top, right, bottom}; }
-  // Creates the box in the active dialog's view (the active window's first child); false when
-  // there is no such view or the window cannot be made.
-  bool Create();
-  // Shows the box, creating it first when needed.
-  void Show();
+  // Creates the box in a dialog's host view; false when the window cannot be made. The view is
+  // named, not taken from the active window: a screen reader may open the page while another
+  // program is active.
+  bool Create(HWND view);
+  // Shows the box, creating it in `view` first when needed.
+  void Show(HWND view);
   void Hide();
   // The text (at most 260 characters); empty until the box exists.
   std::wstring GetText() const;

@@ -21,6 +21,7 @@
 
 #include "log/setup_log.h"
 #include "sys/file_utils.h"
+#include "sys/own_messages.h"
 #include "sys/system_info.h"
 
 // The library's class factory (its DLL export, linked in statically).
@@ -167,7 +168,7 @@ void C7zExtractImpl::NotifyWizard(UINT message, void* value) {
   }
   if (!WizardWindow || !IsWindow(WizardWindow))
     WizardWindow = ProgressWindow && IsWindow(ProgressWindow) ? ProgressWindow : FindWindowW(nullptr, kWizardWindowTitle);
-  if (WizardWindow) SendMessageW(WizardWindow, message, reinterpret_cast<WPARAM>(value), 0);
+  if (WizardWindow) SendMessageW(WizardWindow, message, reinterpret_cast<WPARAM>(value), sys::OwnMessageKey());
 }
 
 bool C7zExtractImpl::Wanted(const std::wstring& name) const {

@@ -63,7 +63,8 @@ struct MemoryFile {
 };
 
 // Title of the wizard window that receives the extraction progress: 3012 (pointer to the
-// 64-bit total, once per extraction) and 3013 (pointer to the 32-bit count just written).
+// 64-bit total, once per extraction) and 3013 (pointer to the 32-bit count just written), each
+// with the process's own message key (sys/own_messages.h) as second parameter.
 inline constexpr wchar_t kWizardWindowTitle[] = L" Lumen Office Installation Wizard ";
 inline constexpr UINT kMsgExtractTotal = 3012;
 inline constexpr UINT kMsgExtractWritten = 3013;

@@ -12,6 +12,7 @@
 #include "packet/packet_in_stream.h"  // before the library's own headers: it brings the COM types
 #include "CPP/Common/MyCom.h"
 #include "sys/file_utils.h"
+#include "sys/own_messages.h"
 #include "tests/support/test_support.h"
 
 using testing_support::ExpectSameTree;
@@ -234,17 +235,19 @@ TEST(ArchiveFacade, NotAnArchiveFails) {
   EXPECT_NE(memory.Uncompress(junk.data(), 0), S_OK);
 }
 
-// Collects the progress messages the extraction sends to a window (by default the wizard's title).
+// Collects the progress messages the extraction sends to a window (by default the wizard's title),
+// as the wizard does: those with the process's key.
 struct Listener {
   HWND hwnd = nullptr;
   int totals = 0;
   unsigned long long total = 0, written = 0;
   static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
     auto* self = reinterpret_cast<Listener*>(GetWindowLongPtrW(h, GWLP_USERDATA));
-    if (self && m == kMsgExtractTotal) {
+    if (!self || !sys::IsOwnMessage(l)) return DefWindowProcW(h, m, w, l);
+    if (m == kMsgExtractTotal) {
       ++self->totals;
       self->total = *reinterpret_cast<unsigned long long*>(w);
-    } else if (self && m == kMsgExtractWritten) {
+    } else if (m == kMsgExtractWritten) {
       self->written += *reinterpret_cast<UINT32*>(w);
     }
     return DefWindowProcW(h, m, w, l);

@@ -3,8 +3,9 @@
 # use, packed behind a setup program.
 #   make_demo_payload.sh <lumenpack> <setup.exe> <standin.exe> <lmo.dll> <out folder>
 # Layout of <out folder> (removed and made anew on every run; the same inputs give the same files):
-#   install/         entry 0: demo/payload/install (setup.xml, deeprecommend.xml) and install_res/,
-#                    placeholder wizard images drawn here with ImageMagick
+#   install/         entry 0: demo/payload/install (setup.xml, deeprecommend.xml) and install_res/
+#                    (the licence text the wizard links to; placeholder wizard images drawn here
+#                    with ImageMagick)
 #   product/         entry 1: the suite tree; every program is the stand-in (demo/standin), copied
 #                    under the name the install list starts, lmo.dll is the stand-in library,
 #                    everything else is small placeholder data
@@ -29,6 +30,7 @@ cd "$out"
 # --- entry 0: the install list and the wizard's images -------------------------------------
 mkdir -p install/install_res
 cp "$repo/demo/payload/install/setup.xml" "$repo/demo/payload/install/deeprecommend.xml" install/
+cp "$repo/demo/payload/install/licence.txt" install/install_res/
 # No time chunks, no metadata: the same bytes on every run.
 bash "$repo/scripts/render_artwork.sh" install/install_res
 

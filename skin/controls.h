@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "base/handles.h"
 #include "skin/gx_container.h"
 
 class CGxLink : public CGxWindow {
@@ -133,7 +134,6 @@ class CGxRadioBox : public CGxCheckBox {
 
 class CGxIconWnd : public CGxWindow {
  public:
-  ~CGxIconWnd() override;
   const char* GetObjectClass() const override { return "icon"; }
   bool Load(const tinyxml2::XMLElement& element) override;
   HRESULT SetAttribute(const std::string& name, const std::string& value, bool loading) override;
@@ -141,7 +141,10 @@ class CGxIconWnd : public CGxWindow {
   bool ProcessWindowMessage(HWND host, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
   void LoadIconImage();
 
-  HICON Icon = nullptr;  // owned when loaded from the program's resources
+  // What is drawn: the system's shared icon, or Owned, the program's own loaded at size. Which
+  // one follows what was loaded, not the "oem" flag, which may change after.
+  HICON Icon = nullptr;
+  sys::UniqueIcon Owned;
   int Src = -1, LoadedSrc = -1, Size = 16, Oem = 0;
   HICON External = nullptr;
 };

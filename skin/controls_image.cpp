@@ -39,10 +39,6 @@ int CGxImageBtnWnd::SubImage() const {
   return 0;
 }
 
-CGxIconWnd::~CGxIconWnd() {
-  if (Icon && !Oem) DestroyIcon(Icon);
-}
-
 bool CGxIconWnd::Load(const tinyxml2::XMLElement& element) {
   CGxWindow::Load(element);
   LoadIconImage();
@@ -61,13 +57,16 @@ HRESULT CGxIconWnd::SetAttribute(const std::string& name, const std::string& val
 }
 
 void CGxIconWnd::LoadIconImage() {
-  if (Icon && !Oem) DestroyIcon(Icon);
   Icon = nullptr;
+  Owned.Reset();
   LoadedSrc = Src;
   if (Src < 0) return;
-  // The system's icons are shared and never destroyed; the program's own are loaded at size.
-  Icon = Oem ? ::LoadIconW(nullptr, MAKEINTRESOURCEW(Src))
-             : static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(Src), IMAGE_ICON, Size, Size, 0));
+  if (Oem) {
+    Icon = ::LoadIconW(nullptr, MAKEINTRESOURCEW(Src));  // shared: never destroyed
+  } else {
+    Owned.Reset(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(Src), IMAGE_ICON, Size, Size, 0)));
+    Icon = Owned.Get();
+  }
 }
 
 bool CGxIconWnd::ProcessWindowMessage(HWND host, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {

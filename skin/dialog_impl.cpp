@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/handles.h"
+#include "skin/position.h"
 #include "skin/resource_source.h"
 #include "sys/system_info.h"
 
@@ -26,7 +27,7 @@ CGxDialogImpl::~CGxDialogImpl() {
 }
 
 bool CGxDialogImpl::LoadLayer(int id) {
-  SetLayoutDpi(ZFunction::ScreenDpi());
+  const LayoutDpiScope dpi(ZFunction::ScreenDpi());  // (the view takes it)
   std::string xml;
   LayerLoaded = GxResourceSource::Instance().Read(id, L"xml", &xml) && Host.LoadLayer(xml);
   return LayerLoaded;
@@ -40,6 +41,7 @@ void CGxDialogImpl::EndDialog(int code) {
 
 bool CGxDialogImpl::CreateDialogWindow(HWND owner, const RECT* rect) {
   if (!LayerLoaded && !LoadLayer(LayerId)) return false;
+  const LayoutDpiScope dpi(Host.Dpi);
   CGxLayer& layer = Host.Layer();
   RECT r = rect ? *rect : RECT{0, 0, 0, 0};
   r.right = std::max<LONG>(r.right, r.left + LayoutPixels(layer.MinWidth));
@@ -141,7 +143,9 @@ LRESULT CALLBACK CGxDialogImpl::Proc(HWND hwnd, UINT message, WPARAM wParam, LPA
     self->Hwnd = hwnd;
   }
   auto* self = reinterpret_cast<CGxDialogImpl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  return self ? self->Handle(message, wParam, lParam) : DefWindowProcW(hwnd, message, wParam, lParam);
+  if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+  const LayoutDpiScope dpi(self->Host.Dpi);
+  return self->Handle(message, wParam, lParam);
 }
 
 LRESULT CGxDialogImpl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -183,7 +187,8 @@ LRESULT CGxDialogImpl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case kWmDpiChanged: {  // moved to a screen of another DPI: everything again at its scale
-      SetLayoutDpi(HIWORD(wParam));
+      Host.Dpi = HIWORD(wParam);
+      SetLayoutDpi(Host.Dpi);
       const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
       if (suggested)
         SetWindowPos(Hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,

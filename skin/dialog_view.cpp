@@ -9,6 +9,7 @@
 #include "skin/accessible.h"
 #include "skin/gx_notify.h"
 #include "skin/pools.h"
+#include "skin/position.h"
 #include "skin/rich_text.h"
 #include "skin/skin_pool.h"
 #include "skin/skins.h"
@@ -61,6 +62,7 @@ bool CGxDialogView::Create(HWND parent, const RECT& rect) {
 }
 
 bool CGxDialogView::LoadLayer(const std::string& xml) {
+  Dpi = LayoutDpi();
   const bool loaded = Layers.Load(xml, Hwnd);
   Hover = Pushed = 0;
   if (Hwnd) {
@@ -160,19 +162,12 @@ void CGxDialogView::SetState(CGxWindow* window, UINT set, UINT clear) {
     NotifyAccessibleEvent(Hwnd, EVENT_OBJECT_STATECHANGE, window->Handle);
 }
 
-UINT CGxDialogView::HitBands(int x, int y) {
-  for (CGxDialog* band : {&Layers.Header, &Layers.Body, &Layers.Footer})
-    if (band->IsVisible(false))
-      if (const UINT hit = band->HitTest(x, y, false)) return hit;
-  return 0;
-}
-
 void CGxDialogView::OnMouseMove(int x, int y) {
   if (!Tracking) {
     TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, Hwnd, 0};
     Tracking = TrackMouseEvent(&track) != FALSE;
   }
-  CGxWindow* control = GxWindowRegistry::Find(HitBands(x, y));
+  CGxWindow* control = GxWindowRegistry::Find(Layers.HitTest(x, y));
   if (!control) return;
   if (control->IsEnabled()) control->Send(WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
   Notify(kNotifyMouseMove, static_cast<UINT>(control->Id));
@@ -345,7 +340,7 @@ void CGxDialogView::OnButtonUp(int x, int y) {
   if (pushed) {
     SetState(pushed, 0, kWndPushed);
     // The button went up over the control it went down on.
-    if (pushed->Handle == HitBands(x, y)) {
+    if (pushed->Handle == Layers.HitTest(x, y)) {
       const UINT checked = pushed->State & kWndChecked;
       pushed->Send(WM_LBUTTONUP, 0, MAKELPARAM(x, y));
       if ((pushed->State & kWndChecked) != checked)
@@ -448,7 +443,9 @@ LRESULT CALLBACK CGxDialogView::Proc(HWND hwnd, UINT message, WPARAM wParam, LPA
     self->Hwnd = hwnd;
   }
   auto* self = reinterpret_cast<CGxDialogView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  return self ? self->Handle(message, wParam, lParam) : DefWindowProcW(hwnd, message, wParam, lParam);
+  if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+  const LayoutDpiScope dpi(self->Dpi);
+  return self->Handle(message, wParam, lParam);
 }
 
 LRESULT CGxDialogView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -24,8 +24,11 @@ class CGxDialogView final : public GxAccessibleHost {
   bool Create(HWND parent, const RECT& rect);
   HWND Window() const override { return Hwnd; }
   CGxLayer& Layer() { return Layers; }
-  // Loads layer XML; the bands get this view as their host and are laid out when it exists.
+  // Loads layer XML at the layout DPI in use, which becomes the view's; the bands get this view
+  // as their host and are laid out when it exists.
   bool LoadLayer(const std::string& xml);
+  // The DPI the view lays out and paints at: every message of its window runs with it.
+  int Dpi = 96;
 
   // The item operations: false when no control has the id.
   CGxWindow* FindItem(int id);
@@ -58,7 +61,7 @@ class CGxDialogView final : public GxAccessibleHost {
   // For screen readers (the rest of GxAccessibleHost).
   std::vector<const CGxWindow*> Bands() const override;
   UINT HoveredItem() const override { return Hover; }
-  UINT ItemAt(int x, int y) override { return HitBands(x, y); }
+  UINT ItemAt(int x, int y) override { return Layers.HitTest(x, y); }
 
   // Presentation of the back buffer: 0 copy, 1 colour key, 2 per-pixel alpha.
   int PresentMode = 0;
@@ -74,7 +77,6 @@ class CGxDialogView final : public GxAccessibleHost {
   void OnButtonDown(int x, int y);
   void OnButtonUp(int x, int y);
   void OnDoubleClick(int x, int y);
-  UINT HitBands(int x, int y);
   struct FocusStop {
     UINT Item;  // a windowless control, or 0 for
     HWND Real;  // a real child window

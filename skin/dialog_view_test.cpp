@@ -107,6 +107,19 @@ TEST(DialogView, HoverPushClickAndMove) {
       })));
   SendMessageW(v, WM_CTLCOLOREDIT, 0, reinterpret_cast<LPARAM>(edit));
   EXPECT_EQ(s_Reflected, 0x2000u + WM_CTLCOLOREDIT);
+
+  // A window too small for its header and footer: where they overlap, the header's button is
+  // what the mouse, the layer and a reader find, and what a click presses.
+  ASSERT_TRUE(view.LoadLayer("<layer><header height=\"30\"><imgbtn id=\"100\" pos=\"0,0,-0,-0\"/></header><body/>"
+                             "<footer height=\"30\"><button id=\"5\" pos=\"0,0,-0,-0\">f</button></footer></layer>"));
+  MoveWindow(v, 0, 0, 300, 40, FALSE);
+  const UINT header = view.FindItem(100)->Handle;
+  EXPECT_EQ(std::vector<UINT>({view.ItemAt(50, 20), view.Layer().HitTest(50, 20), view.ItemAt(50, 35)}),
+            std::vector<UINT>({header, header, view.FindItem(5)->Handle}));
+  g_Events.clear();
+  send(WM_LBUTTONDOWN, 50, 20);
+  send(WM_LBUTTONUP, 50, 20);
+  EXPECT_EQ(g_Events, (std::vector<std::string>{"7:100", "1:100:imgbtn"}));
   DestroyWindow(dialog);
   g_Events.clear();
 }

@@ -91,7 +91,7 @@ void CGxLayer::Layout(const RECT& c) {
 }
 
 UINT CGxLayer::HitTest(int x, int y) {
-  for (CGxDialog* band : {&Footer, &Body, &Header})
+  for (CGxDialog* band : {&Header, &Body, &Footer})
     if (band->IsVisible(false))
       if (const UINT hit = band->HitTest(x, y, false)) return hit;
   return 0;

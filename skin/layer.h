@@ -17,7 +17,9 @@ class CGxLayer {
   // Places the bands in the client rectangle: the header on top, the footer at the bottom, the
   // body between them.
   void Layout(const RECT& client);
-  // The deepest visible window under the point, in the bands' order footer, body, header.
+  // The deepest visible window under the point, the bands asked header first, then body and
+  // footer: where a window too small for its bands makes them overlap, the header's buttons and
+  // its drag area win, for the mouse, the keyboard's click and a screen reader alike.
   UINT HitTest(int x, int y);
   CGxWindow* FindById(int id);
 

@@ -25,6 +25,18 @@ bool ParsePosition(const std::string& text, Position* pos);
 void SetLayoutDpi(int dpi);
 int LayoutDpi();
 int LayoutPixels(int value);
+// The layout DPI for as long as it lives, the previous one put back after: each dialog lays out
+// and paints at its own DPI, also when another dialog at another DPI opened and closed meanwhile.
+class LayoutDpiScope {
+ public:
+  explicit LayoutDpiScope(int dpi) : Previous(LayoutDpi()) { SetLayoutDpi(dpi); }
+  ~LayoutDpiScope() { SetLayoutDpi(Previous); }
+  LayoutDpiScope(const LayoutDpiScope&) = delete;
+  LayoutDpiScope& operator=(const LayoutDpiScope&) = delete;
+
+ private:
+  int Previous;
+};
 // The width of a one-pixel line at the DPI in use (at least 1).
 int LinePixels();
 

@@ -397,4 +397,31 @@ TEST(ControlPixels, ProgressLineImageButtonAndChecks) {
   EXPECT_EQ(radios[0]->FrameFlags() & DFCS_BUTTONRADIO, static_cast<UINT>(DFCS_BUTTONRADIO));
 }
 
+// An icon control destroys the program's own icon it loaded and never the system's shared one,
+// whatever its "oem" flag says by the time it goes.
+TEST(ControlPixels, IconsGoWithWhatWasLoaded) {
+  ICONINFO info{};
+  auto alive = [&info](HICON icon) {
+    const bool ok = GetIconInfo(icon, &info) != FALSE;
+    if (ok) DeleteObject(info.hbmColor), DeleteObject(info.hbmMask);
+    return ok;
+  };
+  HICON own = nullptr;
+  {
+    auto icon = Control<CGxIconWnd>("<icon src=\"128\" size=\"32\"/>", RECT{0, 0, 32, 32});
+    own = icon->Icon;
+    ASSERT_TRUE(own && alive(own));
+    icon->SetAttribute("oem", "1", false);
+  }
+  EXPECT_FALSE(alive(own)) << "the program's own icon goes with its control";
+  const HICON question = LoadIconW(nullptr, IDI_QUESTION);
+  {
+    auto icon = Control<CGxIconWnd>("<icon src=\"32514\" oem=\"1\"/>", RECT{0, 0, 32, 32});
+    EXPECT_EQ(icon->Icon, question);
+    icon->SetAttribute("oem", "0", false);
+  }
+  EXPECT_TRUE(alive(question)) << "the system's icon stays";
+  EXPECT_EQ(LoadIconW(nullptr, IDI_QUESTION), question);
+}
+
 }  // namespace

@@ -36,7 +36,7 @@ class LoggingDialog : public CGxDialogImpl {
     if (note.Header.code != kNotifyClick) return;
     if (note.ItemId == 11) {
       Edit.SetRect(20, 190, 380, 214);
-      Edit.Show();
+      Edit.Show(View().Window());
     } else if (note.ItemId == 1 || note.ItemId == 2) {
       const std::wstring text = Edit.GetText();
       char utf8[1024] = {};

@@ -6,6 +6,8 @@
 //   testtool sleep <ms>                        just run (copied under a suite program's name)
 //   testtool reset-event <name>                reset a named event (exit 0 when it was found)
 //   testtool set-event <name>                  set a named event
+//   testtool send <title> <message> <wparam>   send a message to the window of that title, as
+//                                              any program on the desktop can (exit 0: answered)
 #include <windows.h>
 
 #include <stdio.h>
@@ -34,6 +36,13 @@ int wmain(int argc, wchar_t** argv) {
     const BOOL ok = verb[0] == L'r' ? ResetEvent(event) : SetEvent(event);
     CloseHandle(event);
     return ok ? 0 : 103;
+  }
+  if (wcscmp(verb, L"send") == 0 && argc >= 5) {
+    HWND window = FindWindowW(nullptr, argv[2]);
+    if (!window) return 104;
+    DWORD_PTR answer = 0;
+    const auto wParam = static_cast<WPARAM>(wcstoull(argv[4], nullptr, 0));
+    return SendMessageTimeoutW(window, static_cast<UINT>(_wtoi(argv[3])), wParam, 0, SMTO_ABORTIFHUNG, 5000, &answer) ? 0 : 105;
   }
   return 100;
 }

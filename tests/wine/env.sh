@@ -39,7 +39,7 @@ stat_ids
 wine32=none
 [ -x /usr/lib/wine/wine ] && wine32=$(stat -L -c %Y /usr/lib/wine/wine 2>/dev/null || echo none)
 LUMEN_STAMP=$WINEPREFIX/.lumen-prepared
-LUMEN_STAMP_TEXT="harness 3, wine $wine_mtime, wine32 $wine32"
+LUMEN_STAMP_TEXT="harness 4, wine $wine_mtime, wine32 $wine32"
 
 # True while a wineserver listens for this prefix. Debian's Wine names its server folder in
 # $WINEPREFIX/wineserver; upstream Wine uses /tmp/.wine-<uid>.

@@ -58,6 +58,8 @@ if ! prepared; then
   #   5); winedbg printed a backtrace but then let the exit code be 0 about every other time.
   #   ShowCrashDialog=0 in case a debugger gets set: no dialog waiting for a click.
   # winemenubuilder disabled: shortcuts the setup program makes stay inside the prefix.
+  # .txt is a text document that Notepad opens, as on Windows (Wine's setup gives the
+  #   extension no file type): the wizard's licence link opens a text file.
   # Font replacements: Chinese text stays readable even under the English locale (C.UTF-8);
   #   under zh_CN/zh_TW Wine finds WenQuanYi Micro Hei by itself.
   kill_server 9>&-
@@ -73,6 +75,7 @@ if ! prepared; then
     printf '\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug]\n'
     printf '"Debugger"=""\n'
     printf '\n[HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides]\n"winemenubuilder.exe"=""\n'
+    printf '\n[HKEY_CLASSES_ROOT\\.txt]\n@="txtfile"\n'
     printf '\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\n'
     for face in "MS Shell Dlg" "MS Shell Dlg 2" "Tahoma" "Segoe UI" "SimSun" "NSimSun" \
                 "Microsoft YaHei" "PMingLiU" "MingLiU" "Microsoft JhengHei"; do

@@ -82,6 +82,8 @@ bool EngineForWizard::StartInstall(const WizardChoices& choices, WizardProgressF
   return g_Install.StartInstall(0, 0, 0);
 }
 
-bool EngineForWizard::InstallEnded() { return g_Install.WaitInstall(0); }
+static_assert(kWizardThreadEnding == kStepThreadEnding, "the wizard and the engine agree on the end notice");
+
+bool EngineForWizard::InstallEnded(DWORD milliseconds) { return g_Install.WaitInstall(milliseconds); }
 
 void EngineForWizard::UserLeft() { ExitCode = 1; }

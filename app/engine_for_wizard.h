@@ -13,6 +13,6 @@ class EngineForWizard : public WizardEngine {
   void SetMainWindow(HWND window) override;
   FolderChecks& Checks() override;
   bool StartInstall(const WizardChoices& choices, WizardProgressFn progress, INT_PTR data) override;
-  bool InstallEnded() override;
+  bool InstallEnded(DWORD milliseconds) override;
   void UserLeft() override;
 };

@@ -172,28 +172,31 @@ UserCopyWait WaitForWindow(HANDLE process, const std::vector<HWND>& windowsBefor
 
 }  // namespace
 
-UserCopyWait StartUserCopy() {
-  const DWORD since = GetTickCount();
-  std::vector<HWND> windowsBefore;
-  for (const auto& window : ZFunction::FindWindowsByTitle(kUserWindowTitle)) windowsBefore.push_back(window.first);
+LaunchedUserCopy LaunchUserCopy() {
+  LaunchedUserCopy copy;
+  copy.Since = GetTickCount();
+  for (const auto& window : ZFunction::FindWindowsByTitle(kUserWindowTitle)) copy.WindowsBefore.push_back(window.first);
   const std::wstring self = ZFunction::GetModulePath();
-  const std::vector<DWORD> processesBefore = ZFunction::ProcessIdsOfImage(self);
-  sys::UniqueKernel process;
-  bool started;
+  copy.ProcessesBefore = ZFunction::ProcessIdsOfImage(self);
   DWORD error;
   {
     const sys::ComScope com;
-    started = ZFunction::StartAppAsShellUser(self, BuildUserCopyParameters(OwnArguments()), 1, &process);
+    copy.Started = ZFunction::StartAppAsShellUser(self, BuildUserCopyParameters(OwnArguments()), 1, &copy.Process);
     error = GetLastError();
   }
-  if (!started) {
+  if (!copy.Started) copy.Failure = Cause("the user-level copy could not be started (error %lu)", error);
+  return copy;
+}
+
+UserCopyWait AwaitUserCopy(LaunchedUserCopy& copy) {
+  if (!copy.Started) {
     UserCopyWait failed;
-    failed.Cause = Cause("the user-level copy could not be started (error %lu)", error);
+    failed.Cause = copy.Failure;
     return failed;
   }
-  UserCopyWait wait = WaitForWindow(process.Get(), windowsBefore, processesBefore, since);
+  UserCopyWait wait = WaitForWindow(copy.Process.Get(), copy.WindowsBefore, copy.ProcessesBefore, copy.Since);
   // A copy that never got ready is ended: nobody would ever send it its exit code.
-  if (!wait.Ready && process) TerminateProcess(process.Get(), kExitFailed);
+  if (!wait.Ready && copy.Process) TerminateProcess(copy.Process.Get(), kExitFailed);
   return wait;
 }
 

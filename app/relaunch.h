@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/handles.h"
 #include "suite/user_side.h"
 
 class ZInsall;
@@ -48,9 +49,21 @@ struct UserCopyWait {
   std::string Note;   // for the log: ready, but without a copy to talk to
 };
 
-// An administrator: starts the user-level ("downpower") copy beside this one and waits until
-// its window is there.
-UserCopyWait StartUserCopy();
+// An administrator's user-level ("downpower") copy, started beside this one: what it takes to
+// recognise its window later.
+struct LaunchedUserCopy {
+  bool Started = false;
+  sys::UniqueKernel Process;
+  std::vector<HWND> WindowsBefore;
+  std::vector<DWORD> ProcessesBefore;
+  DWORD Since = 0;      // tick count at the start
+  std::string Failure;  // why it did not start
+};
+// Starts the copy and returns at once: the run goes on with what needs nothing of the desktop
+// user while the copy starts.
+LaunchedUserCopy LaunchUserCopy();
+// Waits until the copy's window is there (or the copy ended, or the ceiling passed).
+UserCopyWait AwaitUserCopy(LaunchedUserCopy& copy);
 // The elevated copy of a user without rights: waits for the window of the user-level copy that
 // started it (this process's parent, which must run this program's own file).
 UserCopyWait WaitForStartingCopy();

@@ -102,18 +102,22 @@ bool ZSetupApp::ParseArguments(const std::vector<std::wstring>& args, ZInsall& e
   return true;
 }
 
+void ZSetupApp::PrepareInstall() {
+  if (Prepared || !g_Install.UnpackConfiguration()) return;  // a failure: InitInstall reports it
+  Prepared = true;
+  if (!g_Gdiplus) g_Gdiplus.emplace();
+  // The skinned UI's images come from the payload's install_res folder; its skins and style
+  // classes from the program's own resources (a file there overrides single names).
+  GxResourceSource::Instance().SetFolder(g_Install.GetPayloadFolder() + L"install_res");
+  LoadSkins(100);
+  LoadStyles(101);
+}
+
 bool ZSetupApp::InitInstall() {
   g_Log.Log("g_Install.Init ...");
   const bool ok = g_Install.Init();
   g_Log.Log("g_Install.Init return:%d", ok);
-  if (ok) {
-    if (!g_Gdiplus) g_Gdiplus.emplace();
-    // The skinned UI's images come from the payload's install_res folder; its skins and style
-    // classes from the program's own resources (a file there overrides single names).
-    GxResourceSource::Instance().SetFolder(g_Install.GetPayloadFolder() + L"install_res");
-    LoadSkins(100);
-    LoadStyles(101);
-  }
+  if (ok) PrepareInstall();  // done already, unless the run went straight here
   return ok;
 }
 
@@ -229,11 +233,38 @@ unsigned long long MsSinceProcessStart() {
 int SetupMain(HINSTANCE instance) {
   bool runResult = false;
   const DWORD mainStarted = GetTickCount();
-  // The user-level copy this run works with; none is needed unless one of the branches below
-  // says so.
+  // The user-level copy this run works with. It starts first; the run waits for it only where
+  // the desktop user is needed (the log's folder, the engine's user facts, the wizard), and
+  // meanwhile runs the checks that can refuse it and unpacks the configuration.
+  std::optional<LaunchedUserCopy> launched;  // an administrator's own copy
+  bool starterCopy = false;                  // the elevated copy waits for the copy that started it
+  bool joined = false;
+  bool pastRelaunch = false;  // from here on the run logs (the first checks cannot)
   UserCopyWait userCopy;
   userCopy.Ready = true;
   std::wstring refusedLogFolder;  // a log folder on the way to which a link was found
+  // Waits for the copy (once), takes over the desktop user's values and starts the log's file.
+  auto joinUserCopy = [&]() -> bool {
+    if (joined) return userCopy.Ready;
+    joined = true;
+    if (launched) {
+      userCopy = AwaitUserCopy(*launched);
+      g_App.ReadHandOverFile();
+    } else if (starterCopy) {
+      userCopy = WaitForStartingCopy();
+    }
+    if (userCopy.Window) g_Install.SetUserWindow(userCopy.Window, userCopy.Process);
+    g_Log.Start(g_Install.GetLogPath(&refusedLogFolder));
+    // How long the start took, and the hand-over with the user-level copy within it.
+    g_Log.Log("the process started %llu ms ago, its main %lu ms ago (the user-level copy's start %lu ms)",
+              MsSinceProcessStart(), GetTickCount() - mainStarted, userCopy.Ms);
+    if (!userCopy.Note.empty()) g_Log.Log("%s", userCopy.Note.c_str());
+    if (!refusedLogFolder.empty())
+      g_Log.Log("the log is not written below %ws: a link or junction is on the way, or a folder cannot be made",
+                refusedLogFolder.c_str());
+    if (!userCopy.Ready) g_Run.Failed("%s", userCopy.Cause.c_str());  // the desktop user's steps would be lost
+    return userCopy.Ready;
+  };
   ZFunction::MarkCompatibilityAssistantDone();
   AppInstance = instance;
   SetCurrentDirectoryW(ZFunction::GetModuleFolder().c_str());
@@ -254,28 +285,14 @@ int SetupMain(HINSTANCE instance) {
     }
     // Started through the elevation prompt by the user-level copy, which works for this run
     // when it asked for that (-needcommunicate).
-    if (g_Install.GetUserProcessMode()) userCopy = WaitForStartingCopy();
+    starterCopy = g_Install.GetUserProcessMode() != 0;
   } else if (shell::IsUserAnAdmin()) {
-    userCopy = StartUserCopy();
-    g_App.ReadHandOverFile();
+    launched.emplace(LaunchUserCopy());
   } else if (!g_App.Update || g_Install.NeedAdmin() != 0) {
     return RelaunchElevated();
   }
-  if (userCopy.Window) g_Install.SetUserWindow(userCopy.Window, userCopy.Process);
-
-  g_Log.Start(g_Install.GetLogPath(&refusedLogFolder));
-  // How long the start (and the hand-over with the user-level copy) took before the log began.
-  g_Log.Log("the process started %llu ms before its log (its main %lu ms, the user-level copy's start %lu ms)",
-            MsSinceProcessStart(), GetTickCount() - mainStarted, userCopy.Ms);
-  if (!userCopy.Note.empty()) g_Log.Log("%s", userCopy.Note.c_str());
-  if (!refusedLogFolder.empty())
-    g_Log.Log("the log is not written below %ws: a link or junction is on the way, or a folder cannot be made",
-              refusedLogFolder.c_str());
-  if (!userCopy.Ready) {
-    // Every step that belongs to the desktop user would be lost: the run stops here.
-    g_Run.Failed("%s", userCopy.Cause.c_str());
-    goto end;
-  }
+  g_Log.Accept();  // its lines wait for the log's folder, which the desktop user's values give
+  pastRelaunch = true;
 
   if (!ZFunction::IsNotTraditionalChineseLang()) {
     g_Log.Log("LanguageId is not support");
@@ -319,6 +336,10 @@ int SetupMain(HINSTANCE instance) {
     }
   }
 
+  // While the user-level copy starts: the configuration and the wizard's skins.
+  g_App.PrepareInstall();
+  if (!joinUserCopy()) goto end;
+
   if (g_App.InitInstall()) {
     const sys::ComScope com;
     DefWindowProcW(nullptr, 0, 0, 0);
@@ -336,6 +357,7 @@ int SetupMain(HINSTANCE instance) {
   }
 
 end:
+  if (pastRelaunch) joinUserCopy();  // the log's folder, and the copy that waits for the exit code
   g_Install.Packet.CancelPreload();  // the user left before installing: nobody needs the product now
   g_Install.RemovePayloadFolder();
   if (ExitCode == 0 && !runResult) ExitCode = kExitFailed;

@@ -30,6 +30,9 @@ class ZSetupApp {
   // The same for a given argument vector (argument 0 is the program) and engine.
   bool ParseArguments(const std::vector<std::wstring>& args, ZInsall& engine);
 
+  // What the start needs of the payload, not of the desktop user: the configuration unpacked,
+  // GDI+ started, the skins and styles loaded. Once; InitInstall does it when nothing did before.
+  void PrepareInstall();
   bool InitInstall();
   bool Run();
   bool SilentInstall();
@@ -47,6 +50,8 @@ class ZSetupApp {
  private:
   // The shared body of the silent and update modes after their own preparation.
   bool InstallWithoutWizard(bool update);
+
+  bool Prepared = false;
 };
 
 extern ZSetupApp g_App;

@@ -45,6 +45,8 @@ enum : int {
 };
 
 enum : UINT_PTR { kTimerEndPoll = 1025, kTimerProgress = 1026, kTimerSlides = 1027 };
+// How long the wizard waits for an install thread that said it is ending to be gone.
+constexpr DWORD kThreadEndingMs = 2000;
 
 // The install thread's report, carried to the window thread: wParam percent and step, lParam error.
 const UINT kMsgProgress = WM_APP + 0x125;
@@ -261,8 +263,24 @@ int CMainDlg::InstallProgressCallback(int percent, int step, int error, const wc
   return 0;
 }
 
+// The install thread has ended: the full bar is drawn, then the wizard closes.
+void CMainDlg::FinishInstall() {
+  if (Closing) return;
+  Closing = true;
+  for (UINT_PTR timer : {kTimerEndPoll, kTimerProgress, kTimerSlides}) KillTimer(Window(), timer);
+  ProgressBar().Complete();
+  g_Log.Log("EndDialog");
+  EndDialog(0);
+}
+
 void CMainDlg::OnProgress(int percent, int step, int error) {
+  if (Closing) return;
+  if (step == kWizardThreadEnding) {  // its last act: the end poll need not wait for its next turn
+    if (Engine.InstallEnded(kThreadEndingMs)) FinishInstall();
+    return;
+  }
   if (error == 2 || error == 3) {
+    Closing = true;
     KillTimer(Window(), kTimerEndPoll);
     EndDialog(0);
     return;
@@ -278,13 +296,7 @@ void CMainDlg::OnProgress(int percent, int step, int error) {
 void CMainDlg::OnTimer(UINT_PTR id) {
   switch (id) {
     case kTimerEndPoll:
-      if (!Engine.InstallEnded()) return;
-      for (UINT_PTR timer : {kTimerEndPoll, kTimerProgress, kTimerSlides}) KillTimer(Window(), timer);
-      ProgressBar().SetPos(100);
-      Sleep(300);
-      ProgressBar().Stop();
-      g_Log.Log("EndDialog");
-      EndDialog(0);
+      if (Engine.InstallEnded(0)) FinishInstall();
       break;
     case kTimerProgress:
       if (LastPercent >= 100) ProgressBar().SetPos(100);

@@ -30,6 +30,7 @@ class CMainDlg : public CGxDialogImpl {
   static int InstallProgressCallback(int percent, int step, int error, const wchar_t* text, INT_PTR data);
   void OnProgress(int percent, int step, int error);
   void OnTimer(UINT_PTR id);
+  void FinishInstall();
   void ShowItems(std::initializer_list<int> ids, bool show);
   void EnableItems(std::initializer_list<int> ids, bool enable);
   void SetFolderText(const std::wstring& folder);
@@ -50,6 +51,7 @@ class CMainDlg : public CGxDialogImpl {
   int LastPercent = 0;
   int AdState = 1;
   bool Installing = false;
+  bool Closing = false;  // the dialog has been told to end
   bool EditorMade = false;
   bool StrangerLogged = false;  // (once: a program sending many must not fill the log)
   ZRichEdit PathEditor;

@@ -309,6 +309,14 @@ void CGradualProgressBar::Stop() {
   ResetEvent(WakeEvent.Get());
 }
 
+void CGradualProgressBar::Complete() {
+  Stop();
+  sys::Locked locked(Lock);
+  progress::Complete(State);
+  ComposeFill();
+  DrawOnWindow();
+}
+
 int CGradualProgressBar::ShownPercent() {
   sys::Locked locked(Lock);
   return progress::ShownPercent(State);

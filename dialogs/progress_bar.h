@@ -40,6 +40,8 @@ class CGradualProgressBar {
   void SetRegistrationProgress(int index, int count);
   // Ends both threads: each gets 500 ms after the stop signal, then it is ended by force.
   void Stop();
+  // The end of the install: the animation stops and the full bar is drawn before this returns.
+  void Complete();
   // The percent's font again, for the DPI now in use (the window's size follows its control).
   void FollowDpi();
 

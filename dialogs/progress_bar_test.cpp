@@ -1,5 +1,5 @@
-// The progress bar's threads in a real window: the fill reaches its target by itself, and Stop
-// keeps its bound while another thread keeps reporting.
+// The progress bar's threads in a real window: the fill reaches its target by itself, Stop
+// keeps its bound while another thread keeps reporting, Complete ends at the full bar.
 #include "dialogs/progress_bar.h"
 
 #include <gtest/gtest.h>
@@ -36,6 +36,13 @@ TEST(GradualProgressBar, FillsOnItsThreadAndStopsInTime) {
   reporting.Done = true;
   WaitForSingleObject(reporter, INFINITE);
   CloseHandle(reporter);
+
+  // The end of an install: the full bar is there when Complete returns, with no pause.
+  bar.Start(0);
+  bar.SetStep(2);
+  bar.Complete();
+  EXPECT_EQ(bar.Fill(), 299);
+  EXPECT_EQ(bar.ShownPercent(), 100);
   DestroyWindow(parent);
 }
 

@@ -93,6 +93,12 @@ void SetRegistrationProgress(Bar& bar, int index, int count) {
   if (length > bar.Fill) bar.Increment = length - bar.Fill;
 }
 
+void Complete(Bar& bar) {
+  if (bar.Width <= 0) return;
+  bar.Percent = 100;
+  bar.Target = bar.Fill = TargetFor(bar.Width, 100);
+}
+
 bool Advance(Bar& bar) {
   if (bar.Stopped || bar.Fill >= bar.Target) return false;
   const int before = bar.Fill;

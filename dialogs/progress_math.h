@@ -36,6 +36,8 @@ int TickForDistance(int distance);
 bool SetPos(Bar& bar, int percent);
 // The engine reached `step`: the bar heads for that step's end value.
 bool SetStep(Bar& bar, int step);
+// The install has ended: the bar is full at once, whatever step it was following.
+void Complete(Bar& bar);
 // The bar's window got `width` pixels: the fill, its target and the extraction's range keep
 // their proportions.
 void Resize(Bar& bar, int width);

@@ -11,7 +11,10 @@
 #include "dialogs/wizard_rules.h"
 
 // The engine's progress report, called on the install thread: percent, step (0-4), error (0, 2
-// extraction failed, 3 registration failed), a status text and the data given with it.
+// extraction failed, 3 registration failed), a status text and the data given with it. As the
+// thread's last act it is called once more with step kWizardThreadEnding (and an empty text): the
+// thread's end can then be waited for at once.
+inline constexpr int kWizardThreadEnding = -1;
 using WizardProgressFn = int (*)(int percent, int step, int error, const wchar_t* text, INT_PTR data);
 
 // What the user chose on the wizard's pages.
@@ -39,7 +42,8 @@ class WizardEngine {
   virtual FolderChecks& Checks() = 0;
   // Starts the install thread with the user's choices; false when it could not start.
   virtual bool StartInstall(const WizardChoices& choices, WizardProgressFn progress, INT_PTR data) = 0;
-  virtual bool InstallEnded() = 0;
+  // Whether the install thread has ended, waiting at most `milliseconds` for it.
+  virtual bool InstallEnded(DWORD milliseconds) = 0;
   // The user confirmed leaving the setup.
   virtual void UserLeft() = 0;
 };

@@ -11,6 +11,7 @@
 #include "install/install_check.h"
 #include "install/zinstall.h"
 #include "sys/file_utils.h"
+#include "sys/process_search.h"
 #include "sys/process_start.h"
 #include "sys/system_info.h"
 #include "sys/registry.h"
@@ -43,7 +44,9 @@ bool ZInsall::StartInstall(int forceFlag, int silent, int update) {
 }
 
 DWORD WINAPI ZInsall::ThreadEntry(void* self) {
-  static_cast<ZInsall*>(self)->InstallThread();
+  auto* engine = static_cast<ZInsall*>(self);
+  engine->InstallThread();
+  if (engine->ProgressCallback) engine->ProgressCallback(-1, kStepThreadEnding, 0, L"", engine->CallbackData);
   return 0;
 }
 
@@ -78,12 +81,37 @@ void ZInsall::InstallThread() {
   if (Result == 1) Report(kStepDone, 0, L"安装成功");
   if (WaitEvent) {
     g_Log.Log("wait zismain");
-    WaitForSingleObject(WaitEvent.Get(), 500);
+    AwaitSuiteSignal();
     WaitEvent.Reset();  // its one use is over
     g_Log.Log("wait zismain end");
   }
   g_Log.Log("install end, return:%d, install cost time:%dms", Result, static_cast<int>(ElapsedMs));
   g_Log.Log("peak working set: %llu KiB", ZFunction::PeakWorkingSet() >> 10);
+}
+
+// The suite's main program, started by the install list, tells an interactive install through
+// the wait event that it is up, so the wizard does not vanish before the suite shows. The wait
+// lasts at most 500 ms, and only while a program runs from the install folder: when none does,
+// nothing is left that could signal.
+void ZInsall::AwaitSuiteSignal() {
+  constexpr DWORD kLimitMs = 500, kLookMs = 20;
+  const DWORD since = GetTickCount();
+  for (;;) {
+    const DWORD spent = GetTickCount() - since;
+    if (WaitForSingleObject(WaitEvent.Get(), 0) == WAIT_OBJECT_0) {
+      g_Log.Log("the suite signalled after %lu ms", spent);
+      return;
+    }
+    if (!ZFunction::AnyProcessRunsBelow(InstallFolder)) {
+      g_Log.Log("no program of the suite is running after %lu ms: nothing can signal", spent);
+      return;
+    }
+    if (spent >= kLimitMs) {
+      g_Log.Log("the suite did not signal within %lu ms", kLimitMs);
+      return;
+    }
+    WaitForSingleObject(WaitEvent.Get(), std::min(kLookMs, kLimitMs - spent));
+  }
 }
 
 size_t ZInsall::ProductPathChars() {

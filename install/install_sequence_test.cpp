@@ -44,6 +44,7 @@ const Report kExtractFailed{80, 2, 2, L"释放安装文件失败"};
 const Report kRegister{99, 3, 0, L"正在注册组件"};
 const Report kRegisterFailed{99, 3, 3, L"注册组件失败"};
 const Report kDone{100, 4, 0, L"安装成功"};
+const Report kEnding{-1, kStepThreadEnding, 0, L""};  // the thread's last act
 
 InstallItem Item(const wchar_t* path, const wchar_t* param, const wchar_t* type, int wait = -1, int show = 0) {
   return InstallItem{path, param, type, wait, show};
@@ -87,7 +88,7 @@ TEST_F(InstallThread, SuccessRunsTheListForItsInstallType) {
                           Item(L"Upper\\upper.exe", L"sleep 10", L"Install"),  // never: the type keeps case
                           Item(L"writeinifile", L"", L"silent")};
   RunToEnd(1, 0);
-  EXPECT_EQ(reports_, (std::vector<Report>{kPrepare, kExtract, kRegister, kDone}));
+  EXPECT_EQ(reports_, (std::vector<Report>{kPrepare, kExtract, kRegister, kDone, kEnding}));
   EXPECT_EQ(engine_.GetResult(), 1);
   EXPECT_EQ(engine_.InstallFolder, Installed()) << "the version folder is appended";
   EXPECT_TRUE(ZFunction::PathExists(Installed() + L"readme.txt"));
@@ -99,7 +100,7 @@ TEST_F(InstallThread, OldProductIsRemovedFirstExceptInAnInteractiveUpdate) {
   ZFunction::WriteRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"LocationRoot", L"C:\\Old\\");
   engine_.InstallItems = {Item(L"writeinifile", L"", L"updatesilent")};
   RunToEnd(1, 1);
-  EXPECT_EQ(reports_, (std::vector<Report>{kPrepare, kRemoveOld, kExtract, kRegister, kDone}));
+  EXPECT_EQ(reports_, (std::vector<Report>{kPrepare, kRemoveOld, kExtract, kRegister, kDone, kEnding}));
 
   ZInsall update;  // an update that is not silent leaves the old product alone
   reports_.clear();
@@ -110,7 +111,7 @@ TEST_F(InstallThread, OldProductIsRemovedFirstExceptInAnInteractiveUpdate) {
   update.InstallItems = {Item(L"writeinifile", L"", L"updatesilent")};  // not an "update" item
   ASSERT_TRUE(update.StartInstall(0, 0, 1));
   ASSERT_TRUE(update.WaitInstall(60000));
-  EXPECT_EQ(reports_, (std::vector<Report>{kPrepare, kExtract, kRegister, kDone}));
+  EXPECT_EQ(reports_, (std::vector<Report>{kPrepare, kExtract, kRegister, kDone, kEnding}));
   EXPECT_EQ(update.GetResult(), 1) << "a list with nothing of this type succeeds";
 }
 
@@ -118,7 +119,7 @@ TEST_F(InstallThread, ExtractionAndFolderFailures) {
   // No payload to extract: the extraction error is reported and the list never runs.
   engine_.InstallItems = {Item(L"writeinifile", L"", L"silent")};
   RunToEnd(1, 0);
-  EXPECT_EQ(reports_, (std::vector<Report>{kPrepare, kExtract, kExtractFailed}));
+  EXPECT_EQ(reports_, (std::vector<Report>{kPrepare, kExtract, kExtractFailed, kEnding}));
   EXPECT_EQ(engine_.GetResult(), 0);
   EXPECT_FALSE(ZFunction::PathExists(Installed() + L"utility\\install.ini"));
 
@@ -129,7 +130,7 @@ TEST_F(InstallThread, ExtractionAndFolderFailures) {
   nowhere.SetProgressCallback(&Record, reinterpret_cast<INT_PTR>(&reports_));
   ASSERT_TRUE(nowhere.StartInstall(0, 0, 0));  // interactive: the wait event exists while it runs
   ASSERT_TRUE(nowhere.WaitInstall(60000));
-  EXPECT_EQ(reports_, (std::vector<Report>{kPrepare, kExtract}));
+  EXPECT_EQ(reports_, (std::vector<Report>{kPrepare, kExtract, kEnding}));
   EXPECT_EQ(nowhere.GetResult(), 0);
   EXPECT_EQ(OpenEventW(SYNCHRONIZE, FALSE, kInstallWaitEvent), nullptr) << "the wait event is closed at the end";
 
@@ -145,7 +146,7 @@ TEST_F(InstallThread, TheUsersStepsGoThroughTheUserSide) {
   engine_.InstallItems = {Item(L"Upper\\upper.exe", L"sleep 10", L"install", 5000, 1),
                           Item(L"lmo::_lmo_sendinfocellect", L"3", L"install")};
   RunToEnd(0, 0);
-  EXPECT_EQ(reports_, (std::vector<Report>{kPrepare, kExtract, kRegister, kDone}));
+  EXPECT_EQ(reports_, (std::vector<Report>{kPrepare, kExtract, kRegister, kDone, kEnding}));
   EXPECT_EQ(user.calls, (std::vector<std::wstring>{L"DeleteRestartInfo",
                                                    L"Run " + Installed() + L"Upper\\upper.exe sleep 10 5000 1",
                                                    L"SendReport " + Installed() + L" 3"}));

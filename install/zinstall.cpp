@@ -30,15 +30,23 @@ bool ZInsall::Init() {
   ProductVersion = ZFunction::GetSelfProductVersion();
   OldVersion = install_config::ReadOldVersion(GetOldInstallRoot());
   UserCopy.Window();
+  g_Log.Log("ZInsall::Init version:%ws user process mode:%d", ProductVersion.c_str(), UserProcessMode);
+  return UnpackConfiguration();
+}
 
+bool ZInsall::UnpackConfiguration() {
+  if (!Configuration) Configuration = ReadConfiguration();
+  return *Configuration;
+}
+
+bool ZInsall::ReadConfiguration() {
   install_config::RemoveStalePayloadFolders();
   PayloadFolder = install_config::NewPayloadFolder(PayloadMark);
   if (PayloadFolder.empty()) {
     g_Run.Failed("ZInsall::Init create payload folder failed");
     return false;
   }
-  g_Log.Log("ZInsall::Init payload folder:%ws version:%ws user process mode:%d", PayloadFolder.c_str(),
-            ProductVersion.c_str(), UserProcessMode);
+  g_Log.Log("ZInsall::Init payload folder:%ws", PayloadFolder.c_str());
   if (!Packet.OpenPacket()) {
     g_Run.Failed("ZInsall::Init the program carries no payload packet");
     return false;

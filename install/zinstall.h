@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,8 @@ using InstallProgressFn = int (*)(int percent, int step, int error, const wchar_
 // Install steps and the percentage each ends at.
 enum InstallStep { kStepPrepare, kStepRemoveOld, kStepExtract, kStepRegister, kStepDone };
 inline constexpr int kStepPercent[] = {2, 10, 80, 99, 100};
+// The progress callback's last call, as the install thread ends (no percent, no text).
+inline constexpr int kStepThreadEnding = -1;
 inline constexpr int kErrorExtract = 2;
 inline constexpr int kErrorRegister = 3;
 
@@ -50,10 +53,13 @@ class ZInsall {
   ZInsall(const ZInsall&) = delete;
   ZInsall& operator=(const ZInsall&) = delete;
 
-  // Reads what the engine needs of the user and the old installation, creates the payload
-  // folder, opens the packet, unpacks its configuration entry into the payload folder and
-  // parses setup.xml and deeprecommend.xml.
+  // The desktop user's facts (report identifier, old installation and version, the user
+  // window), then the configuration unpacked (once) as UnpackConfiguration does.
   bool Init();
+  // The payload folder, the packet opened, its configuration entry unpacked and parsed: the part
+  // of the start that needs nothing of the desktop user, so it can run while the user-level copy
+  // starts. Done once; later calls give the first answer.
+  bool UnpackConfiguration();
   bool ParseConfig(const std::wstring& file);
   bool ParseDeepRecommend(const std::wstring& file);
 
@@ -159,6 +165,8 @@ class ZInsall {
 
   // The install thread's parts, public for the tests that drive them one by one.
   void InstallThread();
+  void AwaitSuiteSignal();
+  bool ReadConfiguration();
   // Reads the product entry's names: the suite's driver names, and whether its longest path
   // fits below InstallFolder (false, logged, when not).
   bool ReadSuiteFiles();
@@ -185,6 +193,7 @@ class ZInsall {
   sys::UniqueKernel Thread;
   std::wstring InstallFolder;
   std::wstring PayloadFolder;
+  std::optional<bool> Configuration;  // UnpackConfiguration's answer, once it ran
   sys::UniqueFile PayloadMark;  // held open while this run uses PayloadFolder
   // The file names of the suite's drivers ("x.sys" in the product entry): the only names whose
   // copies in the system's drivers folder the cleanup deletes.

@@ -32,11 +32,7 @@ void ZSetupLog::RotateIfLarge() {
   MoveFileW(Path_.c_str(), backup.c_str());
 }
 
-bool ZSetupLog::Start(const std::wstring& path) {
-  if (WriterThread) return true;  // already running
-  Path_ = path;
-  RotateIfLarge();
-
+bool ZSetupLog::Accept() {
   // A null access list: any process may open the gate event.
   SECURITY_DESCRIPTOR sd;
   InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
@@ -44,14 +40,22 @@ bool ZSetupLog::Start(const std::wstring& path) {
   SECURITY_ATTRIBUTES sa{sizeof(sa), &sd, FALSE};
   if (!EnableEvent)
     EnableEvent.Reset(CreateEventW(&sa, TRUE, TRUE, EnableEventName(GetCurrentProcessId()).c_str()));
-  DataEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!DataEvent) DataEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   {
     // Calls are accepted from here on; without the events they fail the gate test.
     sys::Locked lock(QueueLock);
     StopRequested = 0;
     Enabled = 1;
   }
-  if (!EnableEvent || !DataEvent) return false;
+  return EnableEvent && DataEvent;
+}
+
+bool ZSetupLog::Start(const std::wstring& path) {
+  if (WriterThread) return true;  // already running
+  Path_ = path;
+  RotateIfLarge();
+  if (!Accept()) return false;
+  // Lines accepted before the file was known are queued: the writer takes them first.
   WriterThread.Reset(CreateThread(nullptr, 0, WriterThreadProc, this, 0, nullptr));
   return WriterThread.Valid();
 }
@@ -158,6 +162,9 @@ void ZSetupLog::Stop() {
     SetEvent(DataEvent.Get());
     WaitForSingleObject(WriterThread.Get(), INFINITE);
     WriterThread.Reset();
+  } else {
+    sys::Locked lock(QueueLock);
+    Queue.clear();  // accepted, but the file never became known
   }
   DataEvent.Reset();
 }

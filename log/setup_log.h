@@ -25,8 +25,12 @@ class ZSetupLog {
   ZSetupLog(const ZSetupLog&) = delete;
   ZSetupLog& operator=(const ZSetupLog&) = delete;
 
-  // Rotates an oversized log, creates the gate event and starts the writer thread.
-  // True when the writer thread runs. Calls are accepted from here on.
+  // Accepts calls before the log's file is known: their lines wait in memory for Start, and are
+  // dropped by a Stop that comes first. False when the gate event cannot be made.
+  bool Accept();
+  // Rotates an oversized log, creates the gate event and starts the writer thread, which writes
+  // the lines accepted so far first. True when the writer thread runs. Calls are accepted from
+  // here on.
   bool Start(const std::wstring& path);
 
   // Formats and queues one line. "%ws" passes a wide string. Returns the count the formatting

@@ -52,6 +52,33 @@ TEST(SetupLog, WritesStampedLinesAndRefusesCallsOutsideItsRun) {
   EXPECT_EQ(TextOf(lines[2]), "last line before stop");
 }
 
+// The run logs before it knows the desktop user's folder: those lines come first in the file,
+// and are dropped when the run ends before the file was known.
+TEST(SetupLog, LinesAcceptedBeforeTheFileIsKnownComeFirstOrNever) {
+  TempFolder dir;
+  const std::wstring path = dir / L"lumensetup.log";
+  ZSetupLog log;
+  ASSERT_TRUE(log.Accept());
+  log.Log("checked the language");
+  ASSERT_TRUE(log.Start(path));
+  log.Log("g_Install.Init ...");
+  log.Stop();
+  const std::vector<std::string> lines = Lines(ReadBytes(path));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(TextOf(lines[0]), "checked the language");
+  EXPECT_EQ(TextOf(lines[1]), "g_Install.Init ...");
+
+  ZSetupLog never;
+  ASSERT_TRUE(never.Accept());
+  never.Log("refused before the hand-over");
+  never.Stop();
+  const std::wstring other = dir / L"other.log";
+  ASSERT_TRUE(never.Start(other));
+  never.Log("a later run");
+  never.Stop();
+  ASSERT_EQ(Lines(ReadBytes(other)).size(), 1u) << "the dropped line stays dropped";
+}
+
 TEST(SetupLog, CutsLongTextAt499Characters) {
   TempFolder dir;
   ZSetupLog log;

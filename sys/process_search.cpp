@@ -4,6 +4,7 @@
 #include <psapi.h>
 
 #include "base/handles.h"
+#include "sys/path_text.h"
 #include "sys/system_info.h"
 
 namespace ZFunction {
@@ -31,6 +32,18 @@ BOOL CALLBACK CollectTitledWindow(HWND hwnd, LPARAM param) {
   return TRUE;
 }
 
+// Calls `visit` with each running process until it answers true; whether one did.
+template <typename Visit>
+bool AnyProcess(Visit visit) {
+  sys::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return false;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry))
+    if (visit(entry)) return true;
+  return false;
+}
+
 }  // namespace
 
 void StopService(const wchar_t* name) {
@@ -46,21 +59,19 @@ void StopService(const wchar_t* name) {
 
 std::wstring FindBlockingProcess(const std::wstring& ownPath, const std::vector<const wchar_t*>& helpers,
                                  const std::vector<const wchar_t*>& blocking) {
-  sys::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) return std::wstring();
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
+  std::wstring found;
+  AnyProcess([&](const PROCESSENTRY32W& entry) {
     const bool helper = NameInList(entry.szExeFile, helpers);
-    if (!helper && !NameInList(entry.szExeFile, blocking)) continue;
+    if (!helper && !NameInList(entry.szExeFile, blocking)) return false;
     std::wstring path;
     GetModuleFileOfProcess(entry.th32ProcessID, path);
-    if (path == ownPath) continue;  // the installer itself may carry a suite program's name
-    if (!helper) return entry.szExeFile;
-    sys::UniqueKernel process(OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID));
-    if (!process || !TerminateProcess(process.Get(), 4)) return entry.szExeFile;
-  }
-  return std::wstring();
+    if (path == ownPath) return false;  // the installer itself may carry a suite program's name
+    sys::UniqueKernel process(helper ? OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID) : nullptr);
+    if (helper && process && TerminateProcess(process.Get(), 4)) return false;
+    found = entry.szExeFile;
+    return true;
+  });
+  return found;
 }
 
 bool GetModuleFileOfProcess(DWORD processId, std::wstring& path) {
@@ -87,17 +98,14 @@ bool GetModuleFileOfProcess(DWORD processId, std::wstring& path) {
 
 bool FindProcessPathsByName(const std::vector<const wchar_t*>& names, std::vector<std::wstring>& paths) {
   if (names.empty()) return false;
-  sys::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) return false;
   bool found = false;
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
-    if (!NameInList(entry.szExeFile, names)) continue;
+  AnyProcess([&](const PROCESSENTRY32W& entry) {
+    if (!NameInList(entry.szExeFile, names)) return false;
     found = true;
     std::wstring path;
     if (GetModuleFileOfProcess(entry.th32ProcessID, path)) paths.push_back(path);
-  }
+    return false;
+  });
   return found;
 }
 
@@ -105,17 +113,24 @@ std::vector<DWORD> ProcessIdsOfImage(const std::wstring& path) {
   std::vector<DWORD> ids;
   const size_t sep = path.find_last_of(L'\\');
   const std::wstring name = sep == std::wstring::npos ? path : path.substr(sep + 1);
-  sys::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) return ids;
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
+  AnyProcess([&](const PROCESSENTRY32W& entry) {
     std::wstring image;
     if (_wcsicmp(entry.szExeFile, name.c_str()) == 0 && GetModuleFileOfProcess(entry.th32ProcessID, image) &&
         _wcsicmp(image.c_str(), path.c_str()) == 0)
       ids.push_back(entry.th32ProcessID);
-  }
+    return false;
+  });
   return ids;
+}
+
+bool AnyProcessRunsBelow(const std::wstring& folder) {
+  const std::wstring prefix = WithSlash(folder);
+  if (prefix.size() < 4) return false;
+  return AnyProcess([&](const PROCESSENTRY32W& entry) {
+    std::wstring image;
+    return GetModuleFileOfProcess(entry.th32ProcessID, image) && image.size() > prefix.size() &&
+           _wcsnicmp(image.c_str(), prefix.c_str(), prefix.size()) == 0;
+  });
 }
 
 std::vector<std::pair<HWND, DWORD>> FindWindowsByTitle(const wchar_t* title) {
@@ -132,14 +147,13 @@ HWND FindProcessWindow(const wchar_t* title, DWORD processId) {
 }
 
 DWORD GetParentProcessId() {
-  sys::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) return 0;
   const DWORD self = GetCurrentProcessId();
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry))
-    if (entry.th32ProcessID == self) return entry.th32ParentProcessID;
-  return 0;
+  DWORD parent = 0;
+  AnyProcess([&](const PROCESSENTRY32W& entry) {
+    if (entry.th32ProcessID == self) parent = entry.th32ParentProcessID;
+    return entry.th32ProcessID == self;
+  });
+  return parent;
 }
 
 }  // namespace ZFunction

@@ -31,6 +31,8 @@ std::vector<std::pair<HWND, DWORD>> FindWindowsByTitle(const wchar_t* title);
 HWND FindProcessWindow(const wchar_t* title, DWORD processId);
 // The ids of the running processes started from the file `path` (any case).
 std::vector<DWORD> ProcessIdsOfImage(const std::wstring& path);
+// Whether a process started from a file below `folder` (a full path; any case) is running.
+bool AnyProcessRunsBelow(const std::wstring& folder);
 // The id of the process that started this one; 0 when unknown.
 DWORD GetParentProcessId();
 

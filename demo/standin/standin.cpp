@@ -14,6 +14,9 @@
 //       makes the start-menu folder <name> with shortcuts to the word processor, spreadsheet
 //       and presentation programs; "-createlink desktop 2052" puts the same shortcuts on the
 //       user's desktop.
+//   lumen.exe
+//       the suite's main program: tells an interactive installer that it is up (the
+//       installer's wait event), as the suite's own main program does when it starts.
 //
 // The journal line is written after these effects, so whoever sees it can rely on them.
 // For tests of programs still running during the installation: when LUMEN_DEMO_STAY_MS holds a
@@ -195,6 +198,13 @@ void CreateLinks(const std::wstring& self) {
   if (SUCCEEDED(com)) CoUninitialize();
 }
 
+void SignalInstaller() {
+  const HANDLE installer = OpenEventW(EVENT_MODIFY_STATE, FALSE, L"{A4B50035-FB9F-49d6-8F0A-713F8FFA6A13}");
+  if (!installer) return;  // not started by an interactive installer
+  SetEvent(installer);
+  CloseHandle(installer);
+}
+
 void StayIfAsked(const std::wstring& name) {
   wchar_t ms[32] = L"", who[MAX_PATH] = L"";
   const DWORD n = GetEnvironmentVariableW(L"LUMEN_DEMO_STAY_MS", ms, 32);
@@ -220,6 +230,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     CreateLinks(self);
   }
   demo::AppendJournal(self, args);
+  if (_wcsicmp(name.c_str(), L"lumen.exe") == 0) SignalInstaller();
   StayIfAsked(name);
   return 0;
 }

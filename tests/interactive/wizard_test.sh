@@ -163,6 +163,13 @@ type_folder '  C:\\Lumen\\\\Suite  '
 click $install_button
 finish 60
 check "install into the cleaned folder ends with 0" "$rc" 0
+# The end follows the work: the wait for the suite's main program ends when nothing is left to
+# signal it, and the wizard closes as the install thread ends, with no fixed pause.
+ms_of() { grep -a "$1" "$log" | tail -1 | awk '{ split($2, t, ":"); print ((t[1] * 60 + t[2]) * 60 + t[3]) * 1000 + $3 }'; }
+check "the wait for the suite says why it ended" \
+  "$(grep -a -c -e 'the suite signalled after' -e 'no program of the suite is running after' "$log")" 1
+end_ms=$(( $(ms_of 'EndDialog') - $(ms_of 'wait zismain[[:space:]]*$') ))
+check "from the thread's last wait to the wizard's end: ${end_ms} ms" "$([ "$end_ms" -lt 300 ] && echo quick)" quick
 check "the cleaned folder" "$(ls "$LUMEN_WINEPREFIX/drive_c/Lumen/Suite" 2>/dev/null | head -1)" 9.1.0.4720
 check "the unchecked options reach the suite's configuration tool" \
   "$(grep -c 'config.exe./AssoToWord=0 /AssoToPowerpoint=0 /AssoToExcel=0 /SaveToMso=0 /DesktopShortcut=0' "$work/journal.txt")" 1

@@ -3,6 +3,8 @@
 #include <shlobj.h>
 
 #include "app/process_state.h"
+#include "log/run_record.h"
+#include "log/setup_log.h"
 #include "app/single_instance.h"
 #include "dialogs/progress_bar.h"
 #include "install/zinstall.h"
@@ -85,5 +87,14 @@ bool EngineForWizard::StartInstall(const WizardChoices& choices, WizardProgressF
 static_assert(kWizardThreadEnding == kStepThreadEnding, "the wizard and the engine agree on the end notice");
 
 bool EngineForWizard::InstallEnded(DWORD milliseconds) { return g_Install.WaitInstall(milliseconds); }
+
+DesktopUser EngineForWizard::JoinDesktopUser(bool wait) { return Join(wait); }
+
+bool EngineForWizard::StartPreload() {
+  g_Log.Log("g_Install.StartLoadPacketData");
+  if (g_Install.StartLoadPacketData()) return true;
+  g_Run.NoteCause("the product could not be loaded");
+  return false;
+}
 
 void EngineForWizard::UserLeft() { ExitCode = 1; }

@@ -6,6 +6,9 @@
 
 class EngineForWizard : public WizardEngine {
  public:
+  // `joinDesktopUser` takes the user-level copy in (the application's JoinUserCopy).
+  explicit EngineForWizard(DesktopUser (*joinDesktopUser)(bool wait)) : Join(joinDesktopUser) {}
+
   FolderInputs Folders() override;
   std::wstring OldOption(const wchar_t* key) override;
   int CommandLineOption(int index) override;
@@ -14,5 +17,10 @@ class EngineForWizard : public WizardEngine {
   FolderChecks& Checks() override;
   bool StartInstall(const WizardChoices& choices, WizardProgressFn progress, INT_PTR data) override;
   bool InstallEnded(DWORD milliseconds) override;
+  DesktopUser JoinDesktopUser(bool wait) override;
+  bool StartPreload() override;
   void UserLeft() override;
+
+ private:
+  DesktopUser (*Join)(bool wait);
 };

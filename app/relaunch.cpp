@@ -114,10 +114,6 @@ std::wstring BuildUserCopyParameters(const std::vector<std::wstring>& ownArgs) {
 
 namespace {
 
-// Waits for the window "lumensetup_message" of the user-level copy: a window that was not among
-// `windowsBefore`, of the process `process`, or, when the desktop shell started the copy and
-// gave no handle, of a process of this program's file that was not among `processesBefore`.
-// The wait lasts while the copy lives, at most kUserCopyCeilingMs from `since`.
 // Formats the cause of a wait that ended without a ready copy.
 std::string Cause(const char* format, unsigned long a, unsigned long b = 0) {
   char text[160] = {};
@@ -125,8 +121,13 @@ std::string Cause(const char* format, unsigned long a, unsigned long b = 0) {
   return text;
 }
 
-UserCopyWait WaitForWindow(HANDLE process, const std::vector<HWND>& windowsBefore, const std::vector<DWORD>& processesBefore,
-                           DWORD since) {
+// One look for the window "lumensetup_message" of the user-level copy: a window that was not
+// among `windowsBefore`, of the process `process`, or, when the desktop shell started the copy
+// and gave no handle, of a process of this program's file that was not among `processesBefore`.
+// The wait lasts while the copy lives, at most kUserCopyCeilingMs from `since`. True when it is
+// decided (`wait` says how).
+bool LookForWindow(HANDLE process, const std::vector<HWND>& windowsBefore, const std::vector<DWORD>& processesBefore,
+                   DWORD since, bool& seen, UserCopyWait& wait) {
   const std::wstring self = ZFunction::GetModulePath();
   const DWORD ownId = GetCurrentProcessId();
   auto isNewCopy = [&](DWORD id) {
@@ -134,40 +135,44 @@ UserCopyWait WaitForWindow(HANDLE process, const std::vector<HWND>& windowsBefor
     std::wstring image;
     return ZFunction::GetModuleFileOfProcess(id, image) && _wcsicmp(image.c_str(), self.c_str()) == 0;
   };
-  UserCopyWait wait;
-  bool seen = false;  // without a handle: a new copy was running once
-  for (;;) {
-    for (const auto& [hwnd, owner] : ZFunction::FindWindowsByTitle(kUserWindowTitle)) {
-      if (std::find(windowsBefore.begin(), windowsBefore.end(), hwnd) != windowsBefore.end() ||
-          (process ? owner != GetProcessId(process) : !isNewCopy(owner)))
-        continue;
-      wait.Ready = true;
-      wait.Window = hwnd;
-      wait.Process = owner;
-      wait.Ms = GetTickCount() - since;
-      return wait;
-    }
+  for (const auto& [hwnd, owner] : ZFunction::FindWindowsByTitle(kUserWindowTitle)) {
+    if (std::find(windowsBefore.begin(), windowsBefore.end(), hwnd) != windowsBefore.end() ||
+        (process ? owner != GetProcessId(process) : !isNewCopy(owner)))
+      continue;
+    wait.Ready = true;
+    wait.Window = hwnd;
+    wait.Process = owner;
     wait.Ms = GetTickCount() - since;
-    DWORD code = 0;
-    if (process && WaitForSingleObject(process, 0) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &code)) {
-      wait.Cause = Cause("the user-level copy ended (exit code %lu) after %lu ms, before its window was ready", code, wait.Ms);
-      return wait;
-    }
-    if (!process) {
-      const std::vector<DWORD> running = ZFunction::ProcessIdsOfImage(self);
-      const bool alive = std::any_of(running.begin(), running.end(), isNewCopy);
-      if (seen && !alive) {
-        wait.Cause = Cause("the user-level copy ended after %lu ms, before its window was ready", wait.Ms);
-        return wait;
-      }
-      seen = seen || alive;
-    }
-    if (wait.Ms > kUserCopyCeilingMs) {
-      wait.Cause = Cause("the user-level copy was still not ready after %lu ms", wait.Ms);
-      return wait;
-    }
-    Sleep(10);
+    return true;
   }
+  wait.Ms = GetTickCount() - since;
+  DWORD code = 0;
+  if (process && WaitForSingleObject(process, 0) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &code)) {
+    wait.Cause = Cause("the user-level copy ended (exit code %lu) after %lu ms, before its window was ready", code, wait.Ms);
+    return true;
+  }
+  if (!process) {  // without a handle: a new copy was running once, and is gone
+    const std::vector<DWORD> running = ZFunction::ProcessIdsOfImage(self);
+    const bool alive = std::any_of(running.begin(), running.end(), isNewCopy);
+    if (seen && !alive) {
+      wait.Cause = Cause("the user-level copy ended after %lu ms, before its window was ready", wait.Ms);
+      return true;
+    }
+    seen = seen || alive;
+  }
+  if (wait.Ms > kUserCopyCeilingMs) {
+    wait.Cause = Cause("the user-level copy was still not ready after %lu ms", wait.Ms);
+    return true;
+  }
+  return false;
+}
+
+UserCopyWait WaitForWindow(HANDLE process, const std::vector<HWND>& windowsBefore, const std::vector<DWORD>& processesBefore,
+                           DWORD since) {
+  UserCopyWait wait;
+  bool seen = false;
+  while (!LookForWindow(process, windowsBefore, processesBefore, since, seen, wait)) Sleep(10);
+  return wait;
 }
 
 }  // namespace
@@ -185,19 +190,28 @@ LaunchedUserCopy LaunchUserCopy() {
     error = GetLastError();
   }
   if (!copy.Started) copy.Failure = Cause("the user-level copy could not be started (error %lu)", error);
+  copy.LaunchMs = GetTickCount() - copy.Since;
   return copy;
 }
 
-UserCopyWait AwaitUserCopy(LaunchedUserCopy& copy) {
+std::optional<UserCopyWait> LookForUserCopy(LaunchedUserCopy& copy) {
+  UserCopyWait wait;
   if (!copy.Started) {
-    UserCopyWait failed;
-    failed.Cause = copy.Failure;
-    return failed;
+    wait.Cause = copy.Failure;
+    return wait;
   }
-  UserCopyWait wait = WaitForWindow(copy.Process.Get(), copy.WindowsBefore, copy.ProcessesBefore, copy.Since);
+  if (!LookForWindow(copy.Process.Get(), copy.WindowsBefore, copy.ProcessesBefore, copy.Since, copy.Seen, wait))
+    return std::nullopt;
   // A copy that never got ready is ended: nobody would ever send it its exit code.
   if (!wait.Ready && copy.Process) TerminateProcess(copy.Process.Get(), kExitFailed);
   return wait;
+}
+
+UserCopyWait AwaitUserCopy(LaunchedUserCopy& copy) {
+  for (;;) {
+    if (std::optional<UserCopyWait> wait = LookForUserCopy(copy)) return *wait;
+    Sleep(10);
+  }
 }
 
 UserCopyWait WaitForStartingCopy() {

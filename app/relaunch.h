@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,12 +58,17 @@ struct LaunchedUserCopy {
   std::vector<HWND> WindowsBefore;
   std::vector<DWORD> ProcessesBefore;
   DWORD Since = 0;      // tick count at the start
+  DWORD LaunchMs = 0;   // how long starting it took
+  bool Seen = false;    // started without a handle: a new copy was seen running
   std::string Failure;  // why it did not start
 };
 // Starts the copy and returns at once: the run goes on with what needs nothing of the desktop
 // user while the copy starts.
 LaunchedUserCopy LaunchUserCopy();
-// Waits until the copy's window is there (or the copy ended, or the ceiling passed).
+// One look for the copy's window: empty while the copy is still starting, else how the wait
+// ended (its window is there, the copy ended, or the ceiling passed).
+std::optional<UserCopyWait> LookForUserCopy(LaunchedUserCopy& copy);
+// Looks until the wait is decided.
 UserCopyWait AwaitUserCopy(LaunchedUserCopy& copy);
 // The elevated copy of a user without rights: waits for the window of the user-level copy that
 // started it (this process's parent, which must run this program's own file).

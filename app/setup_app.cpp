@@ -130,13 +130,6 @@ bool ZSetupApp::Run() {
     return ok;
   }
   if (g_Install.IsPayloadSilent() || g_Install.IsOemSilent()) Silent = 1;
-  if (!Silent && !Update) {
-    g_Log.Log("g_Install.StartLoadPacketData");
-    if (!g_Install.StartLoadPacketData()) {
-      g_Run.NoteCause("the product could not be loaded");
-      return false;
-    }
-  }
   g_Log.Log("ProcessOldProduct");
   if (Update) {
     g_Log.Log("update Install");
@@ -203,7 +196,7 @@ bool ZSetupApp::UpdateInstall() {
 }
 
 bool ZSetupApp::InteractiveInstall() {
-  EngineForWizard engine;
+  EngineForWizard engine([](bool wait) { return g_App.JoinUserCopy(wait); });
   CMainDlg wizard(engine, g_Install.GetPayloadFolder() + L"install_res");
   const int result = wizard.DoModal(nullptr);
   g_Log.Log("CMainDlg DoModal return:%d", result);
@@ -230,41 +223,69 @@ unsigned long long MsSinceProcessStart() {
 
 }  // namespace
 
-int SetupMain(HINSTANCE instance) {
-  bool runResult = false;
-  const DWORD mainStarted = GetTickCount();
-  // The user-level copy this run works with. It starts first; the run waits for it only where
-  // the desktop user is needed (the log's folder, the engine's user facts, the wizard), and
-  // meanwhile runs the checks that can refuse it and unpacks the configuration.
-  std::optional<LaunchedUserCopy> launched;  // an administrator's own copy
-  bool starterCopy = false;                  // the elevated copy waits for the copy that started it
-  bool joined = false;
-  bool pastRelaunch = false;  // from here on the run logs (the first checks cannot)
-  UserCopyWait userCopy;
-  userCopy.Ready = true;
+namespace {
+
+DWORD WINAPI LaunchUserCopyThread(void* copy) {
+  *static_cast<LaunchedUserCopy*>(copy) = LaunchUserCopy();
+  return 0;
+}
+
+}  // namespace
+
+bool ZSetupApp::ShowsWizard() const {
+  return !DebugExtract && !Update && !Silent && !g_Install.IsPayloadSilent() && !g_Install.IsOemSilent();
+}
+
+void ZSetupApp::LaunchUserCopy() {
+  // Starting a process is slow under some systems (and the search for earlier copies before it):
+  // a thread of its own does it while the checks run.
+  LaunchedCopy.emplace();
+  Launcher.Reset(CreateThread(nullptr, 0, &LaunchUserCopyThread, &*LaunchedCopy, 0, nullptr));
+  if (!Launcher) *LaunchedCopy = ::LaunchUserCopy();
+}
+
+void ZSetupApp::AwaitStartingCopy() { StartingCopy = true; }
+
+DesktopUser ZSetupApp::JoinUserCopy(bool wait) {
+  if (Joined) return *Joined;
+  UserCopyWait copy;
+  copy.Ready = true;  // none needed
+  if (Launcher) {
+    if (WaitForSingleObject(Launcher.Get(), wait ? INFINITE : 0) != WAIT_OBJECT_0) return DesktopUser::Pending;
+    Launcher.Reset();
+  }
+  if (LaunchedCopy) {
+    std::optional<UserCopyWait> looked = wait ? AwaitUserCopy(*LaunchedCopy) : LookForUserCopy(*LaunchedCopy);
+    if (!looked) return DesktopUser::Pending;
+    copy = *looked;
+    ReadHandOverFile();
+  } else if (StartingCopy) {
+    copy = WaitForStartingCopy();
+  }
+  if (copy.Window) g_Install.SetUserWindow(copy.Window, copy.Process);
   std::wstring refusedLogFolder;  // a log folder on the way to which a link was found
-  // Waits for the copy (once), takes over the desktop user's values and starts the log's file.
-  auto joinUserCopy = [&]() -> bool {
-    if (joined) return userCopy.Ready;
-    joined = true;
-    if (launched) {
-      userCopy = AwaitUserCopy(*launched);
-      g_App.ReadHandOverFile();
-    } else if (starterCopy) {
-      userCopy = WaitForStartingCopy();
-    }
-    if (userCopy.Window) g_Install.SetUserWindow(userCopy.Window, userCopy.Process);
-    g_Log.Start(g_Install.GetLogPath(&refusedLogFolder));
-    // How long the start took, and the hand-over with the user-level copy within it.
-    g_Log.Log("the process started %llu ms ago, its main %lu ms ago (the user-level copy's start %lu ms)",
-              MsSinceProcessStart(), GetTickCount() - mainStarted, userCopy.Ms);
-    if (!userCopy.Note.empty()) g_Log.Log("%s", userCopy.Note.c_str());
-    if (!refusedLogFolder.empty())
-      g_Log.Log("the log is not written below %ws: a link or junction is on the way, or a folder cannot be made",
-                refusedLogFolder.c_str());
-    if (!userCopy.Ready) g_Run.Failed("%s", userCopy.Cause.c_str());  // the desktop user's steps would be lost
-    return userCopy.Ready;
-  };
+  g_Log.Start(g_Install.GetLogPath(&refusedLogFolder));
+  // How long the start took, and the hand-over with the user-level copy within it.
+  g_Log.Log("the process started %llu ms ago (the user-level copy's start %lu ms, of which launching it %lu ms; "
+            "since the process started: its main %llu ms, the checks ended %llu ms)",
+            MsSinceProcessStart(), copy.Ms, LaunchedCopy ? LaunchedCopy->LaunchMs : 0UL, MainStartedMs, ChecksEndedMs);
+  if (!copy.Note.empty()) g_Log.Log("%s", copy.Note.c_str());
+  if (!refusedLogFolder.empty())
+    g_Log.Log("the log is not written below %ws: a link or junction is on the way, or a folder cannot be made",
+              refusedLogFolder.c_str());
+  if (copy.Ready) {
+    g_Install.TakeUserFacts();
+  } else {
+    g_Run.Failed("%s", copy.Cause.c_str());  // every step owed to the desktop user would be lost
+  }
+  Joined = copy.Ready ? DesktopUser::Ready : DesktopUser::Lost;
+  return *Joined;
+}
+
+int SetupMain(HINSTANCE instance) {
+  g_App.MainStartedMs = MsSinceProcessStart();
+  bool runResult = false;
+  bool pastRelaunch = false;  // from here on the run logs (the first checks cannot)
   ZFunction::MarkCompatibilityAssistantDone();
   AppInstance = instance;
   SetCurrentDirectoryW(ZFunction::GetModuleFolder().c_str());
@@ -285,9 +306,10 @@ int SetupMain(HINSTANCE instance) {
     }
     // Started through the elevation prompt by the user-level copy, which works for this run
     // when it asked for that (-needcommunicate).
-    starterCopy = g_Install.GetUserProcessMode() != 0;
+    if (g_Install.GetUserProcessMode()) g_App.AwaitStartingCopy();
   } else if (shell::IsUserAnAdmin()) {
-    launched.emplace(LaunchUserCopy());
+    // The user-level copy starts now; the run takes it in where it needs the desktop user.
+    g_App.LaunchUserCopy();
   } else if (!g_App.Update || g_Install.NeedAdmin() != 0) {
     return RelaunchElevated();
   }
@@ -336,11 +358,12 @@ int SetupMain(HINSTANCE instance) {
     }
   }
 
-  // While the user-level copy starts: the configuration and the wizard's skins.
+  g_App.ChecksEndedMs = MsSinceProcessStart();
+  // While the user-level copy starts: the configuration and the wizard's skins. The wizard
+  // shows before the copy is ready and takes it in itself; the other modes take it in first.
   g_App.PrepareInstall();
-  if (!joinUserCopy()) goto end;
-
   if (g_App.InitInstall()) {
+    if (!g_App.ShowsWizard() && g_App.JoinUserCopy(true) != DesktopUser::Ready) goto end;
     const sys::ComScope com;
     DefWindowProcW(nullptr, 0, 0, 0);
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_BAR_CLASSES};
@@ -357,7 +380,7 @@ int SetupMain(HINSTANCE instance) {
   }
 
 end:
-  if (pastRelaunch) joinUserCopy();  // the log's folder, and the copy that waits for the exit code
+  if (pastRelaunch) g_App.JoinUserCopy(true);  // the log's folder, and the copy that waits for the exit code
   g_Install.Packet.CancelPreload();  // the user left before installing: nobody needs the product now
   g_Install.RemovePayloadFolder();
   if (ExitCode == 0 && !runResult) ExitCode = kExitFailed;

@@ -4,10 +4,13 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "app/command_line.h"
 #include "app/process_state.h"
+#include "app/relaunch.h"
+#include "dialogs/wizard_engine.h"
 
 class ZInsall;
 
@@ -39,7 +42,20 @@ class ZSetupApp {
   bool UpdateInstall();
   bool InteractiveInstall();
   void ReadHandOverFile();
+  // Whether Run will show the wizard (no debug unpack, update or silent mode of any source).
+  bool ShowsWizard() const;
 
+  // The user-level copy this run works with: started, or awaited from the copy that started
+  // this one. The run takes it in where it needs the desktop user; until then the checks, the
+  // configuration and (in an interactive run) the wizard go on.
+  void LaunchUserCopy();
+  void AwaitStartingCopy();
+  // Takes the copy in once it is ready (waiting for it when `wait`): the hand-over, the log's
+  // file, the engine's user facts. Pending only without `wait` while the copy still starts;
+  // Lost when it did not get ready (the run fails).
+  DesktopUser JoinUserCopy(bool wait);
+
+  unsigned long long MainStartedMs = 0, ChecksEndedMs = 0;  // for the log: since the process started
   int Silent = 0;
   int DebugExtract = 0;
   int Update = 0;
@@ -52,6 +68,10 @@ class ZSetupApp {
   bool InstallWithoutWizard(bool update);
 
   bool Prepared = false;
+  std::optional<LaunchedUserCopy> LaunchedCopy;  // an administrator's own copy
+  sys::UniqueKernel Launcher;                    // the thread that starts it
+  bool StartingCopy = false;                     // the elevated copy of the copy that started it
+  std::optional<DesktopUser> Joined;
 };
 
 extern ZSetupApp g_App;

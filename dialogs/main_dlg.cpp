@@ -44,7 +44,8 @@ enum : int {
   kItemFirstSlide = 401,
 };
 
-enum : UINT_PTR { kTimerEndPoll = 1025, kTimerProgress = 1026, kTimerSlides = 1027 };
+enum : UINT_PTR { kTimerEndPoll = 1025, kTimerProgress = 1026, kTimerSlides = 1027, kTimerDesktopUser = 1028,
+                  kTimerPreload = 1029 };
 // How long the wizard waits for an install thread that said it is ending to be gone.
 constexpr DWORD kThreadEndingMs = 2000;
 
@@ -54,7 +55,9 @@ const UINT kMsgExtractTotal = 3012;
 const UINT kMsgExtractWritten = 3013;
 
 const wchar_t kLeaveQuestion[] = L"退出安装程序将无法完成安装，确定退出安装吗？";
-// The engine's step table: the bar heads for these percents.
+// The user-level copy, which acts on the desktop user's behalf, did not get ready.
+const wchar_t kStartFailed[] = L"安装程序未能完成启动，请重新运行安装程序。";
+// The three options' keys in the old installation's install.ini (section "installinfo").
 const wchar_t* const kOptionKeys[] = {L"assoword", L"savetomso", L"desktopshortcuts"};
 // The licence the user accepts, carried with the wizard's images; its link opens it with the
 // system's viewer for text, so it reads without a network.
@@ -98,6 +101,24 @@ void CMainDlg::OnInitDialog() {
     view.SetItemVisible(kItemOffer, true);
   }
 
+  ShowUserFacts();
+  SetTimer(Window(), kTimerDesktopUser, 10, nullptr);
+  // A timer comes after the first paint: the product's decoding does not hold the window up.
+  SetTimer(Window(), kTimerPreload, 1, nullptr);
+  const std::wstring licence = ResourceFolder + kLicenceFile;
+  if (ZFunction::PathExists(licence)) view.SetItemAttribute(kItemLicence, "href", gx::Narrow(licence));
+  else g_Log.Log("CMainDlg no licence text:%ws", licence.c_str());
+
+  CGradualProgressBar& bar = ProgressBar();
+  bar.SetImages(ResourceFolder + L"cgpb_fg.png", ResourceFolder + L"cgpb_bg.png", ResourceFolder + L"cgpb_polish.png");
+  bar.Create(view.Window(), kItemProgressBar, RECT{0, 0, 1, 1});  // the realwnd 103 places it
+  Engine.SetMainWindow(Window());
+}
+
+// The default folder and the three options, from the desktop user's facts when they are in,
+// else from what this process sees (the same for the usual desktop user).
+void CMainDlg::ShowUserFacts() {
+  FactsFromUser = Engine.JoinDesktopUser(false) == DesktopUser::Ready;
   Folder = DefaultWizardFolder(Engine.Folders());
   g_Log.Log("CMainDlg default folder:%ws", Folder.c_str());
   int* options[] = {&Association, &SaveFormat, &DesktopIcon};
@@ -107,18 +128,28 @@ void CMainDlg::OnInitDialog() {
     const int given = Engine.CommandLineOption(i);
     if (given != -1) *options[i] = given;
   }
-  view.SetItemChecked(kItemAssociation, Association != 0);
-  view.SetItemChecked(kItemSaveFormat, SaveFormat != 0);
-  view.SetItemChecked(kItemDesktopIcon, DesktopIcon != 0);
+  View().SetItemChecked(kItemAssociation, Association != 0);
+  View().SetItemChecked(kItemSaveFormat, SaveFormat != 0);
+  View().SetItemChecked(kItemDesktopIcon, DesktopIcon != 0);
   SetFolderText(Folder);
-  const std::wstring licence = ResourceFolder + kLicenceFile;
-  if (ZFunction::PathExists(licence)) view.SetItemAttribute(kItemLicence, "href", gx::Narrow(licence));
-  else g_Log.Log("CMainDlg no licence text:%ws", licence.c_str());
+}
 
-  CGradualProgressBar& bar = ProgressBar();
-  bar.SetImages(ResourceFolder + L"cgpb_fg.png", ResourceFolder + L"cgpb_bg.png", ResourceFolder + L"cgpb_polish.png");
-  bar.Create(view.Window(), kItemProgressBar, RECT{0, 0, 1, 1});  // the realwnd 103 places it
-  Engine.SetMainWindow(Window());
+// Whether the desktop user's facts are in (waiting for them when `wait`); the page shows them.
+// Without them the run cannot go on: the user is told, and the wizard ends (exit code 2).
+bool CMainDlg::TakeDesktopUser(bool wait) {
+  const DesktopUser user = Engine.JoinDesktopUser(wait);
+  if (user == DesktopUser::Pending) return false;
+  KillTimer(Window(), kTimerDesktopUser);
+  if (user == DesktopUser::Ready) {
+    if (!FactsFromUser) ShowUserFacts();
+    return true;
+  }
+  if (!Closing) {
+    Closing = true;
+    Zmsgbox::Show(Window(), kStartFailed, L"Lumen Office", 0, 2);
+    EndDialog(0);
+  }
+  return false;
 }
 
 void CMainDlg::OnNotify(const GxNotify& note) {
@@ -163,6 +194,7 @@ void CMainDlg::AskToLeave() {
 }
 
 void CMainDlg::OpenSettings() {
+  if (!TakeDesktopUser(true)) return;
   const CGxWindow* folder = View().FindItem(kItemFolder);
   const std::wstring text = folder ? folder->Text : Folder;
   ShowItems({kItemMinimise, kItemClose, kItemProductText, kItemLogo, kItemMainPanel}, false);
@@ -211,7 +243,7 @@ void CMainDlg::Back() {
 }
 
 void CMainDlg::Install() {
-  if (Installing) return;
+  if (Installing || !TakeDesktopUser(true)) return;
   const CGxWindow* folderItem = View().FindItem(kItemFolder);
   const std::wstring typed = EditorMade ? PathEditor.GetText() : folderItem ? folderItem->Text : Folder;
   const std::wstring refusal = CheckInstallFolder(typed, Engine.Checks(), &Folder);
@@ -300,6 +332,17 @@ void CMainDlg::OnTimer(UINT_PTR id) {
       break;
     case kTimerProgress:
       if (LastPercent >= 100) ProgressBar().SetPos(100);
+      break;
+    case kTimerDesktopUser:
+      TakeDesktopUser(false);
+      break;
+    case kTimerPreload:
+      KillTimer(Window(), kTimerPreload);
+      if (Installing) break;  // the install writes straight from the packet
+      if (!Engine.StartPreload() && !Closing) {
+        Closing = true;
+        EndDialog(0);
+      }
       break;
     case kTimerSlides: {  // 401, 402, 403 in turn
       AdState = AdState % 3 + 1;

@@ -31,6 +31,8 @@ class CMainDlg : public CGxDialogImpl {
   void OnProgress(int percent, int step, int error);
   void OnTimer(UINT_PTR id);
   void FinishInstall();
+  void ShowUserFacts();
+  bool TakeDesktopUser(bool wait);
   void ShowItems(std::initializer_list<int> ids, bool show);
   void EnableItems(std::initializer_list<int> ids, bool enable);
   void SetFolderText(const std::wstring& folder);
@@ -52,6 +54,7 @@ class CMainDlg : public CGxDialogImpl {
   int AdState = 1;
   bool Installing = false;
   bool Closing = false;  // the dialog has been told to end
+  bool FactsFromUser = false;  // the folder and options shown come from the desktop user's facts
   bool EditorMade = false;
   bool StrangerLogged = false;  // (once: a program sending many must not fill the log)
   ZRichEdit PathEditor;

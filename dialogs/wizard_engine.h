@@ -24,12 +24,19 @@ struct WizardChoices {
   std::vector<int> Offers;  // per offer shown: 1 kept checked
 };
 
+// The desktop user's facts come from the user-level copy, which may still be starting when the
+// wizard shows: until then the wizard shows what this process sees itself.
+enum class DesktopUser { Pending, Ready, Lost };
+
 class WizardEngine {
  public:
   virtual ~WizardEngine() = default;
 
   // Where the default folder comes from (Part of the wizard's first page).
   virtual FolderInputs Folders() = 0;
+  // Takes the desktop user's facts in when they are there (waiting for them when `wait`); after
+  // Ready the folders and options may differ from before. Lost: the run cannot go on.
+  virtual DesktopUser JoinDesktopUser(bool wait) = 0;
   // The three options as the old installation recorded them ("1" on, anything else off; empty
   // when there is none) and as the command line gave them (-1: not given).
   virtual std::wstring OldOption(const wchar_t* key) = 0;
@@ -40,6 +47,9 @@ class WizardEngine {
   virtual void SetMainWindow(HWND window) = 0;
   // The refusals that need the system (folders, free space, running suite programs).
   virtual FolderChecks& Checks() = 0;
+  // Starts decoding the product in memory while the user is on the pages; false when it
+  // cannot start (the run cannot go on).
+  virtual bool StartPreload() = 0;
   // Starts the install thread with the user's choices; false when it could not start.
   virtual bool StartInstall(const WizardChoices& choices, WizardProgressFn progress, INT_PTR data) = 0;
   // Whether the install thread has ended, waiting at most `milliseconds` for it.

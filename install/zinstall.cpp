@@ -22,17 +22,17 @@ std::wstring OemIniPath() { return install_config::SourceFolder() + L"oem.ini"; 
 
 }  // namespace
 
-bool ZInsall::Init() {
+void ZInsall::TakeUserFacts() {
   NoReportId = ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kCommonKey, L"infoGUID").empty();
   NoOldProduct = ZFunction::ReadRegString(HKEY_CURRENT_USER, suite::kUninstallKey, L"UninstallString").empty() &&
                  ZFunction::ReadRegString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"UninstallString").empty();
   SetUserProcessMode(UserProcessMode);  // a local user side reports with these two facts
-  ProductVersion = ZFunction::GetSelfProductVersion();
   OldVersion = install_config::ReadOldVersion(GetOldInstallRoot());
   UserCopy.Window();
   g_Log.Log("ZInsall::Init version:%ws user process mode:%d", ProductVersion.c_str(), UserProcessMode);
-  return UnpackConfiguration();
 }
+
+bool ZInsall::Init() { return UnpackConfiguration(); }
 
 bool ZInsall::UnpackConfiguration() {
   if (!Configuration) Configuration = ReadConfiguration();
@@ -40,6 +40,7 @@ bool ZInsall::UnpackConfiguration() {
 }
 
 bool ZInsall::ReadConfiguration() {
+  ProductVersion = ZFunction::GetSelfProductVersion();
   install_config::RemoveStalePayloadFolders();
   PayloadFolder = install_config::NewPayloadFolder(PayloadMark);
   if (PayloadFolder.empty()) {

@@ -53,9 +53,11 @@ class ZInsall {
   ZInsall(const ZInsall&) = delete;
   ZInsall& operator=(const ZInsall&) = delete;
 
-  // The desktop user's facts (report identifier, old installation and version, the user
-  // window), then the configuration unpacked (once) as UnpackConfiguration does.
+  // The configuration unpacked (once), as UnpackConfiguration does.
   bool Init();
+  // The desktop user's facts, once the user-level copy's values are in: the report identifier,
+  // the old installation and its version, the user window.
+  void TakeUserFacts();
   // The payload folder, the packet opened, its configuration entry unpacked and parsed: the part
   // of the start that needs nothing of the desktop user, so it can run while the user-level copy
   // starts. Done once; later calls give the first answer.

@@ -166,8 +166,12 @@ void C7zExtractImpl::NotifyWizard(UINT message, void* value) {
     if (message == kMsgExtractWritten) Work->Written += *static_cast<UINT32*>(value);
     return;
   }
-  if (!WizardWindow || !IsWindow(WizardWindow))
+  // Looked up once per extraction (a window lookup costs a trip to the window server for every
+  // piece written otherwise), again only when the window found has gone.
+  if (!LookedForWizard || (WizardWindow && !IsWindow(WizardWindow))) {
+    LookedForWizard = true;
     WizardWindow = ProgressWindow && IsWindow(ProgressWindow) ? ProgressWindow : FindWindowW(nullptr, kWizardWindowTitle);
+  }
   if (WizardWindow) SendMessageW(WizardWindow, message, reinterpret_cast<WPARAM>(value), sys::OwnMessageKey());
 }
 
@@ -338,6 +342,7 @@ void C7zExtractImpl::AnnounceTotal(UINT64 total) {
 
 HRESULT C7zExtractImpl::Extract(const void* data, UINT32 size, const std::wstring& folder) {
   TargetFolder = ZFunction::WithSlash(folder);
+  LookedForWizard = false;
   ToMemory = 0;
   std::vector<SolidBlock> blocks;
   std::vector<UINT32> loose;

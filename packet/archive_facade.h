@@ -159,6 +159,7 @@ class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
   std::unique_ptr<MemoryFile> CurrentMemoryFile;
   HWND ProgressWindow = nullptr;  // handed over; else looked up by title
   HWND WizardWindow = nullptr;
+  bool LookedForWizard = false;
   int FailedItems = 0;
   std::atomic<UINT32> FilesDone{0};  // the workers count theirs here, in their parent
   std::atomic<bool> Cancelled{false};

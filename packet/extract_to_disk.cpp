@@ -113,6 +113,7 @@ void C7zExtractImpl::CloseTargetFile() {
 HRESULT C7zExtractImpl::ExtractMemoryFiles(const std::wstring& folder) {
   const std::wstring target = ZFunction::WithSlash(folder);
   ZFunction::CreateFolderTree(target);
+  LookedForWizard = false;
   // The progress window follows the writing as it follows a direct extraction: the total once,
   // then each piece written.
   UINT64 total = 0;

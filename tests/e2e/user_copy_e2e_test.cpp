@@ -83,6 +83,53 @@ TEST_F(DemoInstall, ALateUserCopyIsWaitedForOneThatEndsFailsTheRun) {
   EXPECT_TRUE(journal_.Entries().empty());
 }
 
+// A visible top-level window titled `title` of process `id`, waited for; null when none came.
+HWND AwaitWindowOf(const wchar_t* title, DWORD id, DWORD ms) {
+  for (const DWORD start = GetTickCount(); GetTickCount() - start < ms; Sleep(20)) {
+    const HWND window = ZFunction::FindProcessWindow(title, id);
+    if (window && IsWindowVisible(window)) return window;
+  }
+  return nullptr;
+}
+
+// The wizard does not wait for the user-level copy: it shows while the copy still starts and
+// takes it in when it is ready. A copy that ends instead is told to the user in a message, and
+// the run ends with 2, never with a window that just vanishes.
+TEST_F(DemoInstall, TheWizardShowsWhileTheUserCopyStarts) {
+  const wchar_t kWizard[] = L" Lumen Office Installation Wizard ";
+  {
+    Process setup;
+    ASSERT_TRUE(setup.Start(exe_, L"", dir_.Path()));
+    DWORD copy = 0;
+    auto paused = CatchUserCopy(setup, &copy);
+    if (!paused) GTEST_SKIP() << "the user-level copy had its window before it could be held";
+    const HWND wizard = AwaitWindowOf(kWizard, setup.Id(), 20000);
+    EXPECT_NE(wizard, nullptr) << "the wizard shows while the copy is held";
+    paused->Resume();
+    Sleep(1000);
+    if (wizard) PostMessageW(wizard, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_EQ(Finish(setup), 2) << log_;
+  }
+  EXPECT_TRUE(Logged("user process mode:1")) << "the copy was taken in: " << log_;
+  EXPECT_TRUE(Logged("first cause: the wizard was closed without an installation")) << log_;
+
+  Process setup;
+  ASSERT_TRUE(setup.Start(exe_, L"", dir_.Path()));
+  DWORD copy = 0;
+  auto paused = CatchUserCopy(setup, &copy);
+  if (!paused) GTEST_SKIP() << "the user-level copy had its window before it could be held";
+  ASSERT_NE(AwaitWindowOf(kWizard, setup.Id(), 20000), nullptr);
+  HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, copy);
+  ASSERT_TRUE(TerminateProcess(process, 9));
+  CloseHandle(process);
+  const HWND box = AwaitWindowOf(L"Lumen Office", setup.Id(), 10000);
+  EXPECT_NE(box, nullptr) << "the user is told";
+  if (box) PostMessageW(box, WM_CLOSE, 0, 0);
+  EXPECT_EQ(Finish(setup), 2) << log_;
+  EXPECT_TRUE(Logged("first cause: the user-level copy ended (exit code 9)")) << log_;
+  EXPECT_TRUE(journal_.Entries().empty());
+}
+
 // The copy ends while the configuration tool it started still runs: the steps it owed the user
 // are done by this process, which is the desktop user's account here, and the run succeeds.
 TEST_F(DemoInstall, StepsOfAUserCopyThatEndedMidRunAreDoneHere) {

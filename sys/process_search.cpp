@@ -16,22 +16,6 @@ bool NameInList(const wchar_t* name, const std::vector<const wchar_t*>& list) {
   return false;
 }
 
-struct TitleSearch {
-  const wchar_t* title;
-  std::vector<std::pair<HWND, DWORD>> found;
-};
-
-BOOL CALLBACK CollectTitledWindow(HWND hwnd, LPARAM param) {
-  auto* search = reinterpret_cast<TitleSearch*>(param);
-  wchar_t text[128] = {};
-  if (GetWindowTextW(hwnd, text, 128) > 0 && wcscmp(text, search->title) == 0) {
-    DWORD owner = 0;
-    GetWindowThreadProcessId(hwnd, &owner);
-    search->found.emplace_back(hwnd, owner);
-  }
-  return TRUE;
-}
-
 // Calls `visit` with each running process until it answers true; whether one did.
 template <typename Visit>
 bool AnyProcess(Visit visit) {
@@ -134,9 +118,15 @@ bool AnyProcessRunsBelow(const std::wstring& folder) {
 }
 
 std::vector<std::pair<HWND, DWORD>> FindWindowsByTitle(const wchar_t* title) {
-  TitleSearch search{title, {}};
-  EnumWindows(CollectTitledWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  // The window manager compares the titles itself: reading every window's title from here
+  // costs a trip per window, and this runs every few milliseconds while a copy starts.
+  std::vector<std::pair<HWND, DWORD>> found;
+  for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, nullptr, title)) != nullptr;) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    found.emplace_back(window, owner);
+  }
+  return found;
 }
 
 HWND FindProcessWindow(const wchar_t* title, DWORD processId) {

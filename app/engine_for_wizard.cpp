@@ -3,11 +3,11 @@
 #include <shlobj.h>
 
 #include "app/process_state.h"
-#include "log/run_record.h"
-#include "log/setup_log.h"
 #include "app/single_instance.h"
 #include "dialogs/progress_bar.h"
 #include "install/zinstall.h"
+#include "log/run_record.h"
+#include "log/setup_log.h"
 #include "suite/install_config.h"
 #include "suite/suite_programs.h"
 #include "sys/file_utils.h"

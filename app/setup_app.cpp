@@ -103,8 +103,7 @@ bool ZSetupApp::ParseArguments(const std::vector<std::wstring>& args, ZInsall& e
 }
 
 void ZSetupApp::PrepareInstall() {
-  if (Prepared || !g_Install.UnpackConfiguration()) return;  // a failure: InitInstall reports it
-  Prepared = true;
+  if (!g_Install.UnpackConfiguration()) return;  // a failure: InitInstall reports it
   if (!g_Gdiplus) g_Gdiplus.emplace();
   // The skinned UI's images come from the payload's install_res folder; its skins and style
   // classes from the program's own resources (a file there overrides single names).
@@ -117,7 +116,6 @@ bool ZSetupApp::InitInstall() {
   g_Log.Log("g_Install.Init ...");
   const bool ok = g_Install.Init();
   g_Log.Log("g_Install.Init return:%d", ok);
-  if (ok) PrepareInstall();  // done already, unless the run went straight here
   return ok;
 }
 

@@ -34,7 +34,7 @@ class ZSetupApp {
   bool ParseArguments(const std::vector<std::wstring>& args, ZInsall& engine);
 
   // What the start needs of the payload, not of the desktop user: the configuration unpacked,
-  // GDI+ started, the skins and styles loaded. Once; InitInstall does it when nothing did before.
+  // GDI+ started, the skins and styles loaded. Before InitInstall, which reports a failure.
   void PrepareInstall();
   bool InitInstall();
   bool Run();
@@ -67,7 +67,6 @@ class ZSetupApp {
   // The shared body of the silent and update modes after their own preparation.
   bool InstallWithoutWizard(bool update);
 
-  bool Prepared = false;
   std::optional<LaunchedUserCopy> LaunchedCopy;  // an administrator's own copy
   sys::UniqueKernel Launcher;                    // the thread that starts it
   bool StartingCopy = false;                     // the elevated copy of the copy that started it

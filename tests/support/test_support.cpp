@@ -143,13 +143,31 @@ bool ValueExists(HKEY root, const wchar_t* key, const wchar_t* name) {
   return found;
 }
 
+namespace {
+
+// When process `id` was created, as a 64-bit file time; 0 when it cannot be read.
+ULONGLONG CreationTime(DWORD id) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+  if (!process) return 0;
+  FILETIME created{}, ended{}, kernel{}, user{};
+  const BOOL read = GetProcessTimes(process, &created, &ended, &kernel, &user);
+  CloseHandle(process);
+  return read ? (ULONGLONG{created.dwHighDateTime} << 32) | created.dwLowDateTime : 0;
+}
+
+}  // namespace
+
 std::vector<DWORD> ChildProcesses(DWORD parent) {
+  // A process keeps the parent's id it was made with after that parent ended, and ids are
+  // reused at once: a program left running by an earlier run names a new process as its
+  // parent when the new one got the old id. A real child was made after its parent.
+  const ULONGLONG born = CreationTime(parent);
   std::vector<DWORD> ids;
   HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   PROCESSENTRY32W e{};
   e.dwSize = sizeof(e);
   for (BOOL more = Process32FirstW(snap, &e); more; more = Process32NextW(snap, &e))
-    if (e.th32ParentProcessID == parent) ids.push_back(e.th32ProcessID);
+    if (e.th32ParentProcessID == parent && CreationTime(e.th32ProcessID) >= born) ids.push_back(e.th32ProcessID);
   CloseHandle(snap);
   return ids;
 }

@@ -68,7 +68,7 @@ TEST_F(DemoInstall, ALateUserCopyIsWaitedForOneThatEndsFailsTheRun) {
   // Ended while it was still starting: nothing is installed, and the log says why.
   journal_.Clear();
   Process setup;
-  ASSERT_TRUE(setup.Start(exe_, L"-s", dir_.Path()));
+  ASSERT_TRUE(setup.Start(exe_, L"-s", dir_.Path())) << GetLastError();
   DWORD copy = 0;
   auto paused = CatchUserCopy(setup, &copy);
   if (!paused) GTEST_SKIP() << "the user-level copy had its window before it could be held";

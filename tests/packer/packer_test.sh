@@ -40,6 +40,8 @@ install/setup.xml|text|<config product="Lumen Office"><page id="welcome"/></conf
 install/images/welcome.bmp|random|0|90000
 install/images/背景图片.png|random|90000|20000
 install/sounds/done.wav|wav|0
+install/images/10@150.png|random|120000|3000
+install/images/10@200.png|random|130000|4000
 product/office6/lumen.exe|program|testtool
 product/office6/lmo.dll|program|stub
 product/office6/插件/中文插件.dll|program|testtool
@@ -55,6 +57,7 @@ product/utility/-dash.txt|text|starts like a switch
 product/utility/@at.txt|text|starts like a list file
 product/utility/with space.txt|text|spaces inside
 product/wtoolex/tool.ini|text|[tool]
+product/templates/cover@150.png|random|140000|2000
 EOF
   )
   [ "$reverse" = 1 ] && spec=$(tac <<<"$spec")
@@ -153,12 +156,13 @@ diff -r "$tmp/in/product" "$tmp/x/entry1" >"$tmp/diff1" || fail "entry 1 differs
 [ -z "$(ls -A "$TMPDIR")" ] || fail "temporary files left behind: $(ls -A "$TMPDIR")"
 [ "$(ls -A "$tmp/out")" = a.exe ] || fail "the output folder holds more than the installer: $(ls -A "$tmp/out")"
 
-section "block structure: install one LZMA block, product LZMA data block then BCJ2 program block"
-[ "$(blocks "$tmp/x/entry0.7z")" = 1 ] || fail "entry 0 has $(blocks "$tmp/x/entry0.7z") blocks, not 1"
+section "block structure: install LZMA blocks (its pictures for 150 % and 200 % screens in one each), product LZMA data block then BCJ2 program block"
+[ "$(blocks "$tmp/x/entry0.7z")" = 3 ] || fail "entry 0 has $(blocks "$tmp/x/entry0.7z") blocks, not 3"
 [ "$(blocks "$tmp/x/entry1.7z")" = 2 ] || fail "entry 1 has $(blocks "$tmp/x/entry1.7z") blocks, not 2"
 while IFS=$'\t' read -r path block method; do
   [ -z "$block" ] && continue
-  [ "$block" = 0 ] && [[ $method =~ $lzma ]] || fail "install: $path in block $block with '$method'"
+  case $path in *@150.*) want=1 ;; *@200.*) want=2 ;; *) want=0 ;; esac
+  [ "$block" = $want ] && [[ $method =~ $lzma ]] || fail "install: $path in block $block with '$method'"
 done < <(listing "$tmp/x/entry0.7z")
 seen_programs=""
 while IFS=$'\t' read -r path block method; do

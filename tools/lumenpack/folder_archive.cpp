@@ -155,11 +155,26 @@ void RunSevenZip(const fs::path& seven_zip, const std::vector<std::string>& args
   throw Error("7zz failed " + doing + " (" + why + ")" + (said.empty() ? "" : ": " + said));
 }
 
-void WriteList(const fs::path& list, const FolderItems& items, bool programs) {
+// The screen size a picture of the installation's folder is drawn for: "@150." or "@200." in its
+// name, "" for everything else.
+std::string ScaleOf(const std::string& path) {
+  for (const char* scale : {"@150.", "@200."})
+    if (path.find(scale) != std::string::npos) return scale;
+  return "";
+}
+
+// Writes the paths of the items `take` chooses; false when it chose none.
+template <typename Take>
+bool WriteList(const fs::path& list, const FolderItems& items, Take take) {
   std::ofstream out(list, std::ios::binary);
+  bool any = false;
   for (const auto& [path, place] : items.places)
-    if ((place == Place::kProgramBlock) == programs) out << path << '\n';
+    if (take(path, place)) {
+      out << path << '\n';
+      any = true;
+    }
   if (!out.flush()) throw Error("cannot write " + Quote(list.string()));
+  return any;
 }
 
 // The switches of every `7zz a` run; `filter` is "off" or "BCJ2". The archive and the list file
@@ -280,21 +295,24 @@ void ArchiveFolder(const fs::path& seven_zip, const fs::path& folder, EntryKind 
 
   // Two `7zz a` runs make the product's data and program blocks: an explicit -mf applies to
   // every file of a run, and each run adds its files as new blocks after the ones already in the
-  // archive. The
-  // first run also takes the empty files and folders; it is left out only when there are none of
-  // those and no data files either.
-  bool data_run = false;
-  for (const auto& [path, place] : items.places) data_run |= place != Place::kProgramBlock;
-  if (data_run) {
-    const fs::path list = work / (entry + "-data.list");
-    WriteList(list, items, false);
+  // archive. The first run also takes the empty files and folders; it is left out only when
+  // there are none of those and no data files either. The installation's pictures drawn for
+  // larger screens follow in a run per size: a setup program on a screen of another size leaves
+  // their blocks packed, and decodes less before its wizard shows.
+  const std::vector<std::string> scales = product ? std::vector<std::string>{""} : std::vector<std::string>{"", "@150.", "@200."};
+  for (const std::string& scale : scales) {
+    const fs::path list = work / (entry + "-data" + scale + "list");
+    const bool any = WriteList(list, items, [&](const std::string& path, Place place) {
+      return place != Place::kProgramBlock && (product || ScaleOf(path) == scale);
+    });
+    if (!any) continue;
     std::vector<std::string> args = AddSwitches("off");
     args.insert(args.end(), {archive.string(), "@" + list.string()});
-    RunSevenZip(seven_zip, args, folder, log, "packing the " + entry + " folder");
+    RunSevenZip(seven_zip, args, folder, log, "packing the " + entry + " folder" + (scale.empty() ? "" : " (pictures " + scale.substr(0, 4) + ")"));
   }
   if (product && items.has_programs) {
     const fs::path list = work / (entry + "-programs.list");
-    WriteList(list, items, true);
+    WriteList(list, items, [](const std::string&, Place place) { return place == Place::kProgramBlock; });
     std::vector<std::string> args = AddSwitches("BCJ2");
     args.insert(args.end(), {archive.string(), "@" + list.string()});
     RunSevenZip(seven_zip, args, folder, log, "packing the programs of the " + entry + " folder");

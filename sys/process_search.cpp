@@ -31,6 +31,12 @@ bool AnyProcess(Visit visit) {
 }  // namespace
 
 void StopService(const wchar_t* name) {
+  // Every service has its key here: without one there is nothing to stop, and the service
+  // manager (a round trip to its process, slow under some systems) is not asked.
+  sys::UniqueRegKey key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(L"SYSTEM\\CurrentControlSet\\Services\\") + name).c_str(), 0, KEY_READ,
+                    key.Put()) != ERROR_SUCCESS)
+    return;
   sys::UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   if (!manager) return;
   sys::UniqueScHandle service(OpenServiceW(manager.Get(), name, SERVICE_QUERY_STATUS | SERVICE_STOP));

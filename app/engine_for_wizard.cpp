@@ -97,4 +97,6 @@ bool EngineForWizard::StartPreload() {
   return false;
 }
 
+bool EngineForWizard::PayloadWritten() { return g_Install.AwaitPayloadFolder(); }
+
 void EngineForWizard::UserLeft() { ExitCode = 1; }

@@ -19,6 +19,7 @@ class EngineForWizard : public WizardEngine {
   bool InstallEnded(DWORD milliseconds) override;
   DesktopUser JoinDesktopUser(bool wait) override;
   bool StartPreload() override;
+  bool PayloadWritten() override;
   void UserLeft() override;
 
  private:

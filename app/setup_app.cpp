@@ -103,11 +103,16 @@ bool ZSetupApp::ParseArguments(const std::vector<std::wstring>& args, ZInsall& e
 }
 
 void ZSetupApp::PrepareInstall() {
-  if (!g_Install.UnpackConfiguration()) return;  // a failure: InitInstall reports it
+  // The configuration decodes while the skins load: they wait for each picture they need.
+  g_Install.StartUnpacking();
+  if (!g_Install.MakePayloadFolder()) return;  // a failure: InitInstall reports it
   if (!g_Gdiplus) g_Gdiplus.emplace();
   // The skinned UI's images come from the payload's install_res folder; its skins and style
-  // classes from the program's own resources (a file there overrides single names).
-  GxResourceSource::Instance().SetFolder(g_Install.GetPayloadFolder() + L"install_res");
+  // classes from the program's own resources (a file there overrides single names). The folder's
+  // files are read from memory as they are decoded, while they are still being written.
+  GxResourceSource& source = GxResourceSource::Instance();
+  source.SetFolder(g_Install.GetPayloadFolder() + L"install_res");
+  source.SetFileReader([](const std::wstring& path, std::string* bytes) { return g_Install.ReadPayloadFile(path, bytes); });
   LoadSkins(100);
   LoadStyles(101);
 }
@@ -313,6 +318,7 @@ int SetupMain(HINSTANCE instance) {
   }
   g_Log.Accept();  // its lines wait for the log's folder, which the desktop user's values give
   pastRelaunch = true;
+  g_Install.StartUnpacking();  // decodes in memory while the checks run; a refused run stops it
 
   if (!ZFunction::IsNotTraditionalChineseLang()) {
     g_Log.Log("LanguageId is not support");

@@ -105,14 +105,18 @@ void CMainDlg::OnInitDialog() {
   SetTimer(Window(), kTimerDesktopUser, 10, nullptr);
   // A timer comes after the first paint: the product's decoding does not hold the window up.
   SetTimer(Window(), kTimerPreload, 1, nullptr);
-  const std::wstring licence = ResourceFolder + kLicenceFile;
-  if (ZFunction::PathExists(licence)) view.SetItemAttribute(kItemLicence, "href", gx::Narrow(licence));
-  else g_Log.Log("CMainDlg no licence text:%ws", licence.c_str());
 
-  CGradualProgressBar& bar = ProgressBar();
-  bar.SetImages(ResourceFolder + L"cgpb_fg.png", ResourceFolder + L"cgpb_bg.png", ResourceFolder + L"cgpb_polish.png");
-  bar.Create(view.Window(), kItemProgressBar, RECT{0, 0, 1, 1});  // the realwnd 103 places it
+  // The realwnd 103 places the bar; its pictures are decoded when the install shows it.
+  ProgressBar().Create(view.Window(), kItemProgressBar, RECT{0, 0, 1, 1});
   Engine.SetMainWindow(Window());
+}
+
+// The licence link opens the licence text once the payload folder holds it (the folder is
+// written while the first page shows).
+void CMainDlg::LinkLicence() {
+  const std::wstring licence = ResourceFolder + kLicenceFile;
+  if (Engine.PayloadWritten() && ZFunction::PathExists(licence)) View().SetItemAttribute(kItemLicence, "href", gx::Narrow(licence));
+  else g_Log.Log("CMainDlg no licence text:%ws", licence.c_str());
 }
 
 // The default folder and the three options, from the desktop user's facts when they are in,
@@ -259,6 +263,7 @@ void CMainDlg::Install() {
   }
 
   Installing = true;
+  ProgressBar().SetImages(ResourceFolder + L"cgpb_fg.png", ResourceFolder + L"cgpb_bg.png", ResourceFolder + L"cgpb_polish.png");
   PathEditor.Hide();
   EnableItems({kItemMinimise}, true);
   EnableItems({kItemClose}, false);
@@ -343,6 +348,7 @@ void CMainDlg::OnTimer(UINT_PTR id) {
         Closing = true;
         EndDialog(0);
       }
+      LinkLicence();
       break;
     case kTimerSlides: {  // 401, 402, 403 in turn
       AdState = AdState % 3 + 1;

@@ -32,6 +32,7 @@ class CMainDlg : public CGxDialogImpl {
   void OnTimer(UINT_PTR id);
   void FinishInstall();
   void ShowUserFacts();
+  void LinkLicence();
   bool TakeDesktopUser(bool wait);
   void ShowItems(std::initializer_list<int> ids, bool show);
   void EnableItems(std::initializer_list<int> ids, bool enable);

@@ -23,7 +23,7 @@ HFONT PercentFont() {
 
 std::unique_ptr<Gdiplus::Image> LoadImageFile(const std::wstring& path) {
   std::string bytes;
-  return ReadFileBytes(path, &bytes) ? DecodeImage(bytes) : nullptr;
+  return GxResourceSource::Instance().ReadFile(path, &bytes) ? DecodeImage(bytes) : nullptr;
 }
 
 // A picture as an opaque bitmap on white (the page the bar sits on).

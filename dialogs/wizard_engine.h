@@ -50,6 +50,9 @@ class WizardEngine {
   // Starts decoding the product in memory while the user is on the pages; false when it
   // cannot start (the run cannot go on).
   virtual bool StartPreload() = 0;
+  // Waits until the payload folder holds the installation's configuration files (the licence
+  // text among them); false when they could not be written.
+  virtual bool PayloadWritten() = 0;
   // Starts the install thread with the user's choices; false when it could not start.
   virtual bool StartInstall(const WizardChoices& choices, WizardProgressFn progress, INT_PTR data) = 0;
   // Whether the install thread has ended, waiting at most `milliseconds` for it.

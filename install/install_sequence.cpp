@@ -76,7 +76,7 @@ void ZInsall::InstallThread() {
                                        L"needAdmin", L"false");
 
   const DWORD start = GetTickCount();
-  if (ReadSuiteFiles()) InstallSteps();
+  if (AwaitPayloadFolder() && ReadSuiteFiles()) InstallSteps();
   ElapsedMs = GetTickCount() - start;
   if (Result == 1) Report(kStepDone, 0, L"安装成功");
   if (WaitEvent) {

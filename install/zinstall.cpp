@@ -39,38 +39,78 @@ bool ZInsall::UnpackConfiguration() {
   return *Configuration;
 }
 
-bool ZInsall::ReadConfiguration() {
-  ProductVersion = ZFunction::GetSelfProductVersion();
-  install_config::RemoveStalePayloadFolders();
-  PayloadFolder = install_config::NewPayloadFolder(PayloadMark);
-  if (PayloadFolder.empty()) {
-    g_Run.Failed("ZInsall::Init create payload folder failed");
-    return false;
-  }
-  g_Log.Log("ZInsall::Init payload folder:%ws", PayloadFolder.c_str());
-  if (!Packet.OpenPacket()) {
-    g_Run.Failed("ZInsall::Init the program carries no payload packet");
-    return false;
-  }
+void ZInsall::StartUnpacking() {
+  if (UnpackStarted) return;
+  UnpackStarted = true;
+  PacketOpened = Packet.OpenPacket();
+  if (!PacketOpened) return;  // ReadConfiguration says so
   // The wizard's pictures for the screen at hand: those drawn for other DPIs stay packed.
   const int dpi = ZFunction::ScreenDpi();
   std::vector<std::wstring> otherScreens;
   if (dpi <= 96 || dpi > 150 * 96 / 100) otherScreens.push_back(L"@150.");
   if (dpi <= 150 * 96 / 100) otherScreens.push_back(L"@200.");
-  if (!Packet.ExtractPacket(0, PayloadFolder, otherScreens)) {
+  ConfigurationFiles = Packet.Unpack(0, otherScreens);
+}
+
+bool ZInsall::MakePayloadFolder() {
+  if (!PayloadFolder.empty()) return true;
+  PayloadFolder = install_config::NewPayloadFolder(PayloadMark);
+  if (PayloadFolder.empty()) return false;
+  g_Log.Log("ZInsall::Init payload folder:%ws", PayloadFolder.c_str());
+  return true;
+}
+
+bool ZInsall::ReadConfiguration() {
+  ProductVersion = ZFunction::GetSelfProductVersion();
+  if (!MakePayloadFolder()) {
+    g_Run.Failed("ZInsall::Init create payload folder failed");
+    return false;
+  }
+  StartUnpacking();
+  if (!PacketOpened) {
+    g_Run.Failed("ZInsall::Init the program carries no payload packet");
+    return false;
+  }
+  if (!ConfigurationFiles || !ConfigurationFiles->Decoded()) {
     const std::string problem = TakeExtractionProblem();
     g_Run.Failed("ZInsall::Init the installation's configuration could not be unpacked: %s",
                  problem.empty() ? "the entry cannot be read" : problem.c_str());
     return false;
   }
+  // The files reach the payload folder on a thread of their own (creating a file is slow under
+  // some systems); the install and the folder's removal wait for it.
+  ConfigurationFiles->StartWriting(PayloadFolder);
   if (ParseConfig(PayloadFolder + L"setup.xml") && ParseDeepRecommend(PayloadFolder + L"deeprecommend.xml")) return true;
   g_Run.NoteCause("the payload's configuration cannot steer an installation (setup.xml or deeprecommend.xml)");
   return false;
 }
 
+bool ZInsall::ReadPayloadFile(const std::wstring& path, std::string* bytes) const {
+  const size_t n = PayloadFolder.size();
+  return ConfigurationFiles && n > 0 && path.size() > n && _wcsnicmp(path.c_str(), PayloadFolder.c_str(), n) == 0 &&
+         ConfigurationFiles->Read(path.substr(n), bytes);
+}
+
+bool ZInsall::AwaitPayloadFolder() {
+  if (!ConfigurationFiles) return true;
+  const bool written = ConfigurationFiles->FinishWriting();
+  if (PayloadAwaited.exchange(true)) return written;
+  // The folders of runs that ended go now, off the wizard's way to the screen.
+  install_config::RemoveStalePayloadFolders();
+  if (written) {
+    g_Log.Log("the payload folder holds the configuration's %u files", ConfigurationFiles->FilesWritten());
+  } else {
+    const std::string problem = TakeExtractionProblem();
+    g_Run.Failed("the installation's configuration could not be written to the payload folder: %s",
+                 problem.empty() ? "a file cannot be written" : problem.c_str());
+  }
+  return written;
+}
+
 bool ZInsall::ParseConfig(const std::wstring& file) {
   SetupConfig config;
-  const bool ok = install_config::ParseSetupXml(file, config);
+  std::string text;
+  const bool ok = install_config::ParseSetupXml(file, config, ReadPayloadFile(file, &text) ? &text : nullptr);
   if (ok) {
     InstallItems = std::move(config.items);
     Tid1 = config.tid1;
@@ -87,7 +127,8 @@ bool ZInsall::ParseConfig(const std::wstring& file) {
 
 bool ZInsall::ParseDeepRecommend(const std::wstring& file) {
   DeepRecommendConfig config;
-  const bool ok = install_config::ParseDeepRecommendXml(file, config);
+  std::string text;
+  const bool ok = install_config::ParseDeepRecommendXml(file, config, ReadPayloadFile(file, &text) ? &text : nullptr);
   DeepRecommendCount = config.number;
   DeepRecommendItems = std::move(config.items);
   g_Log.Log("ZInsall::Parse DeepRecommend Config return:%d", ok);
@@ -215,6 +256,7 @@ bool ZInsall::WaitInstall(DWORD milliseconds) {
 }
 
 void ZInsall::RemovePayloadFolder() {
+  ConfigurationFiles.reset();  // its writing ends first
   if (PayloadFolder.empty()) return;
   PayloadMark.Reset();
   ZFunction::DeleteFolder(PayloadFolder);

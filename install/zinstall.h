@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -58,10 +59,22 @@ class ZInsall {
   // The desktop user's facts, once the user-level copy's values are in: the report identifier,
   // the old installation and its version, the user window.
   void TakeUserFacts();
+  // Opens the packet and starts decoding its configuration entry in memory, on a thread of its
+  // own: nothing is written, so it may start before the checks. Done once.
+  void StartUnpacking();
+  // Makes the payload folder (once; the folder's files come with UnpackConfiguration). False
+  // when it cannot be made.
+  bool MakePayloadFolder();
   // The payload folder, the packet opened, its configuration entry unpacked and parsed: the part
   // of the start that needs nothing of the desktop user, so it can run while the user-level copy
   // starts. Done once; later calls give the first answer.
   bool UnpackConfiguration();
+  // The payload folder's file `path` as unpacked, while the folder is still being written;
+  // false for a file the configuration does not hold (or once the folder is gone).
+  bool ReadPayloadFile(const std::wstring& path, std::string* bytes) const;
+  // Waits until the configuration's files are in the payload folder (true at once when none
+  // are being written); false, the run's cause noted, when they could not all be written.
+  bool AwaitPayloadFolder();
   bool ParseConfig(const std::wstring& file);
   bool ParseDeepRecommend(const std::wstring& file);
 
@@ -155,7 +168,7 @@ class ZInsall {
   int GetResult() const { return Result; }
 
   // Deletes the payload folder (the unpacked configuration and wizard images) at the end of
-  // the run; a "lumen" folder left empty goes too.
+  // the run, once its files are written; a "lumen" folder left empty goes too.
   void RemovePayloadFolder();
 
   // Hands the exit code to the user-level copy's window (code 8), when there is one.
@@ -196,6 +209,9 @@ class ZInsall {
   std::wstring InstallFolder;
   std::wstring PayloadFolder;
   std::optional<bool> Configuration;  // UnpackConfiguration's answer, once it ran
+  bool UnpackStarted = false;
+  bool PacketOpened = false;
+  std::atomic<bool> PayloadAwaited{false};  // the payload folder's writing waited for, its outcome logged
   sys::UniqueFile PayloadMark;  // held open while this run uses PayloadFolder
   // The file names of the suite's drivers ("x.sys" in the product entry): the only names whose
   // copies in the system's drivers folder the cleanup deletes.
@@ -233,6 +249,9 @@ class ZInsall {
   std::unique_ptr<UserSide> UserSteps;
   std::wstring Iid, Tid1, Tid2, Tod1, Tod2, VersionTypes, ProductId;
   PacketLoader Packet;
+  // The configuration entry decoding in memory, then written to PayloadFolder on a thread of its
+  // own; it reads from Packet, so it goes first.
+  std::unique_ptr<UnpackedEntry> ConfigurationFiles;
 
  private:
   static DWORD WINAPI ThreadEntry(void* self);

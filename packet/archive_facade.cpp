@@ -166,6 +166,7 @@ void C7zExtractImpl::NotifyWizard(UINT message, void* value) {
     if (message == kMsgExtractWritten) Work->Written += *static_cast<UINT32*>(value);
     return;
   }
+  if (!Reports) return;
   // Looked up once per extraction (a window lookup costs a trip to the window server for every
   // piece written otherwise), again only when the window found has gone.
   if (!LookedForWizard || (WizardWindow && !IsWindow(WizardWindow))) {
@@ -476,7 +477,17 @@ bool C7zExtractImpl::TakeOpened() {
 
 HRESULT C7zExtractImpl::Uncompress(const void* data, UINT32 size) {
   ToMemory = 1;
-  const HRESULT result = DecodingRun(data, size);
+  // Only the items wanted are asked for: a block holding none of them is not decoded at all.
+  std::vector<SolidBlock> blocks;
+  std::vector<UINT32> wanted;  // the loose items first, then the blocks' wanted ones
+  const bool selective = !Skipped.empty() && PlanBlocks(data, size, &blocks, &wanted);
+  if (selective) {
+    for (const SolidBlock& block : blocks)
+      for (size_t i = 0; i < block.Items.size(); ++i)
+        if (Wanted(block.Names[i])) wanted.push_back(block.Items[i]);
+    std::sort(wanted.begin(), wanted.end());
+  }
+  const HRESULT result = DecodingRun(data, size, selective ? &wanted : nullptr);
   FileCurrentMemoryFile();
   return result;
 }
@@ -501,7 +512,9 @@ bool C7zExtractImpl::IsSafeRelativeName(const std::wstring& name) {
 void C7zExtractImpl::FileCurrentMemoryFile() {
   if (!CurrentMemoryFile) return;
   const std::wstring key = FolderKey(CurrentMemoryFile->Name);
-  MemoryFolders[key].push_back(std::move(CurrentMemoryFile));
+  std::list<std::unique_ptr<MemoryFile>>& folder = MemoryFolders[key];
+  folder.push_back(std::move(CurrentMemoryFile));
+  if (FileDecoded) FileDecoded(*folder.back());
 }
 
 HRESULT C7zExtractImpl::BeginFile(const std::wstring& name) {

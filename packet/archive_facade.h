@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <list>
 #include <map>
 #include <memory>
@@ -103,6 +104,11 @@ class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
   void SkipNamesContaining(std::vector<std::wstring> parts) override { Skipped = std::move(parts); }
   UINT32 FilesWritten() const override { return FilesDone; }
   void Cancel() override { Cancelled = true; }
+  // No progress messages from here on: files that no progress bar counts.
+  void Quiet() { Reports = false; }
+  // Memory mode hands each file, once complete, to `handler` on the decoding thread; the file
+  // stays where it is until the object goes.
+  void OnFileDecoded(std::function<void(const MemoryFile&)> handler) { FileDecoded = std::move(handler); }
   bool Wanted(const std::wstring& name) const override;
 
   HRESULT BeginFile(const std::wstring& name) override;
@@ -160,6 +166,8 @@ class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
   HWND ProgressWindow = nullptr;  // handed over; else looked up by title
   HWND WizardWindow = nullptr;
   bool LookedForWizard = false;
+  bool Reports = true;
+  std::function<void(const MemoryFile&)> FileDecoded;
   int FailedItems = 0;
   std::atomic<UINT32> FilesDone{0};  // the workers count theirs here, in their parent
   std::atomic<bool> Cancelled{false};

@@ -170,3 +170,87 @@ void PacketLoader::Close() {
   Mapped.Reset();
   Mapping.Reset();
 }
+
+std::unique_ptr<UnpackedEntry> PacketLoader::Unpack(int index, const std::vector<std::wstring>& skipped) {
+  g_Log.Log("GetPacketData %d", index);
+  UINT32 size = 0;
+  const BYTE* data = GetPacketData(index, &size);
+  g_Log.Log("GetPacketData return:%d", static_cast<int>(reinterpret_cast<INT_PTR>(data)));
+  if (!data) return nullptr;
+  auto entry = std::make_unique<UnpackedEntry>(data, size, skipped);
+  return entry->Started() ? std::move(entry) : nullptr;
+}
+
+UnpackedEntry::UnpackedEntry(const void* data, UINT32 size, std::vector<std::wstring> skipped)
+    : Decoder(new (std::nothrow) C7zExtractImpl()), Data(data), Size(size) {
+  if (!Decoder) return;
+  Decoder->SkipNamesContaining(std::move(skipped));
+  Decoder->Quiet();
+  Decoder->OnFileDecoded([this](const MemoryFile& file) {
+    AcquireSRWLockExclusive(&Lock);
+    Files.emplace(file.Name, &file);
+    ReleaseSRWLockExclusive(&Lock);
+    WakeAllConditionVariable(&Arrived);
+  });
+  Decoding.Reset(CreateThread(nullptr, 0, &DecodeThread, this, 0, nullptr));
+}
+
+UnpackedEntry::~UnpackedEntry() {
+  if (Decoder) Decoder->Cancel();
+  for (const sys::UniqueKernel* thread : {&Decoding, &Writer})
+    if (*thread) WaitForSingleObject(thread->Get(), INFINITE);
+}
+
+DWORD WINAPI UnpackedEntry::DecodeThread(void* self) {
+  auto* entry = static_cast<UnpackedEntry*>(self);
+  g_Log.Log("Uncompress...");
+  const HRESULT result = entry->Decoder->Uncompress(entry->Data, entry->Size);
+  g_Log.Log("Uncompress return:%d", result == S_OK ? 1 : 0);
+  AcquireSRWLockExclusive(&entry->Lock);
+  entry->Ended = true;
+  entry->DecodedWhole = result == S_OK;
+  ReleaseSRWLockExclusive(&entry->Lock);
+  WakeAllConditionVariable(&entry->Arrived);
+  return 0;
+}
+
+bool UnpackedEntry::Read(const std::wstring& name, std::string* bytes) const {
+  const MemoryFile* file = nullptr;
+  AcquireSRWLockExclusive(&Lock);
+  for (;;) {
+    const auto found = Files.find(name);
+    if (found != Files.end()) file = found->second;
+    if (file || Ended) break;
+    SleepConditionVariableSRW(&Arrived, &Lock, INFINITE, 0);
+  }
+  ReleaseSRWLockExclusive(&Lock);
+  if (!file) return false;
+  bytes->clear();  // a complete file does not change any more
+  bytes->reserve(file->TotalSize);
+  for (const std::vector<BYTE>& chunk : file->Chunks) bytes->append(chunk.begin(), chunk.end());
+  return true;
+}
+
+bool UnpackedEntry::Decoded() const {
+  if (!Decoding) return false;
+  WaitForSingleObject(Decoding.Get(), INFINITE);
+  return DecodedWhole;  // written before the thread ended
+}
+
+DWORD WINAPI UnpackedEntry::WriteThread(void* self) {
+  auto* entry = static_cast<UnpackedEntry*>(self);
+  return entry->Decoded() && entry->Decoder->ExtractMemoryFiles(entry->Folder) == S_OK ? 1 : 0;
+}
+
+void UnpackedEntry::StartWriting(const std::wstring& folder) {
+  if (Writer || !Decoding) return;
+  Folder = folder;
+  Writer.Reset(CreateThread(nullptr, 0, &WriteThread, this, 0, nullptr));
+}
+
+bool UnpackedEntry::FinishWriting() const {
+  if (!Writer) return false;
+  WaitForSingleObject(Writer.Get(), INFINITE);
+  DWORD written = 0;
+  return GetExitCodeThread(Writer.Get(), &written) && written == 1;
+}

@@ -6,12 +6,61 @@
 
 #include <windows.h>
 
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/handles.h"
 #include "packet/archive_facade.h"
 
+// An entry decoded into memory on a thread of its own, whose files are read as soon as the
+// decoding has passed them, and then written to a folder on another thread (the installation's
+// configuration: the wizard decodes its pictures while the entry is still being decoded, and
+// takes them from memory while the payload folder fills).
+class UnpackedEntry {
+ public:
+  // Starts decoding the entry's `size` bytes at `data`, which stay valid until the entry goes;
+  // the files whose names contain a text of `skipped` are left out.
+  UnpackedEntry(const void* data, UINT32 size, std::vector<std::wstring> skipped);
+  ~UnpackedEntry();  // stops the decoding, waits for both threads
+  UnpackedEntry(const UnpackedEntry&) = delete;
+  UnpackedEntry& operator=(const UnpackedEntry&) = delete;
+
+  // Whether the decoding thread runs (or ran).
+  bool Started() const { return Decoding.Valid(); }
+  // The bytes of file `name` (relative, "\" separators, any case), waiting until the decoding
+  // has passed it; false when the entry has no such file (or its decoding failed first).
+  bool Read(const std::wstring& name, std::string* bytes) const;
+  // Waits for the decoding; true when the whole entry decoded.
+  bool Decoded() const;
+  // Starts writing every file below `folder` once the decoding is done.
+  void StartWriting(const std::wstring& folder);
+  // Waits for the writing; true when every file is in the folder. Without a start, false. Any
+  // thread may wait.
+  bool FinishWriting() const;
+  UINT32 FilesWritten() const { return Decoder->FilesWritten(); }
+
+ private:
+  static DWORD WINAPI DecodeThread(void* self);
+  static DWORD WINAPI WriteThread(void* self);
+  std::unique_ptr<C7zExtractImpl> Decoder;
+  const void* Data;
+  UINT32 Size;
+  struct NoCase {
+    bool operator()(const std::wstring& a, const std::wstring& b) const { return _wcsicmp(a.c_str(), b.c_str()) < 0; }
+  };
+  // The files decoded so far, and whether the decoding ended; under Lock, signalled by Arrived.
+  mutable SRWLOCK Lock = SRWLOCK_INIT;
+  mutable CONDITION_VARIABLE Arrived = CONDITION_VARIABLE_INIT;
+  std::map<std::wstring, const MemoryFile*, NoCase> Files;
+  bool Ended = false;
+  bool DecodedWhole = false;
+  std::wstring Folder;
+  // Both set before anyone waits for them, closed when the entry goes.
+  sys::UniqueKernel Decoding;
+  sys::UniqueKernel Writer;
+};
 
 class PacketLoader {
  public:
@@ -34,6 +83,9 @@ class PacketLoader {
   // kMaxPreloadFileSize, which are decoded when they are written).
   bool LoadProductPacket(int index);
   bool ExtractPacket(int index, const std::wstring& folder, const std::vector<std::wstring>& skipped = {});
+  // Starts decoding entry `index` into memory, without the files whose names contain a text of
+  // `skipped`; null when the entry cannot be read. The loader stays open while it decodes.
+  std::unique_ptr<UnpackedEntry> Unpack(int index, const std::vector<std::wstring>& skipped = {});
   // The files and folders entry `index` makes, without decoding them; empty when the entry
   // cannot be read.
   std::vector<ArchiveItem> Items(int index) const;

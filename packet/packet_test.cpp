@@ -165,6 +165,36 @@ TEST(PacketLoader, DirectAndPreloadedExtractionEqualTheReference) {
 
 }
 
+// The configuration as the wizard takes it: each file read from memory as soon as the decoding
+// has passed it (from this thread while the entry's own thread decodes), in any case of its
+// name; a left-out file is not there; the files written afterwards are the reference's.
+TEST(PacketLoader, UnpackedEntryReadsWhileItDecodesThenWrites) {
+  TempFolder dir;
+  PacketLoader loader;
+  ASSERT_TRUE(loader.OpenPacket(TestData() + L"setup-packed.exe"));
+  const std::unique_ptr<UnpackedEntry> entry = loader.Unpack(0, {L"deeprecommend."});
+  ASSERT_TRUE(entry);
+  std::map<std::wstring, std::string> expected = Tree(TestData() + L"ref\\install");
+  std::string bytes;
+  for (auto it = expected.begin(); it != expected.end();) {
+    const bool left = it->first.find(L"deeprecommend.") != std::wstring::npos;
+    if (it->second != "<dir>") {
+      EXPECT_EQ(entry->Read(it->first, &bytes), !left) << testing_support::Narrow(it->first);
+      if (!left) {
+        EXPECT_TRUE(bytes == it->second) << testing_support::Narrow(it->first);
+      }
+    }
+    it = left ? expected.erase(it) : std::next(it);
+  }
+  EXPECT_TRUE(entry->Read(L"SETUP.XML", &bytes));
+  EXPECT_FALSE(entry->Read(L"missing.xml", &bytes));
+  EXPECT_TRUE(entry->Decoded());
+  EXPECT_FALSE(entry->FinishWriting()) << "nothing was asked to be written";
+  entry->StartWriting(dir / L"install");
+  ASSERT_TRUE(entry->FinishWriting());
+  EXPECT_TRUE(Tree(dir / L"install") == expected);
+}
+
 // The install thread asks for the files while the preload may still run, may just fail, or has
 // ended: whatever the timing, the files are written once and equal the reference.
 TEST(PacketLoader, InstallRacingThePreload) {

@@ -38,6 +38,42 @@ Gdiplus::Image* GxImagePool::Get(int id) {
   return Images.emplace(id, std::move(image)).first->second.get();
 }
 
+namespace {
+
+// The width and height in a PNG's header (its first chunk, IHDR); false for other bytes.
+bool PngSize(const std::string& bytes, SIZE* size) {
+  static const unsigned char kStart[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+  if (bytes.size() < 24 || memcmp(bytes.data(), kStart, sizeof(kStart)) != 0) return false;
+  auto at = [&bytes](size_t i) {
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data()) + i;
+    return static_cast<unsigned long>(b[0]) << 24 | b[1] << 16 | b[2] << 8 | b[3];
+  };
+  const unsigned long w = at(16), h = at(20);
+  if (w == 0 || h == 0 || w > 32767 || h > 32767) return false;
+  *size = SIZE{static_cast<LONG>(w), static_cast<LONG>(h)};
+  return true;
+}
+
+}  // namespace
+
+bool GxImagePool::Size(int id, SIZE* size) {
+  if (const auto known = Sizes.find(id); known != Sizes.end()) {
+    *size = known->second;
+    return true;
+  }
+  if (Images.find(id) == Images.end()) {
+    std::string bytes;
+    if (GxResourceSource::Instance().Read(id, Type, &bytes) && PngSize(bytes, size)) {
+      Sizes.emplace(id, *size);
+      return true;
+    }
+  }
+  Gdiplus::Image* image = Get(id);  // another kind of picture: its size once decoded
+  if (!image) return false;
+  *size = SIZE{static_cast<LONG>(image->GetWidth()), static_cast<LONG>(image->GetHeight())};
+  return true;
+}
+
 Gdiplus::Image* GxImagePool::GetScaled(int id, int percent) {
   const long long key = static_cast<long long>(id) << 16 | percent;
   auto found = Scaled.find(key);

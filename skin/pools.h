@@ -24,12 +24,16 @@ class GxBmpPool {
 };
 
 // PNG (type "png") or JPEG (type "jpg") images by resource id; the two pools are apart, as the
-// same id may name both.
+// same id may name both. A picture's size is known before it is decoded: a page decodes only the
+// pictures it shows.
 class GxImagePool {
  public:
   static GxImagePool& Png();
   static GxImagePool& Jpg();
   Gdiplus::Image* Get(int id);
+  // The size of image `id` without decoding it when its header tells (a PNG's does); false when
+  // no source has a picture of that id.
+  bool Size(int id, SIZE* size);
   // The same picture drawn for `percent` % (150 or 200), decoded at its first use; null when the
   // artwork has no such size.
   Gdiplus::Image* GetScaled(int id, int percent);
@@ -38,6 +42,7 @@ class GxImagePool {
   explicit GxImagePool(const wchar_t* type) : Type(type) {}
   const wchar_t* Type;
   std::unordered_map<int, std::unique_ptr<Gdiplus::Image>> Images;
+  std::unordered_map<int, SIZE> Sizes;  // of pictures not decoded yet
   std::unordered_map<long long, std::unique_ptr<Gdiplus::Image>> Scaled;  // by id and percent; null: none
 };
 

@@ -3,6 +3,8 @@
 #include <stdio.h>
 
 #include <memory>
+#include <string.h>
+#include <vector>
 
 #include "base/handles.h"
 #include "skin/image_decode.h"
@@ -31,6 +33,37 @@ bool ReadModuleResource(HMODULE module, int id, const wchar_t* type, std::string
   return true;
 }
 
+// The bytes of a bitmap file as the DIB section that loading the file makes; null for anything
+// but an uncompressed (or bit-field) bitmap whose header, colours and pixels lie in the bytes.
+HBITMAP DibFromFileBytes(const std::string& bytes) {
+  BITMAPFILEHEADER file{};
+  BITMAPINFOHEADER header{};
+  if (bytes.size() < sizeof(file) + sizeof(header)) return nullptr;
+  memcpy(&file, bytes.data(), sizeof(file));
+  memcpy(&header, bytes.data() + sizeof(file), sizeof(header));
+  const WORD bits = header.biBitCount;
+  if (file.bfType != 0x4D42 || header.biSize < sizeof(header) || header.biPlanes != 1 ||
+      (header.biCompression != BI_RGB && header.biCompression != BI_BITFIELDS) || header.biWidth <= 0 ||
+      header.biWidth > 32767 || header.biHeight == 0 || header.biHeight < -32767 || header.biHeight > 32767 ||
+      (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32))
+    return nullptr;
+  const UINT64 colours = header.biClrUsed ? header.biClrUsed : bits <= 8 ? 1u << bits : 0;
+  const UINT64 masks = header.biCompression == BI_BITFIELDS && header.biSize == sizeof(header) ? 3 : 0;
+  const UINT64 info = header.biSize + (colours + masks) * sizeof(RGBQUAD);
+  const UINT64 stride = (static_cast<UINT64>(header.biWidth) * bits + 31) / 32 * 4;
+  const UINT64 pixels = stride * static_cast<UINT64>(header.biHeight < 0 ? -header.biHeight : header.biHeight);
+  if (file.bfOffBits < sizeof(file) + info || file.bfOffBits > bytes.size() || bytes.size() - file.bfOffBits < pixels)
+    return nullptr;
+  // The header and colours copied to memory aligned for them (the file puts them at offset 14).
+  std::vector<DWORD> aligned((info + sizeof(DWORD) - 1) / sizeof(DWORD));
+  memcpy(aligned.data(), bytes.data() + sizeof(file), static_cast<size_t>(info));
+  void* target = nullptr;
+  HBITMAP dib = CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(aligned.data()), DIB_RGB_COLORS, &target,
+                                 nullptr, 0);
+  if (dib && target) memcpy(target, bytes.data() + file.bfOffBits, static_cast<size_t>(pixels));
+  return dib;
+}
+
 std::wstring FileName(const std::wstring& folder, int id, const wchar_t* type) {
   wchar_t name[64];
   swprintf(name, 64, L"\\%d.%ls", id, type);
@@ -50,6 +83,10 @@ bool ReadFileBytes(const std::wstring& path, std::string* bytes) {
   return ReadFile(file.Get(), &(*bytes)[0], static_cast<DWORD>(bytes->size()), &read, nullptr) && read == bytes->size();
 }
 
+bool GxResourceSource::ReadFile(const std::wstring& path, std::string* bytes) const {
+  return (Reader && Reader(path, bytes) && !bytes->empty()) || ReadFileBytes(path, bytes);
+}
+
 GxResourceSource& GxResourceSource::Instance() {
   static GxResourceSource source;
   return source;
@@ -64,7 +101,7 @@ std::vector<std::string> GxResourceSource::ReadAll(int id, const wchar_t* type) 
       if (ReadStream(stream, &bytes)) found.push_back(bytes);
     }
   }
-  if (!Folder.empty() && ReadFileBytes(FileName(Folder, id, type), &bytes)) found.push_back(bytes);
+  if (!Folder.empty() && ReadFile(FileName(Folder, id, type), &bytes)) found.push_back(bytes);
   if (Module && ReadModuleResource(Module, id, type, &bytes)) found.push_back(bytes);
   if (ReadModuleResource(GetModuleHandleW(nullptr), id, type, &bytes)) found.push_back(bytes);
   return found;
@@ -74,7 +111,7 @@ bool GxResourceSource::ReadScaled(int id, const wchar_t* type, int percent, std:
   if (Folder.empty()) return false;
   wchar_t name[64];
   swprintf(name, 64, L"\\%d@%d.%ls", id, percent, type);
-  return ReadFileBytes(Folder + name, bytes);
+  return ReadFile(Folder + name, bytes);
 }
 
 bool GxResourceSource::Read(int id, const wchar_t* type, std::string* bytes) const {
@@ -97,9 +134,13 @@ HBITMAP GxResourceSource::LoadBitmap(int id) const {
     }
   }
   if (!Folder.empty()) {
-    if (HANDLE loaded = LoadImageW(nullptr, FileName(Folder, id, L"bmp").c_str(), IMAGE_BITMAP, 0, 0,
-                                   LR_LOADFROMFILE | LR_CREATEDIBSECTION))
+    const std::wstring file = FileName(Folder, id, L"bmp");
+    std::string bytes;
+    if (Reader && Reader(file, &bytes)) {
+      if (HBITMAP dib = DibFromFileBytes(bytes)) return dib;
+    } else if (HANDLE loaded = LoadImageW(nullptr, file.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION)) {
       return static_cast<HBITMAP>(loaded);
+    }
   }
   for (HMODULE module : {Module, GetModuleHandleW(nullptr)}) {
     if (!module) continue;

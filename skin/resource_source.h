@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <objidl.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,13 @@ class GxResourceSource {
   const std::wstring& GetFolder() const { return Folder; }
   void SetModule(HMODULE module) { Module = module; }
   void SetProvider(GxResourceProvider* provider) { Provider = provider; }
+  // Reads files before the disk does: the program may hold the resource folder's files in
+  // memory while they are still being written. A file the reader does not have is read from
+  // the disk.
+  using FileReader = std::function<bool(const std::wstring& path, std::string* bytes)>;
+  void SetFileReader(FileReader reader) { Reader = std::move(reader); }
+  // The bytes of file `path`: the reader's, else the disk's (as ReadFileBytes).
+  bool ReadFile(const std::wstring& path, std::string* bytes) const;
 
   // The bytes of resource `id` of `type` ("png", "jpg", "xml") from the first source that has
   // it; false when none has it.
@@ -48,4 +56,5 @@ class GxResourceSource {
   std::wstring Folder;
   HMODULE Module = nullptr;
   GxResourceProvider* Provider = nullptr;
+  FileReader Reader;
 };

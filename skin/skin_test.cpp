@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -185,6 +186,82 @@ TEST(SkinLoaders, TheProgramsOwnSkinsAndStyles) {
     }
   }
   EXPECT_GE(classes, 5);
+}
+
+// A bitmap file's bytes: `bits` per pixel (8 with a palette of `colours` greys), `height` below 0
+// for rows from the top; pixel bytes follow a fixed pattern.
+std::string MakeBmp(int width, int height, int bits, int colours = 0) {
+  const int stride = (width * bits + 31) / 32 * 4, rows = height < 0 ? -height : height;
+  const int info = static_cast<int>(sizeof(BITMAPINFOHEADER)) + colours * 4;
+  BITMAPFILEHEADER file{0x4D42, 0, 0, 0, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + info)};
+  BITMAPINFOHEADER header{sizeof(BITMAPINFOHEADER), width, height, 1, static_cast<WORD>(bits), BI_RGB};
+  header.biClrUsed = static_cast<DWORD>(colours);
+  std::string bytes(reinterpret_cast<const char*>(&file), sizeof(file));
+  bytes.append(reinterpret_cast<const char*>(&header), sizeof(header));
+  for (int i = 0; i < colours; ++i) bytes.append({static_cast<char>(i * 60), static_cast<char>(i * 60), static_cast<char>(i * 60), 0});
+  for (int i = 0; i < stride * rows; ++i) bytes += static_cast<char>(bits == 8 ? i % colours : i * 37 % 251);
+  return bytes;
+}
+
+// The pixels of a bitmap as 32-bit rows from the top.
+std::vector<DWORD> PixelsOf(HBITMAP bitmap) {
+  BITMAP b{};
+  if (!bitmap || !GetObjectW(bitmap, sizeof(b), &b)) return {};
+  std::vector<DWORD> pixels(static_cast<size_t>(b.bmWidth) * b.bmHeight);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), b.bmWidth, -b.bmHeight, 1, 32, BI_RGB};
+  const sys::UniqueDc dc(CreateCompatibleDC(nullptr));
+  GetDIBits(dc.Get(), bitmap, 0, static_cast<UINT>(b.bmHeight), pixels.data(), &info, DIB_RGB_COLORS);
+  return pixels;
+}
+
+// The resource folder's files as the program holds them in memory while they are written: a
+// bitmap of each layout comes out as loading its file gives it, the reader's bytes win over
+// the disk's, a damaged bitmap is none; a PNG's size is known from its header, and it is the
+// decoded picture's.
+TEST(SkinLoaders, FolderFilesFromMemoryAsFromTheDisk) {
+  TempFolder dir;
+  const std::wstring folder = dir.Path().substr(0, dir.Path().size() - 1);
+  std::map<std::wstring, std::string> memory;
+  GxResourceSource& source = GxResourceSource::Instance();
+  source.SetFolder(folder);
+  int id = 950;
+  for (const std::string& bmp : {MakeBmp(3, 2, 24), MakeBmp(5, 3, 8, 4), MakeBmp(2, 2, 32), MakeBmp(7, 1, 16)}) {
+    const std::wstring file = folder + L"\\" + std::to_wstring(++id) + L".bmp";
+    testing_support::WriteBytes(file, bmp);
+    const sys::UniqueBitmap fromDisk(source.LoadBitmap(id));
+    ASSERT_TRUE(fromDisk) << id;
+    DeleteFileW(file.c_str());
+    source.SetFileReader([&](const std::wstring& path, std::string* bytes) {
+      const auto found = memory.find(path);
+      return found != memory.end() && (*bytes = found->second, true);
+    });
+    memory[file] = bmp;
+    const sys::UniqueBitmap fromMemory(source.LoadBitmap(id));
+    EXPECT_EQ(PixelsOf(fromMemory.Get()), PixelsOf(fromDisk.Get())) << id;
+    memory[file] = bmp.substr(0, bmp.size() - 1);
+    EXPECT_EQ(source.LoadBitmap(id), nullptr) << id << ": one byte short";
+    source.SetFileReader(nullptr);
+  }
+
+  const std::wstring png = folder + L"\\960.png";
+  testing_support::WriteBytes(png, MakePng(2, 2, [](int) { return RGB(0, 0, 0); }));
+  memory[png] = MakePng(7, 3, [](int x) { return RGB(x, 0, 0); });
+  source.SetFileReader([&](const std::wstring& path, std::string* bytes) {
+    const auto found = memory.find(path);
+    return found != memory.end() && (*bytes = found->second, true);
+  });
+  SIZE size{};
+  ASSERT_TRUE(GxImagePool::Png().Size(960, &size));
+  EXPECT_EQ(size.cx, 7);
+  EXPECT_EQ(size.cy, 3);
+  Gdiplus::Image* decoded = GxImagePool::Png().Get(960);
+  ASSERT_NE(decoded, nullptr);
+  EXPECT_EQ(decoded->GetWidth(), 7u);
+  EXPECT_EQ(decoded->GetHeight(), 3u);
+  EXPECT_FALSE(GxImagePool::Png().Size(961, &size));
+  source.SetFileReader(nullptr);
+  source.SetFolder(L"");
 }
 
 // Sources in order: every XML source of an id is loaded, an earlier one's names win.

@@ -339,12 +339,18 @@ HRESULT CGxPictureSkin::SetAttribute(const std::string& name, const std::string&
 
 bool CGxPictureSkin::Load(const tinyxml2::XMLElement& element) {
   CGxSkinBase::Load(element);
-  if (Src != 0) Image = Fetch(Src);
+  if (Src != 0 && !Pool().Size(Src, &PictureSize)) PictureSize = SIZE{0, 0};
   return true;
 }
 
+Gdiplus::Image* CGxPictureSkin::Picture() {
+  if (!Image && !Fetched && Src != 0) Image = Pool().Get(Src);
+  Fetched = true;
+  return Image;
+}
+
 void CGxPictureSkin::Draw(HDC dc, const RECT& rect, int state) {
-  if (!Image) return;
+  if (!Picture()) return;
   const int w = SubWidth ? SubWidth : static_cast<int>(Image->GetWidth()), h = static_cast<int>(Image->GetHeight());
   const int sx = SubWidth ? SubWidth * state : 0;
   const int dw = LayoutPixels(w), dh = LayoutPixels(h);
@@ -355,7 +361,7 @@ void CGxPictureSkin::Draw(HDC dc, const RECT& rect, int state) {
     // The smallest size not below the screen's (150 % for 144 DPI, 200 % for 192), else 200 %.
     const int wanted = LayoutDpi() * 100 <= 150 * 96 ? 150 : 200;
     for (const int p : {wanted, 350 - wanted})
-      if (Gdiplus::Image* scaled = Src != 0 ? Fetch(Src, p) : nullptr) {
+      if (Gdiplus::Image* scaled = Src != 0 ? Pool().GetScaled(Src, p) : nullptr) {
         source = scaled;
         percent = p;
         break;
@@ -404,17 +410,13 @@ bool CGxPictureSkin::Premultiply() {
   return true;
 }
 
-SIZE CGxPictureSkin::GetSkinSize() const {
-  if (!Image) return SIZE{LayoutPixels(SubWidth), 0};
-  return SIZE{LayoutPixels(SubWidth ? SubWidth : static_cast<int>(Image->GetWidth())),
-              LayoutPixels(static_cast<int>(Image->GetHeight()))};
-}
+GxImagePool& CGxPngSkin::Pool() const { return GxImagePool::Png(); }
+GxImagePool& CGxJpgSkin::Pool() const { return GxImagePool::Jpg(); }
 
-Gdiplus::Image* CGxPngSkin::Fetch(int id, int percent) const {
-  return percent == 100 ? GxImagePool::Png().Get(id) : GxImagePool::Png().GetScaled(id, percent);
-}
-Gdiplus::Image* CGxJpgSkin::Fetch(int id, int percent) const {
-  return percent == 100 ? GxImagePool::Jpg().Get(id) : GxImagePool::Jpg().GetScaled(id, percent);
+SIZE CGxPictureSkin::GetSkinSize() const {
+  const SIZE size = Image ? SIZE{static_cast<LONG>(Image->GetWidth()), static_cast<LONG>(Image->GetHeight())} : PictureSize;
+  if (size.cy == 0) return SIZE{LayoutPixels(SubWidth), 0};
+  return SIZE{LayoutPixels(SubWidth ? SubWidth : static_cast<int>(size.cx)), LayoutPixels(static_cast<int>(size.cy))};
 }
 
 std::unique_ptr<CGxSkinBase> CreateSkin(const char* tag) {

@@ -112,6 +112,8 @@ class CGxSkinGradation : public CGxSkinBase {
   int Size = 0;
 };
 
+class GxImagePool;
+
 // A PNG ("png") or JPEG ("jpg") image from its pool, with optional sub-images.
 class CGxPictureSkin : public CGxSkinBase {
  public:
@@ -122,15 +124,18 @@ class CGxPictureSkin : public CGxSkinBase {
   SIZE GetSkinSize() const override;
   bool IgnoreState() const override { return SubWidth == 0; }
 
-  Gdiplus::Image* Image = nullptr;  // the pool's
+  // The pool's picture, decoded at the first draw (its size is known from loading on).
+  Gdiplus::Image* Image = nullptr;
   int Src = 0;
   int SubWidth = 0;
 
  protected:
-  // The picture of `id`, drawn for `percent` % (100: the pool's own).
-  virtual Gdiplus::Image* Fetch(int id, int percent = 100) const = 0;
+  virtual GxImagePool& Pool() const = 0;
 
  private:
+  Gdiplus::Image* Picture();
+  SIZE PictureSize{0, 0};  // from the picture's header, until it is decoded
+  bool Fetched = false;
   // The image as a premultiplied 32-bit bitmap, made at the first draw and drawn with the
   // system's AlphaBlend (GDI+ draws it where that is not there).
   bool Premultiply();
@@ -143,7 +148,7 @@ class CGxPngSkin : public CGxPictureSkin {
   const char* GetObjectClass() const override { return "png"; }
 
  protected:
-  Gdiplus::Image* Fetch(int id, int percent = 100) const override;
+  GxImagePool& Pool() const override;
 };
 
 class CGxJpgSkin : public CGxPictureSkin {
@@ -151,7 +156,7 @@ class CGxJpgSkin : public CGxPictureSkin {
   const char* GetObjectClass() const override { return "jpg"; }
 
  protected:
-  Gdiplus::Image* Fetch(int id, int percent = 100) const override;
+  GxImagePool& Pool() const override;
 };
 
 // A skin for an XML tag, tried in the order imglst, imgframe, button, imghorzex, gradation,

@@ -25,8 +25,10 @@ int IntAttribute(const tinyxml2::XMLElement* e, const char* name) {
   return e->QueryIntAttribute(name, &value) == tinyxml2::XML_SUCCESS ? value : 0;
 }
 
-// Loads an XML file through a wide path. False when it cannot be read or parsed.
-bool LoadXml(const std::wstring& file, tinyxml2::XMLDocument& doc) {
+// Loads an XML file through a wide path, or its text when given. False when it cannot be read
+// or parsed.
+bool LoadXml(const std::wstring& file, const std::string* text, tinyxml2::XMLDocument& doc) {
+  if (text) return doc.Parse(text->data(), text->size()) == tinyxml2::XML_SUCCESS;
   FILE* f = _wfopen(file.c_str(), L"rb");
   if (!f) return false;
   const tinyxml2::XMLError error = doc.LoadFile(f);
@@ -49,9 +51,9 @@ const tinyxml2::XMLElement* FindPath(const tinyxml2::XMLDocument& doc, const cha
 
 }  // namespace
 
-bool ParseSetupXml(const std::wstring& file, SetupConfig& config) {
+bool ParseSetupXml(const std::wstring& file, SetupConfig& config, const std::string* text) {
   tinyxml2::XMLDocument doc;
-  if (!LoadXml(file, doc)) {
+  if (!LoadXml(file, text, doc)) {
     g_Log.Log("ZInsall::ParseConfig cannot read %ws", file.c_str());
     return false;
   }
@@ -88,10 +90,10 @@ bool ParseSetupXml(const std::wstring& file, SetupConfig& config) {
   return true;
 }
 
-bool ParseDeepRecommendXml(const std::wstring& file, DeepRecommendConfig& config) {
+bool ParseDeepRecommendXml(const std::wstring& file, DeepRecommendConfig& config, const std::string* text) {
   config = DeepRecommendConfig();
   tinyxml2::XMLDocument doc;
-  if (!LoadXml(file, doc)) {
+  if (!LoadXml(file, text, doc)) {
     g_Log.Log("ZInsall::ParseDeepRecommend cannot read %ws", file.c_str());
     return false;
   }

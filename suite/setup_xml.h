@@ -33,10 +33,11 @@ struct DeepRecommendConfig {
 
 namespace install_config {
 
-// Parses setup.xml. False (with the reason logged) when the file cannot be read or parsed, the
-// install list is empty or the info element is missing.
-bool ParseSetupXml(const std::wstring& file, SetupConfig& config);
-// Parses deeprecommend.xml. False when the file cannot be parsed or has no Config\DeepRecommend.
-bool ParseDeepRecommendXml(const std::wstring& file, DeepRecommendConfig& config);
+// Parses setup.xml (its `text` when given, else the file). False (with the reason logged) when
+// the file cannot be read or parsed, the install list is empty or the info element is missing.
+bool ParseSetupXml(const std::wstring& file, SetupConfig& config, const std::string* text = nullptr);
+// Parses deeprecommend.xml (its `text` when given, else the file). False when the file cannot be
+// parsed or has no Config\DeepRecommend.
+bool ParseDeepRecommendXml(const std::wstring& file, DeepRecommendConfig& config, const std::string* text = nullptr);
 
 }  // namespace install_config

@@ -187,12 +187,13 @@ UnpackedEntry::UnpackedEntry(const void* data, UINT32 size, std::vector<std::wst
   Decoder->SkipNamesContaining(std::move(skipped));
   Decoder->Quiet();
   Decoder->OnFileDecoded([this](const MemoryFile& file) {
-    AcquireSRWLockExclusive(&Lock);
-    Files.emplace(file.Name, &file);
-    ReleaseSRWLockExclusive(&Lock);
-    WakeAllConditionVariable(&Arrived);
+    {
+      const sys::Locked locked(Lock);
+      Files.emplace(file.Name, &file);
+    }
+    SetEvent(Arrived.Get());
   });
-  Decoding.Reset(CreateThread(nullptr, 0, &DecodeThread, this, 0, nullptr));
+  if (Arrived) Decoding.Reset(CreateThread(nullptr, 0, &DecodeThread, this, 0, nullptr));
 }
 
 UnpackedEntry::~UnpackedEntry() {
@@ -206,24 +207,27 @@ DWORD WINAPI UnpackedEntry::DecodeThread(void* self) {
   g_Log.Log("Uncompress...");
   const HRESULT result = entry->Decoder->Uncompress(entry->Data, entry->Size);
   g_Log.Log("Uncompress return:%d", result == S_OK ? 1 : 0);
-  AcquireSRWLockExclusive(&entry->Lock);
-  entry->Ended = true;
-  entry->DecodedWhole = result == S_OK;
-  ReleaseSRWLockExclusive(&entry->Lock);
-  WakeAllConditionVariable(&entry->Arrived);
+  {
+    const sys::Locked locked(entry->Lock);
+    entry->Ended = true;
+    entry->DecodedWhole = result == S_OK;
+  }
+  SetEvent(entry->Arrived.Get());
   return 0;
 }
 
 bool UnpackedEntry::Read(const std::wstring& name, std::string* bytes) const {
   const MemoryFile* file = nullptr;
-  AcquireSRWLockExclusive(&Lock);
-  for (;;) {
-    const auto found = Files.find(name);
-    if (found != Files.end()) file = found->second;
-    if (file || Ended) break;
-    SleepConditionVariableSRW(&Arrived, &Lock, INFINITE, 0);
+  for (bool ended = false; !file && !ended;) {
+    {
+      const sys::Locked locked(Lock);
+      ResetEvent(Arrived.Get());  // a change after this sets it again
+      const auto found = Files.find(name);
+      if (found != Files.end()) file = found->second;
+      ended = Ended;
+    }
+    if (!file && !ended) WaitForSingleObject(Arrived.Get(), INFINITE);
   }
-  ReleaseSRWLockExclusive(&Lock);
   if (!file) return false;
   bytes->clear();  // a complete file does not change any more
   bytes->reserve(file->TotalSize);

@@ -50,9 +50,10 @@ class UnpackedEntry {
   struct NoCase {
     bool operator()(const std::wstring& a, const std::wstring& b) const { return _wcsicmp(a.c_str(), b.c_str()) < 0; }
   };
-  // The files decoded so far, and whether the decoding ended; under Lock, signalled by Arrived.
-  mutable SRWLOCK Lock = SRWLOCK_INIT;
-  mutable CONDITION_VARIABLE Arrived = CONDITION_VARIABLE_INIT;
+  // The files decoded so far, and whether the decoding ended, under Lock; Arrived (manual reset)
+  // is set with each change (the shipped program runs where condition variables do not exist).
+  mutable sys::CriticalSection Lock;
+  sys::UniqueKernel Arrived{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
   std::map<std::wstring, const MemoryFile*, NoCase> Files;
   bool Ended = false;
   bool DecodedWhole = false;

@@ -3,6 +3,8 @@
 
 #include <delayimp.h>
 
+#include <string.h>
+
 #include <string>
 
 #include "app/setup_app.h"
@@ -47,9 +49,13 @@ void LoadSystemLibraries() {
 // GDI+ and the version library are not imported at the start (nor is the shell, whose functions
 // sys/shell_api looks up: its own imports would be looked for beside the program before any code
 // of the program runs). They are delay-imported, and loaded by their full path in the system
-// folder, also on Windows versions without SetDefaultDllDirectories.
+// folder, also on Windows versions without SetDefaultDllDirectories. The common controls are
+// delay-imported too, as their loading is slow and the wizard needs them only for a tip: they
+// are loaded by name, which the manifest's side-by-side assembly resolves (never beside the
+// program), as their import at the start was.
 FARPROC WINAPI LoadDelayedFromSystemFolder(unsigned notify, PDelayLoadInfo info) {
   if (notify != dliNotePreLoadLibrary || !info || !info->szDll) return nullptr;
+  if (_stricmp(info->szDll, "comctl32.dll") == 0) return nullptr;
   std::wstring name;
   for (const char* c = info->szDll; *c; ++c) name += static_cast<wchar_t>(static_cast<unsigned char>(*c));
   return reinterpret_cast<FARPROC>(ZFunction::LoadSystemLibrary(name.c_str()));

@@ -1,6 +1,5 @@
 #include "app/setup_app.h"
 
-#include <commctrl.h>
 #include <locale.h>
 #include <objbase.h>
 #include <shellapi.h>
@@ -370,8 +369,6 @@ int SetupMain(HINSTANCE instance) {
     if (!g_App.ShowsWizard() && g_App.JoinUserCopy(true) != DesktopUser::Ready) goto end;
     const sys::ComScope com;
     DefWindowProcW(nullptr, 0, 0, 0);
-    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_BAR_CLASSES};
-    InitCommonControlsEx(&icc);
     if (InitWindowModule(AppInstance)) {
       g_Log.Log("g_App.Run...");
       runResult = g_App.Run();

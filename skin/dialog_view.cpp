@@ -42,19 +42,6 @@ bool CGxDialogView::Create(HWND parent, const RECT& rect) {
                          rect.bottom - rect.top, parent, reinterpret_cast<HMENU>(kGxViewId), wc.hInstance, this);
   if (!Hwnd) return false;
   for (CGxDialog* band : {&Layers.Header, &Layers.Body, &Layers.Footer}) band->SetContainer(Hwnd);
-  Tooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, Hwnd, nullptr,
-                            wc.hInstance, nullptr);
-  if (Tooltip) {
-    TOOLINFOW tool{};
-    tool.cbSize = sizeof(tool);
-    tool.uFlags = TTF_IDISHWND;
-    tool.hwnd = Hwnd;
-    tool.uId = reinterpret_cast<UINT_PTR>(Hwnd);
-    tool.lpszText = LPSTR_TEXTCALLBACKW;
-    SendMessageW(Tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-    SendMessageW(Tooltip, TTM_ACTIVATE, TRUE, 0);
-    SendMessageW(Tooltip, TTM_SETMAXTIPWIDTH, 0, 5000);
-  }
   RECT client;
   GetClientRect(Hwnd, &client);
   Handle(WM_SIZE, 0, MAKELPARAM(client.right, client.bottom));
@@ -120,6 +107,31 @@ bool CGxDialogView::SetItemText(int id, const std::wstring& text) {
   return true;
 }
 
+void CGxDialogView::MakeTooltip() {
+  if (Tooltip || TooltipTried) return;
+  TooltipTried = true;
+  INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_BAR_CLASSES};
+  InitCommonControlsEx(&classes);
+  Tooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, Hwnd, nullptr,
+                            GetModuleHandleW(nullptr), nullptr);
+  if (!Tooltip) return;
+  TOOLINFOW tool{};
+  tool.cbSize = sizeof(tool);
+  tool.uFlags = TTF_IDISHWND;
+  tool.hwnd = Hwnd;
+  tool.uId = reinterpret_cast<UINT_PTR>(Hwnd);
+  tool.lpszText = LPSTR_TEXTCALLBACKW;
+  SendMessageW(Tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  SendMessageW(Tooltip, TTM_ACTIVATE, TRUE, 0);
+  SendMessageW(Tooltip, TTM_SETMAXTIPWIDTH, 0, 5000);
+}
+
+void CGxDialogView::RelayToTooltip(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!Tooltip) return;
+  MSG relay{Hwnd, message, wParam, lParam, 0, {}};
+  SendMessageW(Tooltip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relay));
+}
+
 bool CGxDialogView::SetItemVisible(int id, bool show) {
   CGxWindow* item = FindItem(id);
   if (!item) return false;
@@ -180,6 +192,10 @@ void CGxDialogView::OnMouseMove(int x, int y) {
   if (control->IsEnabled()) SetState(control, kWndHover, 0);
   Hover = control->Handle;
   TipText = control->Tip;
+  if (!TipText.empty() && !Tooltip) {
+    MakeTooltip();
+    RelayToTooltip(WM_MOUSEMOVE, 0, MAKELPARAM(x, y));  // the move that came before it was made
+  }
   if (Tooltip) SendMessageW(Tooltip, TipText.empty() ? TTM_POP : TTM_UPDATE, 0, 0);
 }
 
@@ -449,10 +465,7 @@ LRESULT CALLBACK CGxDialogView::Proc(HWND hwnd, UINT message, WPARAM wParam, LPA
 }
 
 LRESULT CGxDialogView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message >= WM_MOUSEFIRST && message <= 0x20D && Tooltip) {
-    MSG relay{Hwnd, message, wParam, lParam, 0, {}};
-    SendMessageW(Tooltip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relay));
-  }
+  if (message >= WM_MOUSEFIRST && message <= 0x20D) RelayToTooltip(message, wParam, lParam);
   const int x = static_cast<short>(LOWORD(lParam)), y = static_cast<short>(HIWORD(lParam));
   switch (message) {
     case WM_SIZE: {

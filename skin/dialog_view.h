@@ -88,8 +88,14 @@ class CGxDialogView final : public GxAccessibleHost {
   void Notify(UINT code, UINT id, const char* itemClass = "");
   void SetState(CGxWindow* window, UINT set, UINT clear);
 
+  // The tip window is made when the pointer first reaches a control with a tip: the common
+  // controls' library loads then, not while the dialog opens.
+  void MakeTooltip();
+  void RelayToTooltip(UINT message, WPARAM wParam, LPARAM lParam);
+
   HWND Hwnd = nullptr;
   HWND Tooltip = nullptr;
+  bool TooltipTried = false;
   UINT Focused = 0;  // the control with the focus mark
   CGxLayer Layers;
   sys::UniqueBitmap BackBuffer;

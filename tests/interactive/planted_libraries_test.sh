@@ -37,6 +37,7 @@ wizard_install() {
   if [ -n "$window" ]; then
     sleep 0.5
     at() { xdotool mousemove --window "$window" "$1" "$2"; sleep 0.15; xdotool click 1; sleep 0.5; }
+    xdotool mousemove --window "$window" 200 311; sleep 1.2   # the folder's tip: the common controls load
     at 465 313                         # the settings link
     at 452 89; sleep 1.5               # browse: the shell's folder browser
     import -display "$display" -window root "$work-browse.png" 2>/dev/null || true

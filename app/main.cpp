@@ -3,8 +3,6 @@
 
 #include <delayimp.h>
 
-#include <string.h>
-
 #include <string>
 
 #include "app/setup_app.h"
@@ -30,15 +28,18 @@ void RestrictDllSearch() {
 }
 
 // The libraries that system components load by name on the program's behalf: the shell's
-// helpers, GDI+ and its picture codecs with their property system, the theme, drawing and
+// helpers, GDI+ and its picture codecs with their property system, the drawing and
 // accessibility libraries, and those known to be asked for by name beside a program. A loader
 // that looks beside the program first for a dependency (Wine does, for picture codecs loaded
 // through COM) would take a copy planted in the downloads folder; loaded here first, by full
 // path from the system folder, each name is taken. Dependencies before the libraries that need
-// them. A library the system lacks is passed over.
+// them. A library the system lacks is passed over. The theme library is not among them: the
+// window system loads it from the system folder with the display driver (on another thread
+// here, while the checks run), and the common controls that import it load after the DLL search
+// is restricted; loading it here first cost the start 20 ms.
 const wchar_t* const kSystemLibraries[] = {
     L"shcore.dll",  L"shlwapi.dll", L"shell32.dll", L"propsys.dll", L"windowscodecs.dll", L"gdiplus.dll",
-    L"version.dll", L"uxtheme.dll", L"dwmapi.dll",  L"msimg32.dll", L"oleacc.dll",        L"userenv.dll",
+    L"version.dll", L"dwmapi.dll",  L"msimg32.dll", L"oleacc.dll",        L"userenv.dll",
     L"profapi.dll", L"cryptbase.dll", L"apphelp.dll", L"clbcatq.dll", L"sspicli.dll",     L"ntmarta.dll",
 };
 
@@ -49,13 +50,9 @@ void LoadSystemLibraries() {
 // GDI+ and the version library are not imported at the start (nor is the shell, whose functions
 // sys/shell_api looks up: its own imports would be looked for beside the program before any code
 // of the program runs). They are delay-imported, and loaded by their full path in the system
-// folder, also on Windows versions without SetDefaultDllDirectories. The common controls are
-// delay-imported too, as their loading is slow and the wizard needs them only for a tip: they
-// are loaded by name, which the manifest's side-by-side assembly resolves (never beside the
-// program), as their import at the start was.
+// folder, also on Windows versions without SetDefaultDllDirectories.
 FARPROC WINAPI LoadDelayedFromSystemFolder(unsigned notify, PDelayLoadInfo info) {
   if (notify != dliNotePreLoadLibrary || !info || !info->szDll) return nullptr;
-  if (_stricmp(info->szDll, "comctl32.dll") == 0) return nullptr;
   std::wstring name;
   for (const char* c = info->szDll; *c; ++c) name += static_cast<wchar_t>(static_cast<unsigned char>(*c));
   return reinterpret_cast<FARPROC>(ZFunction::LoadSystemLibrary(name.c_str()));

@@ -107,11 +107,26 @@ bool CGxDialogView::SetItemText(int id, const std::wstring& text) {
   return true;
 }
 
+namespace {
+
+// The common controls' tip class, registered when the first tip is needed (their library is slow
+// to load, and a dialog shows without them). The library is loaded by name, which the manifest's
+// side-by-side assembly resolves, never beside the program.
+bool RegisterTipClass() {
+  using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  const HMODULE library = LoadLibraryW(L"comctl32.dll");
+  const auto init = library ? reinterpret_cast<InitFn>(reinterpret_cast<void*>(GetProcAddress(library, "InitCommonControlsEx")))
+                            : nullptr;
+  const INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_BAR_CLASSES};
+  return init && init(&classes);
+}
+
+}  // namespace
+
 void CGxDialogView::MakeTooltip() {
   if (Tooltip || TooltipTried) return;
   TooltipTried = true;
-  INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_BAR_CLASSES};
-  InitCommonControlsEx(&classes);
+  if (!RegisterTipClass()) return;
   Tooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, Hwnd, nullptr,
                             GetModuleHandleW(nullptr), nullptr);
   if (!Tooltip) return;

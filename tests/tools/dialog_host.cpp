@@ -6,7 +6,6 @@
 // the item of the first click on item 1 or 2. A click on item 11 shows the path edit box below
 // the controls; its text is the log's last line ("text <text>").
 #include <windows.h>
-#include <commctrl.h>
 
 #include <fstream>
 #include <string>
@@ -56,8 +55,6 @@ class LoggingDialog : public CGxDialogImpl {
 int wmain(int argc, wchar_t** argv) {
   const std::wstring mode = argc >= 5 ? argv[2] : L"";
   if (mode != L"layer" && (mode != L"msgbox" || argc < 6)) return 100;
-  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_BAR_CLASSES};
-  InitCommonControlsEx(&icc);
   const sys::GdiplusSession gdiplus;
   const std::wstring folder = argv[1];
   GxResourceSource::Instance().SetFolder(folder);

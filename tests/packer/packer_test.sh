@@ -85,10 +85,11 @@ EOF
   return 0
 }
 
-# pack <out> <install> <product> [stub]: packs, failing the test on any message or error.
+# pack <out> <install> <product> [stub] [more options]: packs, failing the test on any message
+# or error.
 pack() {
   local out=$1 install=$2 product=$3 use_stub=${4:-$stub}
-  if ! "$lp" --stub "$use_stub" --install "$install" --product "$product" --out "$out" 2>"$tmp/pack.err" ||
+  if ! "$lp" --stub "$use_stub" --install "$install" --product "$product" --out "$out" "${@:5}" 2>"$tmp/pack.err" ||
     [ -s "$tmp/pack.err" ]; then
     fail "packing $out: $(cat "$tmp/pack.err")"
     return 1
@@ -193,6 +194,21 @@ if pack "$tmp/out/big.exe" "$tmp/x/entry0.7z" "$tmp/big" && extract_entries "$tm
   [ "$got" = "data/big1.txt:0 data/big2.txt:0 data/big3.txt:1 data/tool.exe:2" ] || fail "big: blocks $got"
 fi
 rm -rf "$tmp/big" "$tmp/x-big" "$tmp/out/big.exe"
+
+section "--block-limit: 1 MiB splits a 2.5 MiB product's data, 'none' keeps one block"
+mkdir -p "$tmp/limit/data"
+for i in 1 2 3 4 5; do yes "part $i of a product split by the limit" | head -c 524288 >"$tmp/limit/data/part$i.bin"; done
+cp "$testtool" "$tmp/limit/data/tool.exe"
+for limit in 1 none; do
+  pack "$tmp/out/limit-$limit.exe" "$tmp/x/entry0.7z" "$tmp/limit" "$stub" --block-limit $limit || continue
+  extract_entries "$tmp/out/limit-$limit.exe" "$tmp/x-limit-$limit" || continue
+  diff -r "$tmp/limit" "$tmp/x-limit-$limit/entry1" >/dev/null || fail "limit $limit: entry 1 differs from its folder"
+  got=$(listing "$tmp/x-limit-$limit/entry1.7z" | awk -F'\t' '$2 != "" { print $1 ":" $2 }' | sort | paste -sd ' ')
+  want="data/part1.bin:0 data/part2.bin:0 data/part3.bin:1 data/part4.bin:1 data/part5.bin:2 data/tool.exe:3"
+  [ $limit = none ] && want="data/part1.bin:0 data/part2.bin:0 data/part3.bin:0 data/part4.bin:0 data/part5.bin:0 data/tool.exe:1"
+  [ "$got" = "$want" ] || fail "limit $limit: blocks $got"
+done
+rm -rf "$tmp/limit" "$tmp/x-limit-"* "$tmp/out/limit-"*
 
 section "product of data only, and of programs only: one block with the matching methods"
 mkdir -p "$tmp/dataonly/office6" "$tmp/programsonly/office6/empty"
@@ -312,6 +328,9 @@ refuse "unknown option" "unknown option" --stub "$stub" --install "$I" --product
 refuse "missing option" "missing --product" --stub "$stub" --install "$I" --out "$O"
 refuse "option without value" "--out needs a value" --stub "$stub" --install "$I" --product "$P" --out
 refuse "option twice" "given twice" --stub "$stub" --stub "$stub" --install "$I" --product "$P" --out "$O"
+for bad in 0 -5 1.5 12x 1048577 99999999; do
+  refuse "block limit $bad" "--block-limit takes whole MiB" --stub "$stub" --install "$I" --product "$P" --out "$O" --block-limit "$bad"
+done
 # A configuration whose XML does not parse would be refused by the setup program on the user's
 # machine: the packer refuses it, from a folder and from a ready archive.
 cp -r "$I" "$tmp/badxml" && printf '<Config><DeepRecommend number="1"><item></Config>' >"$tmp/badxml/deeprecommend.xml"

@@ -180,14 +180,14 @@ bool WriteList(const fs::path& list, const FolderItems& items, Take take) {
 // The switches of every `7zz a` run; `filter` is "off" or "BCJ2". The archive and the list file
 // follow them as absolute paths in the temporary folder, so neither can read as a switch (7zz
 // takes an "@list" after "--" for a file name, so "--" is not used).
-std::vector<std::string> AddSwitches(const std::string& filter) {
+std::vector<std::string> AddSwitches(const std::string& filter, unsigned block_limit_mib) {
   return {
       "a", "-t7z",
       "-m0=LZMA", "-mx=9",        // LZMA (the setup program's decoder), strongest level
       "-mf=" + filter,            // no automatic filters in data blocks; BCJ2 for programs
-      "-ms=1000000f128m",         // solid blocks of at most 128 MiB: twice the dictionary, so
-                                  // splitting costs little, and a large product's blocks decode
-                                  // on all cores at once
+      // Solid blocks of at most the limit (0: one block per run): a large product's blocks
+      // decode on all cores at once, each split costs some download size.
+      "-ms=1000000f" + (block_limit_mib ? std::to_string(block_limit_mib) + "m" : std::string("1048576m")),
       "-mmt=1",                   // one thread: the same bytes every time
       "-mtm=off", "-mtc=off", "-mta=off",  // no file times
       "-mtr=off",                 // no attributes (Unix permissions vary between hosts)
@@ -287,7 +287,7 @@ fs::path FindSevenZip() {
 }
 
 void ArchiveFolder(const fs::path& seven_zip, const fs::path& folder, EntryKind kind, const fs::path& work,
-                   const fs::path& archive) {
+                   const fs::path& archive, unsigned block_limit_mib) {
   const bool product = kind == EntryKind::kProduct;
   const std::string entry = product ? "product" : "install";
   const FolderItems items = ListFolder(folder, product);
@@ -306,14 +306,14 @@ void ArchiveFolder(const fs::path& seven_zip, const fs::path& folder, EntryKind 
       return place != Place::kProgramBlock && (product || ScaleOf(path) == scale);
     });
     if (!any) continue;
-    std::vector<std::string> args = AddSwitches("off");
+    std::vector<std::string> args = AddSwitches("off", block_limit_mib);
     args.insert(args.end(), {archive.string(), "@" + list.string()});
     RunSevenZip(seven_zip, args, folder, log, "packing the " + entry + " folder" + (scale.empty() ? "" : " (pictures " + scale.substr(0, 4) + ")"));
   }
   if (product && items.has_programs) {
     const fs::path list = work / (entry + "-programs.list");
     WriteList(list, items, [](const std::string&, Place place) { return place == Place::kProgramBlock; });
-    std::vector<std::string> args = AddSwitches("BCJ2");
+    std::vector<std::string> args = AddSwitches("BCJ2", block_limit_mib);
     args.insert(args.end(), {archive.string(), "@" + list.string()});
     RunSevenZip(seven_zip, args, folder, log, "packing the programs of the " + entry + " folder");
   }

@@ -2,9 +2,9 @@
 //
 // The install entry (configuration XML, wizard images) is solid LZMA. The product entry (the
 // suite's files) holds the data files in LZMA blocks, then the programs and libraries in
-// BCJ2+LZMA blocks, BCJ2 making x86 machine code compress better: one block of each up to
-// 128 MiB of files, more for a larger product, so that the setup program decodes them on all
-// cores at once. A file counts
+// BCJ2+LZMA blocks, BCJ2 making x86 machine code compress better: one block of each up to the
+// block limit (128 MiB unless the release team sets another), more for a larger product, so
+// that the setup program decodes them on all cores at once. A file counts
 // as a program when its content is a PE image ("MZ", a sane offset at 0x3C, "PE\0\0" there),
 // whatever its name: renamed or unusual extensions (.pyd, .mui, .node, ...) are caught, and a
 // data file that merely ends in .exe is not.
@@ -28,9 +28,11 @@ std::filesystem::path FindSevenZip();
 // Makes `archive` (not existing yet) from every file and empty folder below `folder`. `work` is a
 // private folder for the file lists and 7zz's messages. After 7zz has run, the archive's listing
 // is checked against the folder: the same paths, every file in its intended block, each block
-// with its intended methods. Throws Error on any fault.
+// with its intended methods. Solid blocks hold at most `block_limit_mib` MiB of files (0: no
+// limit). Throws Error on any fault.
 void ArchiveFolder(const std::filesystem::path& seven_zip, const std::filesystem::path& folder, EntryKind kind,
-                   const std::filesystem::path& work, const std::filesystem::path& archive);
+                   const std::filesystem::path& work, const std::filesystem::path& archive,
+                   unsigned block_limit_mib);
 
 // The configuration entry's XML files (every "*.xml" at its top: setup.xml, deeprecommend.xml,
 // ...) must parse, or the setup program refuses the installer on the user's machine: throws

@@ -175,11 +175,11 @@ void Pack(const PackRequest& request) {
   {
     if (install.folder) {
       archives[0] = work->path() / "install.7z";
-      ArchiveFolder(seven_zip, install.path, EntryKind::kInstall, work->path(), archives[0]);
+      ArchiveFolder(seven_zip, install.path, EntryKind::kInstall, work->path(), archives[0], request.blockLimitMiB);
     }
     if (product.folder) {
       archives[1] = work->path() / "product.7z";
-      ArchiveFolder(seven_zip, product.path, EntryKind::kProduct, work->path(), archives[1]);
+      ArchiveFolder(seven_zip, product.path, EntryKind::kProduct, work->path(), archives[1], request.blockLimitMiB);
     }
   }
   WriteInstaller(stub, pe, {MeasureEntry(archives[0], "install"), MeasureEntry(archives[1], "product")}, request.out);

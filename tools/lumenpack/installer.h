@@ -20,6 +20,10 @@
 
 namespace lumenpack {
 
+// Solid blocks of at most 128 MiB: twice the dictionary, so a split costs little download size,
+// and a large product decodes on all cores at once.
+inline constexpr unsigned kDefaultBlockLimitMiB = 128;
+
 struct PackRequest {
   std::filesystem::path stub;     // the built setup.exe
   std::filesystem::path install;  // folder or ready .7z for entry 0
@@ -28,6 +32,8 @@ struct PackRequest {
   // The configuration's XML goes in unchecked: only for installers that test the setup
   // program's own refusal of a broken configuration, never for a release.
   bool uncheckedXml = false;
+  // The largest solid block, in MiB of files; 0 for no limit (one block per kind of file).
+  unsigned blockLimitMiB = kDefaultBlockLimitMiB;
 };
 
 // Checks every input first, makes the archives from folders, writes the installer under a

@@ -15,7 +15,7 @@ constexpr int kBadCommandLine = 2;
 
 const char kUsage[] =
     "usage: lumenpack --stub <setup.exe> --install <folder or .7z> --product <folder or .7z> --out <installer.exe>\n"
-    "                 [--unchecked-xml]\n"
+    "                 [--block-limit <MiB>|none] [--unchecked-xml]\n"
     "       lumenpack --verify <installer.exe>\n"
     "       lumenpack --help\n"
     "\n"
@@ -25,6 +25,9 @@ const char kUsage[] =
     "temporary name beside --out and renamed at the end. The same inputs give the same bytes.\n"
     "The XML files at the top of --install must be well-formed; --unchecked-xml packs them as\n"
     "they are, for installers that test the setup program's refusal of a broken one.\n"
+    "--block-limit caps each solid block of a folder packed here at that many MiB of files\n"
+    "(default 128; 1 to 1048576), or makes one block per kind of file with 'none': fewer,\n"
+    "larger blocks download smaller, more blocks unpack faster on several cores.\n"
     "Sign the installer after packing; the certificate table goes behind the packet.\n"
     "\n"
     "Checking: --verify finds the packet as the setup program does, checks every entry's CRC-32\n"
@@ -38,7 +41,7 @@ struct UsageError {
 
 // --option value pairs; every option at most once.
 std::map<std::string, std::string> ParseOptions(int argc, char** argv) {
-  static const char* const kKnown[] = {"--stub", "--install", "--product", "--out", "--verify"};
+  static const char* const kKnown[] = {"--stub", "--install", "--product", "--out", "--verify", "--block-limit"};
   std::map<std::string, std::string> options;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -53,6 +56,21 @@ std::map<std::string, std::string> ParseOptions(int argc, char** argv) {
     if (!options.emplace(arg, argv[++i]).second) throw UsageError{arg + " is given twice"};
   }
   return options;
+}
+
+// "--block-limit": whole MiB from 1 to 1048576, or "none" (0).
+unsigned BlockLimit(const std::map<std::string, std::string>& options) {
+  const auto given = options.find("--block-limit");
+  if (given == options.end()) return lumenpack::kDefaultBlockLimitMiB;
+  if (given->second == "none") return 0;
+  const std::string& text = given->second;
+  unsigned long value = 0;
+  bool ok = !text.empty() && text.size() <= 7;
+  for (char c : text) ok = ok && c >= '0' && c <= '9';
+  if (ok) value = std::stoul(text);
+  if (!ok || value < 1 || value > 1048576)
+    throw UsageError{"--block-limit takes whole MiB from 1 to 1048576, or 'none', not '" + text + "'"};
+  return static_cast<unsigned>(value);
 }
 
 }  // namespace
@@ -74,7 +92,7 @@ int main(int argc, char** argv) {
       if (!options.count(required)) throw UsageError{std::string("missing ") + required};
     lumenpack::CatchInterrupts();
     lumenpack::Pack({options["--stub"], options["--install"], options["--product"], options["--out"],
-                     options.count("--unchecked-xml") != 0});
+                     options.count("--unchecked-xml") != 0, BlockLimit(options)});
     return 0;
   } catch (const UsageError& e) {
     std::cerr << "lumenpack: " << e.message << " (see lumenpack --help)\n";

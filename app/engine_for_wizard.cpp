@@ -98,5 +98,6 @@ bool EngineForWizard::StartPreload() {
 }
 
 bool EngineForWizard::PayloadWritten() { return g_Install.AwaitPayloadFolder(); }
+bool EngineForWizard::PayloadBeingWritten() { return g_Install.PayloadBeingWritten(); }
 
 void EngineForWizard::UserLeft() { ExitCode = 1; }

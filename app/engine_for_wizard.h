@@ -20,6 +20,7 @@ class EngineForWizard : public WizardEngine {
   DesktopUser JoinDesktopUser(bool wait) override;
   bool StartPreload() override;
   bool PayloadWritten() override;
+  bool PayloadBeingWritten() override;
   void UserLeft() override;
 
  private:

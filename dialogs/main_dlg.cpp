@@ -45,7 +45,7 @@ enum : int {
 };
 
 enum : UINT_PTR { kTimerEndPoll = 1025, kTimerProgress = 1026, kTimerSlides = 1027, kTimerDesktopUser = 1028,
-                  kTimerPreload = 1029 };
+                  kTimerPreload = 1029, kTimerLicence = 1030 };
 // How long the wizard waits for an install thread that said it is ending to be gone.
 constexpr DWORD kThreadEndingMs = 2000;
 
@@ -348,6 +348,11 @@ void CMainDlg::OnTimer(UINT_PTR id) {
         Closing = true;
         EndDialog(0);
       }
+      SetTimer(Window(), kTimerLicence, 20, nullptr);  // the window never waits for the payload folder
+      break;
+    case kTimerLicence:
+      if (Engine.PayloadBeingWritten()) break;
+      KillTimer(Window(), kTimerLicence);
       LinkLicence();
       break;
     case kTimerSlides: {  // 401, 402, 403 in turn

@@ -53,6 +53,8 @@ class WizardEngine {
   // Waits until the payload folder holds the installation's configuration files (the licence
   // text among them); false when they could not be written.
   virtual bool PayloadWritten() = 0;
+  // Whether they are still being written (asks without waiting).
+  virtual bool PayloadBeingWritten() = 0;
   // Starts the install thread with the user's choices; false when it could not start.
   virtual bool StartInstall(const WizardChoices& choices, WizardProgressFn progress, INT_PTR data) = 0;
   // Whether the install thread has ended, waiting at most `milliseconds` for it.

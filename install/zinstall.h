@@ -75,6 +75,8 @@ class ZInsall {
   // Waits until the configuration's files are in the payload folder (true at once when none
   // are being written); false, the run's cause noted, when they could not all be written.
   bool AwaitPayloadFolder();
+  // Whether the configuration's files are still being written (never waits).
+  bool PayloadBeingWritten() const { return ConfigurationFiles && ConfigurationFiles->Writing(); }
   bool ParseConfig(const std::wstring& file);
   bool ParseDeepRecommend(const std::wstring& file);
 

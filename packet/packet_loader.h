@@ -39,6 +39,8 @@ class UnpackedEntry {
   // Waits for the writing; true when every file is in the folder. Without a start, false. Any
   // thread may wait.
   bool FinishWriting() const;
+  // Whether the writing has started and not ended yet (never waits).
+  bool Writing() const { return Writer && WaitForSingleObject(Writer.Get(), 0) == WAIT_TIMEOUT; }
   UINT32 FilesWritten() const { return Decoder->FilesWritten(); }
 
  private:

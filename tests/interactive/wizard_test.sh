@@ -354,6 +354,8 @@ stub=$build/bin/setup.exe
   --product "$big/product" --out "$work/setup.exe" >/dev/null
 forget
 start_wizard 0
+# The decoding starts after the first paint: the user leaves once it runs (the log says so).
+for _ in $(seq 100); do grep -aq 'LoadProductPacket CreateThread return:[1-9]' "$log" 2>/dev/null && break; sleep 0.05; done
 press alt+F4
 finish 20
 check "leaving while the product is decoded: exit 2, the decoding stopped" \

@@ -286,12 +286,11 @@ int ParallelBlocks(const std::vector<SolidBlock>& blocks, int cores, UINT64 free
   for (const SolidBlock& b : blocks) memory.push_back(b.Memory);
   std::sort(memory.rbegin(), memory.rend());
   int n = static_cast<int>(std::min<size_t>(blocks.size(), cores > 0 ? static_cast<size_t>(cores) : 1));
-  const UINT64 kSpare = 32ull << 20;  // the rest of the program
   UINT64 needed = 0;
   for (; n > 0; --n) {
     needed = 0;
     for (int i = 0; i < n; ++i) needed += memory[static_cast<size_t>(i)];
-    if (n == 1 || needed + kSpare <= freeMemory / 2) break;
+    if (n == 1 || needed + kDecodingSpare <= freeMemory / 2) break;
   }
   if (decoders) *decoders = needed;
   return std::max(1, n);
@@ -347,7 +346,7 @@ HRESULT C7zExtractImpl::Extract(const void* data, UINT32 size, const std::wstrin
   ToMemory = 0;
   std::vector<SolidBlock> blocks;
   std::vector<UINT32> loose;
-  const HRESULT result = PlanBlocks(data, size, &blocks, &loose) && blocks.size() > 1
+  const HRESULT result = PlanBlocks(data, size, &blocks, &loose) && !blocks.empty()
                              ? ExtractBlocks(data, size, std::move(blocks), loose)
                              : DecodingRun(data, size);
   CloseTargetFile();
@@ -373,7 +372,11 @@ HRESULT C7zExtractImpl::ExtractBlocks(const void* data, UINT32 size, std::vector
   const UINT64 available = GlobalMemoryStatusEx(&memory) ? std::min(memory.ullAvailPhys, memory.ullAvailVirtual) : 0;
   UINT64 decoders = 0;
   const int threads = ParallelBlocks(blocks, DecodingCores(), available, &decoders);
-  g_Log.Log("Extract %d blocks, %d at once, decoders %llu MiB", static_cast<int>(blocks.size()), threads, decoders >> 20);
+  // What the decoding may take: the private memory the program holds now, the decoders' share
+  // and the spare for its streams and buffers. The peak is measured against it.
+  const UINT64 bound = ZFunction::PrivateMemory() + decoders + kDecodingSpare;
+  g_Log.Log("Extract %d blocks, %d at once, decoders %llu MiB, memory bound %llu MiB", static_cast<int>(blocks.size()),
+            threads, decoders >> 20, bound >> 20);
 
   Shared work;
   work.Data = data;
@@ -384,6 +387,8 @@ HRESULT C7zExtractImpl::ExtractBlocks(const void* data, UINT32 size, std::vector
   work.Files.reset(new (std::nothrow) Shared::Opened[work.FileCount]);
   std::vector<std::unique_ptr<C7zExtractImpl>> workers;
   std::vector<sys::UniqueKernel> running;
+  // The workers decode on threads of their own, one block at a time included, so that this
+  // thread can follow their progress and memory while they work.
   for (int i = 0; i < threads; ++i) {
     auto worker = std::make_unique<C7zExtractImpl>();
     worker->TargetFolder = TargetFolder;
@@ -391,12 +396,11 @@ HRESULT C7zExtractImpl::ExtractBlocks(const void* data, UINT32 size, std::vector
     worker->Parent = this;
     worker->SendsTotal = false;
     worker->Work = &work;
-    if (threads > 1)
-      if (HANDLE thread = CreateThread(nullptr, 0, &C7zExtractImpl::WorkerMain, worker.get(), 0, nullptr))
-        running.emplace_back(thread);
+    if (HANDLE thread = CreateThread(nullptr, 0, &C7zExtractImpl::WorkerMain, worker.get(), 0, nullptr))
+      running.emplace_back(thread);
     workers.push_back(std::move(worker));
   }
-  if (running.empty()) {  // one at a time, or no thread to be had: on this thread, reporting itself
+  if (running.empty()) {  // no thread to be had: on this thread, reporting itself
     workers.front()->Parent = nullptr;
     workers.front()->ProgressWindow = ProgressWindow;
     WorkerMain(workers.front().get());
@@ -417,7 +421,8 @@ HRESULT C7zExtractImpl::ExtractBlocks(const void* data, UINT32 size, std::vector
   }
   for (const auto& worker : workers)
     if (!worker->Parent) FilesDone += worker->FilesDone;  // the one that ran on this thread counted for itself
-  g_Log.Log("Extract blocks end, peak private memory %llu MiB", peak >> 20);
+  g_Log.Log("Extract blocks end, peak private memory %llu MiB, bound %llu MiB%s", peak >> 20, bound >> 20,
+            peak > bound ? " (exceeded)" : "");
   return work.Failed ? work.Result : S_OK;
 }
 

@@ -84,6 +84,8 @@ struct SolidBlock {
 // "BCJ2 LZMA:24 LZMA:20 LZMA:20" -> the sum of the LZMA dictionaries (2^24 + 2 * 2^20); sizes
 // may also read "3m", "1536k" or "100b".
 UINT64 DecoderMemoryOf(const std::wstring& methods);
+// What the program needs beside the decoders while it decodes (streams, buffers, open files).
+inline constexpr UINT64 kDecodingSpare = 32ull << 20;
 // How many blocks are decoded at once: at most one per core, and only as many as fit in half
 // the free memory with the largest dictionaries (always at least one); `decoders` gets what
 // their decoders take together.
@@ -138,8 +140,9 @@ class C7zExtractImpl final : public I7zExtract, public I7zExtractCallBack {
  private:
   // Decodes the items `only` names (all when null) with a handler of its own.
   HRESULT DecodingRun(const void* data, UINT32 size, const std::vector<UINT32>* only = nullptr);
-  // Direct mode over more than one solid block: workers on threads of their own, each taking
-  // the next block and writing its files; the caller's object sends the total.
+  // Direct mode over the archive's solid blocks: workers on threads of their own, each taking
+  // the next block and writing its files; the caller's object sends the total and the progress
+  // and measures the memory they take against its bound.
   HRESULT ExtractBlocks(const void* data, UINT32 size, std::vector<SolidBlock> blocks, const std::vector<UINT32>& loose);
   static DWORD WINAPI WorkerMain(void* self);
   // A worker without a block left opens the files of the blocks still being decoded ahead of

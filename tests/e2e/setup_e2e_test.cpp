@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "sys/file_utils.h"
@@ -190,7 +191,15 @@ TEST_F(SetupProgram, DebugUnpackStoppedHalfwayThenRunAgainGivesThePayload) {
 
   EXPECT_EQ(DebugUnpack(data + L"setup-many.exe", dir), 0);
   testing_support::ExpectSameTree(dir / L"extract\\product", data + L"ref\\many");
-  EXPECT_NE(LogText().find("Extract 2 blocks, 2 at once"), std::string::npos) << LogText();
+  const std::string log = LogText();
+  EXPECT_NE(log.find("Extract 2 blocks, 2 at once"), std::string::npos) << log;
+  // The decoding's memory, sampled while the blocks decode, stays within the bound it announced.
+  unsigned long long peak = 0, bound = 0;
+  const size_t end = log.rfind("Extract blocks end, ");
+  ASSERT_NE(end, std::string::npos) << log;
+  ASSERT_EQ(sscanf(log.c_str() + end, "Extract blocks end, peak private memory %llu MiB, bound %llu MiB", &peak, &bound), 2);
+  EXPECT_GT(peak, 0u);
+  EXPECT_LE(peak, bound);
 }
 
 // Adds a failure for every file of the reference tree that `folder` lacks or holds otherwise

@@ -195,7 +195,7 @@ if pack "$tmp/out/big.exe" "$tmp/x/entry0.7z" "$tmp/big" && extract_entries "$tm
 fi
 rm -rf "$tmp/big" "$tmp/x-big" "$tmp/out/big.exe"
 
-section "--block-limit: 1 MiB splits a 2.5 MiB product's data, 'none' keeps one block"
+section "--block-limit: 1 MiB splits a 2.5 MiB product's data with dictionaries no larger, 'none' keeps one block"
 mkdir -p "$tmp/limit/data"
 for i in 1 2 3 4 5; do yes "part $i of a product split by the limit" | head -c 524288 >"$tmp/limit/data/part$i.bin"; done
 cp "$testtool" "$tmp/limit/data/tool.exe"
@@ -207,6 +207,10 @@ for limit in 1 none; do
   want="data/part1.bin:0 data/part2.bin:0 data/part3.bin:1 data/part4.bin:1 data/part5.bin:2 data/tool.exe:3"
   [ $limit = none ] && want="data/part1.bin:0 data/part2.bin:0 data/part3.bin:0 data/part4.bin:0 data/part5.bin:0 data/tool.exe:1"
   [ "$got" = "$want" ] || fail "limit $limit: blocks $got"
+  # Each decoder holds its dictionary ("LZMA:20" is 2^20 bytes, "LZMA:3m" 3 MiB): at most the limit.
+  largest=$(listing "$tmp/x-limit-$limit/entry1.7z" | cut -f3 | grep -o 'LZMA:[0-9]*[mk]\?' | awk -F: '
+    { n = $2 + 0; b = $2 ~ /m$/ ? n * 1048576 : $2 ~ /k$/ ? n * 1024 : 2 ^ n; if (b > max) max = b } END { print max }')
+  [ $limit = none ] || [ "$largest" -le 1048576 ] || fail "limit $limit: a dictionary of $largest bytes"
 done
 rm -rf "$tmp/limit" "$tmp/x-limit-"* "$tmp/out/limit-"*
 

@@ -181,9 +181,14 @@ bool WriteList(const fs::path& list, const FolderItems& items, Take take) {
 // follow them as absolute paths in the temporary folder, so neither can read as a switch (7zz
 // takes an "@list" after "--" for a file name, so "--" is not used).
 std::vector<std::string> AddSwitches(const std::string& filter, unsigned block_limit_mib) {
+  // The dictionary is what every decoder of the setup program holds: no larger than a block
+  // (a block never reaches back further) nor than level 9's 256 MiB. 7zz makes it smaller still
+  // when a run's files are fewer.
+  const unsigned dictionary_mib = block_limit_mib ? std::min(block_limit_mib, kMaxDictionaryMiB) : kMaxDictionaryMiB;
   return {
       "a", "-t7z",
       "-m0=LZMA", "-mx=9",        // LZMA (the setup program's decoder), strongest level
+      "-md=" + std::to_string(dictionary_mib) + "m",
       "-mf=" + filter,            // no automatic filters in data blocks; BCJ2 for programs
       // Solid blocks of at most the limit (0: one block per run): a large product's blocks
       // decode on all cores at once, each split costs some download size.

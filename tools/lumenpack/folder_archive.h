@@ -22,6 +22,10 @@ namespace lumenpack {
 
 enum class EntryKind { kInstall, kProduct };
 
+// The largest LZMA dictionary (7zz's level 9): each decoder of the setup program holds at most
+// this much, or the block limit when that is smaller.
+inline constexpr unsigned kMaxDictionaryMiB = 256;
+
 // 7zz from PATH; throws Error when it is not there.
 std::filesystem::path FindSevenZip();
 
@@ -29,7 +33,7 @@ std::filesystem::path FindSevenZip();
 // private folder for the file lists and 7zz's messages. After 7zz has run, the archive's listing
 // is checked against the folder: the same paths, every file in its intended block, each block
 // with its intended methods. Solid blocks hold at most `block_limit_mib` MiB of files (0: no
-// limit). Throws Error on any fault.
+// limit), with a dictionary no larger. Throws Error on any fault.
 void ArchiveFolder(const std::filesystem::path& seven_zip, const std::filesystem::path& folder, EntryKind kind,
                    const std::filesystem::path& work, const std::filesystem::path& archive,
                    unsigned block_limit_mib);

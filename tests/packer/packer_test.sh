@@ -184,18 +184,7 @@ for e in 0 1; do
   fi
 done
 
-section "a product above 128 MiB: more than one data block, all before the program block"
-mkdir -p "$tmp/big/data"
-for i in 1 2 3; do yes "line $i of a large, well compressible file" | head -c 52428800 >"$tmp/big/data/big$i.txt"; done
-cp "$testtool" "$tmp/big/data/tool.exe"
-if pack "$tmp/out/big.exe" "$tmp/x/entry0.7z" "$tmp/big" && extract_entries "$tmp/out/big.exe" "$tmp/x-big"; then
-  diff -r "$tmp/big" "$tmp/x-big/entry1" >/dev/null || fail "big: entry 1 differs from its folder"
-  got=$(listing "$tmp/x-big/entry1.7z" | awk -F'\t' '$2 != "" { print $1 ":" $2 }' | sort | paste -sd ' ')
-  [ "$got" = "data/big1.txt:0 data/big2.txt:0 data/big3.txt:1 data/tool.exe:2" ] || fail "big: blocks $got"
-fi
-rm -rf "$tmp/big" "$tmp/x-big" "$tmp/out/big.exe"
-
-section "--block-limit: 1 MiB splits a 2.5 MiB product's data with dictionaries no larger, 'none' keeps one block"
+section "--block-limit: 1 MiB splits a 2.5 MiB product's data into blocks before the program block, with dictionaries no larger; 'none' keeps one block"
 mkdir -p "$tmp/limit/data"
 for i in 1 2 3 4 5; do yes "part $i of a product split by the limit" | head -c 524288 >"$tmp/limit/data/part$i.bin"; done
 cp "$testtool" "$tmp/limit/data/tool.exe"

@@ -26,7 +26,7 @@ const char kUsage[] =
     "The XML files at the top of --install must be well-formed; --unchecked-xml packs them as\n"
     "they are, for installers that test the setup program's refusal of a broken one.\n"
     "--block-limit caps each solid block of a folder packed here at that many MiB of files\n"
-    "(default 128; 1 to 1048576), or makes one block per kind of file with 'none': fewer,\n"
+    "(default 256; 1 to 1048576), or makes one block per kind of file with 'none': fewer,\n"
     "larger blocks download smaller, more blocks unpack faster on several cores.\n"
     "Sign the installer after packing; the certificate table goes behind the packet.\n"
     "\n"

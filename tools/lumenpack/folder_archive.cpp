@@ -193,7 +193,10 @@ std::vector<std::string> AddSwitches(const std::string& filter, unsigned block_l
       // Solid blocks of at most the limit (0: one block per run): a large product's blocks
       // decode on all cores at once, each split costs some download size.
       "-ms=1000000f" + (block_limit_mib ? std::to_string(block_limit_mib) + "m" : std::string("1048576m")),
-      "-mmt=1",                   // one thread: the same bytes every time
+      // LZMA's match finder on a thread of its own: two threads, the most LZMA takes, fixed so
+      // that every machine makes the same bytes (the threads hand over fixed-size runs of
+      // positions, so their timing does not change the result).
+      "-mmt=2",
       "-mtm=off", "-mtc=off", "-mta=off",  // no file times
       "-mtr=off",                 // no attributes (Unix permissions vary between hosts)
       "-mhc=on",                  // compressed headers

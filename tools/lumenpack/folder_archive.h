@@ -3,7 +3,7 @@
 // The install entry (configuration XML, wizard images) is solid LZMA. The product entry (the
 // suite's files) holds the data files in LZMA blocks, then the programs and libraries in
 // BCJ2+LZMA blocks, BCJ2 making x86 machine code compress better: one block of each up to the
-// block limit (128 MiB unless the release team sets another), more for a larger product, so
+// block limit (256 MiB unless the release team sets another), more for a larger product, so
 // that the setup program decodes them on all cores at once. A file counts
 // as a program when its content is a PE image ("MZ", a sane offset at 0x3C, "PE\0\0" there),
 // whatever its name: renamed or unusual extensions (.pyd, .mui, .node, ...) are caught, and a

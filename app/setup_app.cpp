@@ -17,6 +17,7 @@
 #include "install/zinstall.h"
 #include "log/run_record.h"
 #include "log/setup_log.h"
+#include "skin/image_decode.h"
 #include "skin/resource_source.h"
 #include "skin/skin_pool.h"
 #include "suite/install_config.h"
@@ -43,6 +44,7 @@ namespace {
 
 // The process's GDI+ session, started with the installation and shut down when the program ends.
 std::optional<sys::GdiplusSession> g_Gdiplus;
+DecoderWarmUp g_DecoderWarmUp;  // after GDI+: it goes, and waits for its thread, first
 
 void ShowMessage(const wchar_t* text, UINT buttons = MB_OK) {
   MessageBoxW(nullptr, text, kMessageTitle, buttons | MB_ICONINFORMATION);
@@ -106,6 +108,7 @@ void ZSetupApp::PrepareInstall() {
   g_Install.StartUnpacking();
   if (!g_Install.MakePayloadFolder()) return;  // a failure: InitInstall reports it
   if (!g_Gdiplus) g_Gdiplus.emplace();
+  if (g_Gdiplus->Started()) g_DecoderWarmUp.Start();
   // The skinned UI's images come from the payload's install_res folder; its skins and style
   // classes from the program's own resources (a file there overrides single names). The folder's
   // files are read from memory as they are decoded, while they are still being written.

@@ -9,7 +9,7 @@ PACKAGES=(
   cmake make ninja-build g++ dpkg-dev libzstd-dev
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32
   wine wine64 xvfb x11-utils imagemagick librsvg2-bin xdotool fonts-wqy-microhei locales
-  7zip nsis osslsigncode openssl
+  7zip nsis osslsigncode openssl bsdiff
 )
 
 SUDO=""

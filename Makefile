@@ -3,7 +3,7 @@ BUILD      := build
 THIRD      := $(BUILD)/third_party
 JOBS       ?= $(shell nproc)
 
-.PHONY: all setup third_party build build-native build-x64 build-x86 test demo gallery screens bench bench-install bench-wizard bench-pack clean
+.PHONY: all setup third_party build build-native build-x64 build-x86 test demo gallery screens bench bench-install bench-wizard bench-pack bench-delta clean
 
 all: build
 
@@ -71,6 +71,14 @@ bench-wizard: build-native build-x64 build-x86
 # block at a time, and the download time they mean; about 20 minutes the first time (packing).
 bench-pack: build-native build-x64
 	@bash bench/pack_bench.sh $(BUILD)/x64
+
+# Update benchmark (figures, not a test): the delta installer of a modelled update of the
+# benchmark payload against the full installer (size, packing time); patches of this setup
+# program against an older commit's (the packer's, zstd --patch-from, bsdiff); the update's time
+# and memory under Wine, delta against full. About 15 minutes the first time (the older program
+# is built for both architectures, the payload packed twice), 2 once cached.
+bench-delta: third_party build-native build-x64 build-x86
+	@bash bench/delta_bench.sh
 
 clean:
 	rm -rf $(BUILD)/x64 $(BUILD)/x86 $(BUILD)/native

@@ -86,7 +86,7 @@ median() { tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{ v[NR] = $1 } END { if
 command -v 7zz >/dev/null || die "7zz is missing (Debian: apt-get install 7zip)"
 [[ $seed =~ ^[0-9]+$ && $rounds =~ ^[1-9][0-9]*$ ]] || die "DELTA_SEED and BENCH_ROUNDS are numbers"
 mkdir -p "$dir"
-sevenzip_version=$(7zz | sed -n 2p | cut -c1-40)
+sevenzip_version=$(7zz | sed -n 2p | sed 's/ : .*//')
 
 echo "Update benchmark   $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, $sevenzip_version"
 

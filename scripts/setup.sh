@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests and the demo need, and enables source
 # packages (the build fetches the 7-Zip, tinyxml2 and GoogleTest sources with apt-get source; the
-# Linux packer links the system's zstd library from libzstd-dev).
+# Linux packer links the system's zstd and bzip2 libraries and runs bsdiff for an update's patches).
 # Idempotent: when everything is there it only checks and returns.
 set -euo pipefail
 
 PACKAGES=(
-  cmake make ninja-build g++ dpkg-dev libzstd-dev
+  cmake make ninja-build g++ dpkg-dev libzstd-dev libbz2-dev zstd
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32
   wine wine64 xvfb x11-utils imagemagick librsvg2-bin xdotool fonts-wqy-microhei locales
   7zip nsis osslsigncode openssl bsdiff

@@ -280,6 +280,48 @@ else
   echo "SKIP: no PE file under 900 KB to use as a small stub"
 fi
 
+section "--delta-from: new files and patches in entry 1, the whole version in entry 2's manifest, the same bytes every time"
+# The next version: one data file changed in a few bytes, one file added, one removed.
+rm -rf "$tmp/v2" && cp -r "$tmp/in/product" "$tmp/v2"
+printf 'NEW!' | dd of="$tmp/v2/office6/resources.pak" bs=1 seek=70000 conv=notrunc 2>/dev/null
+echo "new in this version" >"$tmp/v2/office6/new.txt"
+rm "$tmp/v2/utility/with space.txt"
+# entry <installer> <index> <folder>: unpacks entry <index> into <folder>.
+entry() {
+  local v="$3.verify" off len
+  "$lp" --verify "$1" >"$v" || { fail "--verify $1"; return 1; }
+  off=$(entry_field "$v" "$2" offset) len=$(entry_field "$v" "$2" length)
+  tail -c +$((off + 1)) "$1" | head -c "$len" >"$3.7z" && 7zz x -o"$3" "$3.7z" >/dev/null || fail "7zz cannot unpack entry $2 of $1"
+}
+pack "$tmp/out/delta.exe" "$tmp/in/install" "$tmp/v2" "$stub" --delta-from "$tmp/out/a.exe" >"$tmp/delta.txt"
+grep -q ': 12 files the same, 1 patched (about [0-9]* bytes of patches compressed), 0 changed and carried whole, 1 new' "$tmp/delta.txt" ||
+  fail "the delta's summary: $(cat "$tmp/delta.txt")"
+entry "$tmp/out/delta.exe" 1 "$tmp/xd1" && entry "$tmp/out/delta.exe" 2 "$tmp/xd2"
+grep -q '^packet: offset [0-9]*, 3 entries' "$tmp/xd1.verify" || fail "the delta's packet: $(head -1 "$tmp/xd1.verify")"
+[ "$(cd "$tmp/xd1" && find . -type f | sort | tr '\n' ' ')" = "./new/office6/new.txt ./patch/office6/resources.pak " ] ||
+  fail "entry 1 of the delta holds: $(cd "$tmp/xd1" && find . -type f | sort | tr '\n' ' ')"
+manifest=$tmp/xd2/delta.manifest
+version=$(sed -n 's/^to\t//p' "$manifest")
+[ "$(head -2 "$manifest" | tr '\t\n' ' ')" = "lumen-delta 1 from $version " ] && [ -n "$version" ] ||
+  fail "the manifest's head: $(head -3 "$manifest")"
+grep -qP '^patch\toffice6\\resources\.pak\t150000\t[0-9a-f]{64}\t150000\t[0-9a-f]{64}$' "$manifest" || fail "no patch record for resources.pak"
+grep -qP '^new\toffice6\\new\.txt\t20\t[0-9a-f]{64}$' "$manifest" || fail "no new record for new.txt"
+grep -qP '^same\toffice6\\lmo\.dll\t' "$manifest" && grep -qP '^folder\toffice6\\cache$' "$manifest" ||
+  fail "unchanged files and empty folders are not all listed"
+! grep -q 'with space' "$manifest" || fail "the removed file is still listed"
+[ "$(sha256sum <"$tmp/v2/office6/new.txt" | cut -c1-64)" = "$(grep -P '^new\toffice6\\new' "$manifest" | cut -f4)" ] ||
+  fail "new.txt's SHA-256 in the manifest is not the file's"
+export TMPDIR=$tmp/tmpdir-other
+pack "$tmp/out/delta2.exe" "$tmp/in/install" "$tmp/v2" "$stub" --delta-from "$tmp/out/a.exe" >/dev/null
+export TMPDIR=$tmp/tmpdir
+cmp -s "$tmp/out/delta.exe" "$tmp/out/delta2.exe" || fail "the same delta packed twice gave different installers"
+# From the previous product folder: the same files and patches; the version it was is not known.
+pack "$tmp/out/delta3.exe" "$tmp/in/install" "$tmp/v2" "$stub" --delta-from "$tmp/in/product" >/dev/null
+entry "$tmp/out/delta3.exe" 2 "$tmp/xd3"
+diff <(tail -n +3 "$manifest") <(tail -n +3 "$tmp/xd3/delta.manifest") >/dev/null && grep -q '^from	unknown$' "$tmp/xd3/delta.manifest" ||
+  fail "a delta from the previous folder differs from one from its installer"
+rm -f "$tmp/out/delta"*.exe
+
 section "refusals: non-zero exit, one line on stderr, no output written"
 # refuse <what> <expected text in the message> <lumenpack arguments...>; lp_env: extra environment
 lp_env=()
@@ -310,6 +352,8 @@ refuse "PE offset out of range" "outside the file" --stub "$tmp/far.exe" --insta
 refuse "no PE signature" "no PE signature" --stub "$tmp/nope.exe" --install "$I" --product "$P" --out "$O"
 refuse "already packed stub" "already carries a packet" --stub "$tmp/out/a.exe" --install "$I" --product "$P" --out "$O"
 refuse "missing stub" "no such file" --stub "$tmp/none.exe" --install "$I" --product "$P" --out "$O"
+refuse "missing previous version" "--delta-from: no such folder or installer" --stub "$stub" --install "$I" --product "$P" --out "$O" --delta-from "$tmp/none.exe"
+refuse "previous version no installer" "no PE signature" --stub "$stub" --install "$I" --product "$P" --out "$O" --delta-from "$tmp/nope.exe"
 refuse "missing product folder" "no such folder or file" --stub "$stub" --install "$I" --product "$tmp/none" --out "$O"
 refuse "install neither folder nor file" "neither a folder nor a file" --stub "$stub" --install /dev/null --product "$P" --out "$O"
 refuse "install file not 7z" "not a 7z archive" --stub "$stub" --install "$tmp/text.exe" --product "$P" --out "$O"

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 
 namespace lumenpack {
 
@@ -152,6 +154,72 @@ void AtomicOutputFile::Commit() {
   if (::close(fd) != 0) throw Error(SystemError("cannot write", temp_path_));
   if (::rename(temp_path_.c_str(), final_path_.c_str()) != 0) throw Error(SystemError("cannot make", final_path_));
   temp_path_.clear();
+}
+
+namespace {
+
+// The first line a tool marked as an error or warning, else its last line: one line for our message.
+std::string SummarizeLog(const fs::path& log) {
+  std::ifstream in(log);
+  std::string line, last, flagged;
+  while (std::getline(in, line)) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    if (line.empty()) continue;
+    last = line;
+    if (flagged.empty() && (line.find("ERROR") != std::string::npos || line.find("WARNING") != std::string::npos))
+      flagged = line;
+  }
+  return flagged.empty() ? last : flagged;
+}
+
+}  // namespace
+
+void RunTool(const fs::path& program, const std::vector<std::string>& args, const fs::path& cwd, const fs::path& log,
+             const std::string& doing) {
+  std::vector<char*> argv;
+  std::string name = program.filename().string();
+  argv.push_back(name.data());
+  std::vector<std::string> copies = args;
+  for (std::string& a : copies) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  const pid_t pid = ::fork();
+  if (pid < 0) throw Error("cannot start " + name + ": " + std::strerror(errno));
+  if (pid == 0) {
+    const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int in = ::open("/dev/null", O_RDONLY);
+    if (out < 0 || in < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(out, 2) < 0) ::_exit(126);
+    if (::chdir(cwd.c_str()) != 0) ::_exit(126);
+    // UTF-8 file names whatever the build host's locale is.
+    ::setenv("LC_ALL", "C.UTF-8", 1);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  bool stopped = false;
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) throw Error("lost track of " + name + ": " + std::strerror(errno));
+    if (Interrupted() && !stopped) {
+      ::kill(pid, SIGTERM);
+      stopped = true;
+    }
+  }
+  ThrowIfInterrupted();
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return;
+  std::string why = WIFEXITED(status) ? "exit code " + std::to_string(WEXITSTATUS(status))
+                                      : "signal " + std::to_string(WTERMSIG(status));
+  const std::string said = SummarizeLog(log);
+  throw Error(name + " failed " + doing + " (" + why + ")" + (said.empty() ? "" : ": " + said));
+}
+
+fs::path FindOnPath(const std::string& name, const std::string& package) {
+  const char* path = std::getenv("PATH");
+  std::istringstream dirs(path ? path : "");
+  for (std::string dir; std::getline(dirs, dir, ':');) {
+    const fs::path candidate = fs::path(dir.empty() ? "." : dir) / name;
+    if (::access(candidate.c_str(), X_OK) == 0 && !fs::is_directory(candidate)) return fs::absolute(candidate);
+  }
+  throw Error(name + " was not found on PATH (Debian: apt-get install " + package + ")");
 }
 
 }  // namespace lumenpack

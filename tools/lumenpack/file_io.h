@@ -24,6 +24,15 @@ void CatchInterrupts();
 bool Interrupted();
 void ThrowIfInterrupted();
 
+// Runs `program` (a path) with `args` in `cwd`, its output in `log`; throws Error naming
+// `doing` unless it exits with 0 (7zz's exit code 1, a warning such as an unreadable file,
+// counts as failure too). Ctrl-C stops it.
+void RunTool(const fs::path& program, const std::vector<std::string>& args, const fs::path& cwd, const fs::path& log,
+             const std::string& doing);
+
+// The program `name` on PATH; throws Error naming the Debian `package` when it is not there.
+fs::path FindOnPath(const std::string& name, const std::string& package);
+
 // Whole file into memory (the stub: a few MiB).
 std::vector<unsigned char> ReadWholeFile(const fs::path& path);
 

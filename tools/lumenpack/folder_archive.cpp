@@ -101,60 +101,6 @@ FolderItems ListFolder(const fs::path& root, bool split_programs) {
   return items;
 }
 
-// The first line 7zz marked as an error or warning, else its last line: one line for our message.
-std::string SummarizeLog(const fs::path& log) {
-  std::ifstream in(log);
-  std::string line, last, flagged;
-  while (std::getline(in, line)) {
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
-    if (line.empty()) continue;
-    last = line;
-    if (flagged.empty() && (line.find("ERROR") != std::string::npos || line.find("WARNING") != std::string::npos))
-      flagged = line;
-  }
-  return flagged.empty() ? last : flagged;
-}
-
-// Runs 7zz in `cwd` with its output in `log`; throws Error naming `doing` unless it exits with 0
-// (7zz's exit code 1, a warning such as an unreadable file, counts as failure too).
-void RunSevenZip(const fs::path& seven_zip, const std::vector<std::string>& args, const fs::path& cwd,
-                 const fs::path& log, const std::string& doing) {
-  std::vector<char*> argv;
-  std::string name = "7zz";
-  argv.push_back(name.data());
-  std::vector<std::string> copies = args;
-  for (std::string& a : copies) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  const pid_t pid = ::fork();
-  if (pid < 0) throw Error(std::string("cannot start 7zz: ") + std::strerror(errno));
-  if (pid == 0) {
-    const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int in = ::open("/dev/null", O_RDONLY);
-    if (out < 0 || in < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(out, 2) < 0) ::_exit(126);
-    if (::chdir(cwd.c_str()) != 0) ::_exit(126);
-    // UTF-8 file names whatever the build host's locale is.
-    ::setenv("LC_ALL", "C.UTF-8", 1);
-    ::execv(seven_zip.c_str(), argv.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  bool stopped = false;
-  while (::waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) throw Error(std::string("lost track of 7zz: ") + std::strerror(errno));
-    if (Interrupted() && !stopped) {
-      ::kill(pid, SIGTERM);
-      stopped = true;
-    }
-  }
-  ThrowIfInterrupted();
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return;
-  std::string why = WIFEXITED(status) ? "exit code " + std::to_string(WEXITSTATUS(status))
-                                      : "signal " + std::to_string(WTERMSIG(status));
-  const std::string said = SummarizeLog(log);
-  throw Error("7zz failed " + doing + " (" + why + ")" + (said.empty() ? "" : ": " + said));
-}
-
 // The screen size a picture of the installation's folder is drawn for: "@150." or "@200." in its
 // name, "" for everything else.
 std::string ScaleOf(const std::string& path) {
@@ -216,7 +162,7 @@ struct ListedItem {
 void CheckListing(const fs::path& seven_zip, const fs::path& archive, const FolderItems& items, const fs::path& work,
                   const std::string& entry) {
   const fs::path log = work / "listing.txt";
-  RunSevenZip(seven_zip, {"l", "-slt", "-sccUTF-8", archive.string()}, work, log, "listing the " + entry + " archive");
+  RunTool(seven_zip, {"l", "-slt", "-sccUTF-8", archive.string()}, work, log, "listing the " + entry + " archive");
   std::ifstream in(log);
   std::string line;
   int blocks = 0;
@@ -284,15 +230,7 @@ void CheckListing(const fs::path& seven_zip, const fs::path& archive, const Fold
 
 }  // namespace
 
-fs::path FindSevenZip() {
-  const char* path = std::getenv("PATH");
-  std::istringstream dirs(path ? path : "");
-  for (std::string dir; std::getline(dirs, dir, ':');) {
-    const fs::path candidate = fs::path(dir.empty() ? "." : dir) / "7zz";
-    if (::access(candidate.c_str(), X_OK) == 0 && !fs::is_directory(candidate)) return fs::absolute(candidate);
-  }
-  throw Error("7zz was not found on PATH (Debian: apt-get install 7zip)");
-}
+fs::path FindSevenZip() { return FindOnPath("7zz", "7zip"); }
 
 void ArchiveFolder(const fs::path& seven_zip, const fs::path& folder, EntryKind kind, const fs::path& work,
                    const fs::path& archive, unsigned block_limit_mib) {
@@ -316,17 +254,29 @@ void ArchiveFolder(const fs::path& seven_zip, const fs::path& folder, EntryKind 
     if (!any) continue;
     std::vector<std::string> args = AddSwitches("off", block_limit_mib);
     args.insert(args.end(), {archive.string(), "@" + list.string()});
-    RunSevenZip(seven_zip, args, folder, log, "packing the " + entry + " folder" + (scale.empty() ? "" : " (pictures " + scale.substr(0, 4) + ")"));
+    RunTool(seven_zip, args, folder, log, "packing the " + entry + " folder" + (scale.empty() ? "" : " (pictures " + scale.substr(0, 4) + ")"));
   }
   if (product && items.has_programs) {
     const fs::path list = work / (entry + "-programs.list");
     WriteList(list, items, [](const std::string&, Place place) { return place == Place::kProgramBlock; });
     std::vector<std::string> args = AddSwitches("BCJ2", block_limit_mib);
     args.insert(args.end(), {archive.string(), "@" + list.string()});
-    RunSevenZip(seven_zip, args, folder, log, "packing the programs of the " + entry + " folder");
+    RunTool(seven_zip, args, folder, log, "packing the programs of the " + entry + " folder");
   }
   CheckListing(seven_zip, archive, items, work, entry);
 }
+
+void UnpackArchive(const fs::path& seven_zip, const fs::path& archive, const fs::path& folder, const fs::path& work,
+                   const std::string& what, const std::vector<std::string>& only) {
+  fs::create_directories(folder);
+  std::vector<std::string> args = {"x", "-y", "-spd", "-scsUTF-8", "-sccUTF-8", "-o" + fs::absolute(folder).string()};
+  if (!only.empty()) args.push_back("-r-");
+  args.push_back(fs::absolute(archive).string());
+  args.insert(args.end(), only.begin(), only.end());
+  RunTool(seven_zip, args, work, work / "unpack.log", "unpacking " + what);
+}
+
+void CheckFolder(const fs::path& folder) { ListFolder(folder, false); }
 
 void CheckSevenZipFile(const fs::path& file, const std::string& what) {
   static const unsigned char kSignature[6] = {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C};
@@ -342,7 +292,7 @@ void CheckConfigurationXml(const fs::path& seven_zip, const fs::path& install, b
     top = work / "configuration-xml";
     fs::create_directories(top);
     // Top-level names only (-r-); an archive without XML files extracts nothing and passes here.
-    RunSevenZip(seven_zip, {"x", "-y", "-r-", "-o" + top.string(), fs::absolute(install).string(), "*.xml"}, work,
+    RunTool(seven_zip, {"x", "-y", "-r-", "-o" + top.string(), fs::absolute(install).string(), "*.xml"}, work,
                 work / "xml.log", "unpacking the XML files of " + Quote(install.string()));
   }
   std::vector<fs::path> files;

@@ -17,6 +17,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace lumenpack {
 
@@ -44,6 +45,16 @@ void ArchiveFolder(const std::filesystem::path& seven_zip, const std::filesystem
 // folder, or a ready archive whose top-level XML files are unpacked into `work` to be read.
 void CheckConfigurationXml(const std::filesystem::path& seven_zip, const std::filesystem::path& install, bool folder,
                            const std::filesystem::path& work);
+
+// Unpacks `archive` into `folder` (made when missing): everything, or only the top-level files
+// named in `only`. `what` names the archive in messages. Throws Error on any fault.
+void UnpackArchive(const std::filesystem::path& seven_zip, const std::filesystem::path& archive,
+                   const std::filesystem::path& folder, const std::filesystem::path& work, const std::string& what,
+                   const std::vector<std::string>& only = {});
+
+// Checks every name below `folder` as ArchiveFolder does (names Windows can create, no two that
+// differ only in case, no links or special files, not empty). Throws Error on the first fault.
+void CheckFolder(const std::filesystem::path& folder);
 
 // Throws Error unless `file` starts with the 7z signature.
 void CheckSevenZipFile(const std::filesystem::path& file, const std::string& what);

@@ -6,11 +6,13 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "file_io.h"
+#include "delta.h"
 #include "folder_archive.h"
 #include "packet/packet_format.h"
 #include "pe_image.h"
@@ -72,7 +74,7 @@ uint64_t PacketOffset(uint64_t stub_size, uint64_t packet_size) {
   return AlignUp(offset, kPacketAlignment);
 }
 
-void WriteInstaller(const std::vector<unsigned char>& stub, const PeLayout& pe, const std::array<Entry, 2>& entries,
+void WriteInstaller(const std::vector<unsigned char>& stub, const PeLayout& pe, const std::vector<Entry>& entries,
                     const fs::path& out) {
   uint64_t packet_size = sizeof packet::kMagic + packet::kCountSize;
   for (const Entry& e : entries) packet_size += packet::kEntryHeadSize + e.size;
@@ -94,7 +96,7 @@ void WriteInstaller(const std::vector<unsigned char>& stub, const PeLayout& pe, 
   emit(zeros.data(), zeros.size());
 
   std::vector<unsigned char> head(packet::kMagic, packet::kMagic + sizeof packet::kMagic);
-  PutU16(head, kEntryCount);
+  PutU16(head, static_cast<uint16_t>(entries.size()));
   emit(head.data(), head.size());
   for (const Entry& e : entries) {
     head.clear();
@@ -151,42 +153,26 @@ void CheckOutput(const fs::path& out, const std::vector<std::pair<fs::path, bool
 
 }  // namespace
 
-void Pack(const PackRequest& request) {
-  // Everything that can be checked quickly comes before the slow part.
-  const std::vector<unsigned char> stub = ReadWholeFile(request.stub);
-  const std::string stub_name = "the stub " + Quote(request.stub);
-  const PeLayout pe = ParsePe(stub, stub.size(), stub_name);
-  const uint32_t old_offset = packet::ReadU32(&stub[pe.time_date_stamp_offset]);
-  if (uint64_t{old_offset} + sizeof packet::kMagic <= stub.size() &&
-      std::memcmp(&stub[old_offset], packet::kMagic, sizeof packet::kMagic) == 0)
-    throw Error(stub_name + " already carries a packet; give the setup program as built");
-  uint32_t cert_offset, cert_size;
-  CertificateTable(stub, pe, &cert_offset, &cert_size);
-  if (cert_size != 0) throw Error(stub_name + " is signed; pack the unsigned setup program and sign the installer");
+namespace {
 
-  const EntrySource install = ClassifySource(request.install, "--install");
-  const EntrySource product = ClassifySource(request.product, "--product");
-  CheckOutput(request.out, {{request.stub, false}, {install.path, install.folder}, {product.path, product.folder}});
+struct EntrySpan {
+  uint64_t offset = 0;  // of the 7z data
+  uint32_t length = 0;
+  uint32_t crc = 0;
+};
 
-  std::array<fs::path, 2> archives = {install.path, product.path};
-  const fs::path seven_zip = FindSevenZip();
-  const auto work = std::make_unique<TempFolder>();
-  if (!request.uncheckedXml) CheckConfigurationXml(seven_zip, install.path, install.folder, work->path());
-  {
-    if (install.folder) {
-      archives[0] = work->path() / "install.7z";
-      ArchiveFolder(seven_zip, install.path, EntryKind::kInstall, work->path(), archives[0], request.blockLimitMiB);
-    }
-    if (product.folder) {
-      archives[1] = work->path() / "product.7z";
-      ArchiveFolder(seven_zip, product.path, EntryKind::kProduct, work->path(), archives[1], request.blockLimitMiB);
-    }
-  }
-  WriteInstaller(stub, pe, {MeasureEntry(archives[0], "install"), MeasureEntry(archives[1], "product")}, request.out);
-}
+struct PacketWalk {
+  uint64_t offset = 0;  // of the magic
+  std::vector<EntrySpan> entries;
+  uint64_t end = 0;     // behind the last entry
+  uint64_t size = 0;    // of the file
+  uint32_t cert_offset = 0, cert_size = 0;
+};
 
-void VerifyInstaller(const fs::path& installer, std::ostream& out) {
-  const uint64_t size = RegularFileSize(installer);
+// Walks the packet as the setup program does and checks each entry's CRC-32 and 7z signature.
+PacketWalk WalkPacket(const fs::path& installer) {
+  PacketWalk walk;
+  const uint64_t size = walk.size = RegularFileSize(installer);
   std::vector<unsigned char> head = ReadFilePrefix(installer, 0x40);
   if (head.size() == 0x40)
     head = ReadFilePrefix(installer, std::min(size, uint64_t{packet::ReadU32(&head[packet::kPeOffsetField])} + kPeHeadersSize));
@@ -194,7 +180,7 @@ void VerifyInstaller(const fs::path& installer, std::ostream& out) {
   if (size < packet::kMinFileSize)
     throw Error(Quote(installer) + " is smaller than 1 MiB, so the setup program would see no packet in it");
 
-  const uint64_t offset = packet::ReadU32(&head[pe.time_date_stamp_offset]);
+  const uint64_t offset = walk.offset = packet::ReadU32(&head[pe.time_date_stamp_offset]);
   std::ifstream in(installer, std::ios::binary);
   unsigned char bytes[packet::kEntryHeadSize];
   const size_t start_size = sizeof packet::kMagic + packet::kCountSize;
@@ -204,7 +190,6 @@ void VerifyInstaller(const fs::path& installer, std::ostream& out) {
     throw Error("no packet at offset " + std::to_string(offset) + " (the TimeDateStamp field)");
   const uint16_t count = packet::ReadU16(bytes + sizeof packet::kMagic);
   if (count < kEntryCount) throw Error("the packet has " + std::to_string(count) + " entries; the setup program needs 2");
-  out << "packet: offset " << offset << ", " << count << " entries\n";
 
   uint64_t at = offset + start_size;
   for (uint16_t i = 0; i < count; ++i) {
@@ -223,18 +208,143 @@ void VerifyInstaller(const fs::path& installer, std::ostream& out) {
     });
     if (actual != crc) throw Error(name + ": CRC-32 is " + Hex32(actual) + ", the packet says " + Hex32(crc));
     if (!is_7z) throw Error(name + ": the data is not a 7z archive");
-    out << name << ": offset " << at << ", length " << length << ", crc32 " << Hex32(crc) << ", ok\n";
+    walk.entries.push_back({at, length, crc});
     at += length;
   }
+  walk.end = at;
 
-  uint32_t cert_offset, cert_size;
-  CertificateTable(head, pe, &cert_offset, &cert_size);
-  if (cert_size != 0) {
-    if (cert_offset < at) throw Error("the certificate table at offset " + std::to_string(cert_offset) + " overlaps the packet");
-    if (uint64_t{cert_offset} + cert_size > size) throw Error("the certificate table runs past the end of the file");
-    out << "certificate table: offset " << cert_offset << ", length " << cert_size << "\n";
+  CertificateTable(head, pe, &walk.cert_offset, &walk.cert_size);
+  if (walk.cert_size != 0) {
+    if (walk.cert_offset < at) throw Error("the certificate table at offset " + std::to_string(walk.cert_offset) + " overlaps the packet");
+    if (uint64_t{walk.cert_offset} + walk.cert_size > size) throw Error("the certificate table runs past the end of the file");
   }
-  out << "end of packet: offset " << at << ", file size " << size << "\n";
+  return walk;
+}
+
+// Copies entry `index` of a checked packet into `out` (a .7z file).
+void CopyEntry(const fs::path& installer, const EntrySpan& entry, const fs::path& out) {
+  std::ifstream in(installer, std::ios::binary);
+  std::ofstream file(out, std::ios::binary | std::ios::trunc);
+  if (!in.seekg(static_cast<std::streamoff>(entry.offset))) throw Error("cannot read " + Quote(installer));
+  StreamCrc(in, entry.length, installer, [&](const char* data, size_t n) { file.write(data, static_cast<std::streamsize>(n)); });
+  if (!file.flush()) throw Error("cannot write " + Quote(out));
+}
+
+// The product version in a program's version resource ("9.1.0.4720"), found by the signature of
+// its fixed part; "" when the program has none.
+std::string ProductVersion(const std::vector<unsigned char>& image) {
+  static const unsigned char kSignature[] = {0xBD, 0x04, 0xEF, 0xFE, 0x00, 0x00, 0x01, 0x00};
+  const auto at = std::search(image.begin(), image.end(), std::begin(kSignature), std::end(kSignature));
+  if (image.end() - at < 24) return std::string();
+  const uint32_t high = packet::ReadU32(&*at + 16), low = packet::ReadU32(&*at + 20);
+  return std::to_string(high >> 16) + "." + std::to_string(high & 0xFFFF) + "." + std::to_string(low >> 16) + "." +
+         std::to_string(low & 0xFFFF);
+}
+
+// setup.xml of a configuration folder or archive; "" when there is none.
+std::string ReadSetupXml(const fs::path& seven_zip, const fs::path& install, bool folder, const fs::path& work) {
+  fs::path file = install / "setup.xml";
+  if (!folder) {
+    const fs::path top = work / "setup-xml";
+    fs::create_directories(top);
+    UnpackArchive(seven_zip, install, top, work, "setup.xml of " + Quote(install), {"setup.xml"});
+    file = top / "setup.xml";
+  }
+  std::error_code ec;
+  if (!fs::is_regular_file(file, ec)) return std::string();
+  const std::vector<unsigned char> bytes = ReadWholeFile(file);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+}  // namespace
+
+void VerifyInstaller(const fs::path& installer, std::ostream& out) {
+  const PacketWalk walk = WalkPacket(installer);
+  out << "packet: offset " << walk.offset << ", " << walk.entries.size() << " entries\n";
+  for (size_t i = 0; i < walk.entries.size(); ++i)
+    out << "entry " << i << ": offset " << walk.entries[i].offset << ", length " << walk.entries[i].length << ", crc32 "
+        << Hex32(walk.entries[i].crc) << ", ok\n";
+  if (walk.cert_size != 0) out << "certificate table: offset " << walk.cert_offset << ", length " << walk.cert_size << "\n";
+  out << "end of packet: offset " << walk.end << ", file size " << walk.size << "\n";
+}
+
+void Pack(const PackRequest& request) {
+  // Everything that can be checked quickly comes before the slow part.
+  const std::vector<unsigned char> stub = ReadWholeFile(request.stub);
+  const std::string stub_name = "the stub " + Quote(request.stub);
+  const PeLayout pe = ParsePe(stub, stub.size(), stub_name);
+  const uint32_t old_offset = packet::ReadU32(&stub[pe.time_date_stamp_offset]);
+  if (uint64_t{old_offset} + sizeof packet::kMagic <= stub.size() &&
+      std::memcmp(&stub[old_offset], packet::kMagic, sizeof packet::kMagic) == 0)
+    throw Error(stub_name + " already carries a packet; give the setup program as built");
+  uint32_t cert_offset, cert_size;
+  CertificateTable(stub, pe, &cert_offset, &cert_size);
+  if (cert_size != 0) throw Error(stub_name + " is signed; pack the unsigned setup program and sign the installer");
+
+  const EntrySource install = ClassifySource(request.install, "--install");
+  const EntrySource product = ClassifySource(request.product, "--product");
+  std::vector<std::pair<fs::path, bool>> inputs = {{request.stub, false}, {install.path, install.folder}, {product.path, product.folder}};
+  const bool delta = !request.deltaFrom.empty();
+  std::error_code ec;
+  const bool previous_folder = delta && fs::is_directory(request.deltaFrom, ec);
+  if (delta && !previous_folder && !fs::is_regular_file(request.deltaFrom, ec))
+    throw Error("--delta-from: no such folder or installer " + Quote(request.deltaFrom));
+  if (delta) inputs.push_back({request.deltaFrom, previous_folder});
+  CheckOutput(request.out, inputs);
+  // A previous installer is checked whole before anything is packed.
+  PacketWalk previous_packet;
+  if (delta && !previous_folder) previous_packet = WalkPacket(request.deltaFrom);
+
+  std::vector<fs::path> archives = {install.path, product.path};
+  const fs::path seven_zip = FindSevenZip();
+  const auto work = std::make_unique<TempFolder>();
+  if (!request.uncheckedXml) CheckConfigurationXml(seven_zip, install.path, install.folder, work->path());
+  if (install.folder) {
+    archives[0] = work->path() / "install.7z";
+    ArchiveFolder(seven_zip, install.path, EntryKind::kInstall, work->path(), archives[0], request.blockLimitMiB);
+  }
+  if (delta) {
+    // Both versions as folders: the new one as given or unpacked, the previous one as given or
+    // unpacked from its installer's product entry.
+    fs::path now = product.path, before = request.deltaFrom;
+    if (!product.folder) {
+      now = work->path() / "product";
+      UnpackArchive(seven_zip, product.path, now, work->path(), "the product archive " + Quote(product.path));
+    }
+    CheckFolder(now);
+    std::vector<std::string> consumed = ConsumedFiles(ReadSetupXml(seven_zip, install.path, install.folder, work->path()));
+    std::string from_version = "unknown";
+    if (!previous_folder) {
+      const fs::path entry0 = work->path() / "previous-install.7z", entry1 = work->path() / "previous-product.7z";
+      CopyEntry(request.deltaFrom, previous_packet.entries[0], entry0);
+      CopyEntry(request.deltaFrom, previous_packet.entries[1], entry1);
+      before = work->path() / "previous";
+      UnpackArchive(seven_zip, entry1, before, work->path(), "the product of " + Quote(request.deltaFrom));
+      const std::string xml = ReadSetupXml(seven_zip, entry0, false, work->path() / "previous-xml");
+      for (const std::string& file : ConsumedFiles(xml)) consumed.push_back(file);
+      const std::string version = ProductVersion(ReadFilePrefix(request.deltaFrom, previous_packet.offset));
+      if (!version.empty()) from_version = version;
+    }
+    const std::string to_version = ProductVersion(stub);
+    if (to_version.empty()) throw Error(stub_name + " has no product version");
+    const fs::path entry_folder = work->path() / "delta-entry", manifest_folder = work->path() / "delta-manifest";
+    const DeltaSummary summary = MakeDelta(now, before, from_version, to_version, consumed, entry_folder, manifest_folder,
+                                           work->path());
+    std::cout << "delta from " << from_version << " to " << to_version << ": " << summary.same << " files the same, "
+              << summary.patched << " patched (about " << summary.patchBytes << " bytes of patches compressed), " << summary.whole
+              << " changed and carried whole, " << summary.added << " new (" << summary.newBytes << " bytes whole), "
+              << summary.folders << " empty folders\n";
+    archives[1] = work->path() / "product.7z";
+    ArchiveFolder(seven_zip, entry_folder, EntryKind::kProduct, work->path(), archives[1], request.blockLimitMiB);
+    archives.push_back(work->path() / "manifest.7z");
+    ArchiveFolder(seven_zip, manifest_folder, EntryKind::kInstall, work->path(), archives[2], request.blockLimitMiB);
+  } else if (product.folder) {
+    archives[1] = work->path() / "product.7z";
+    ArchiveFolder(seven_zip, product.path, EntryKind::kProduct, work->path(), archives[1], request.blockLimitMiB);
+  }
+  std::vector<Entry> entries;
+  for (size_t i = 0; i < archives.size(); ++i) entries.push_back(MeasureEntry(archives[i], i == 0 ? "install" : i == 1 ? "product" : "manifest"));
+  WriteInstaller(stub, pe, entries, request.out);
 }
 
 }  // namespace lumenpack

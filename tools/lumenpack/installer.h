@@ -34,6 +34,9 @@ struct PackRequest {
   bool uncheckedXml = false;
   // The largest solid block, in MiB of files; 0 for no limit (one block per kind of file).
   unsigned blockLimitMiB = kDefaultBlockLimitMiB;
+  // An update installer that carries only what changed since this previous version (its
+  // product folder, or its installer): see delta.h. Empty: a full installer.
+  std::filesystem::path deltaFrom;
 };
 
 // Checks every input first, makes the archives from folders, writes the installer under a

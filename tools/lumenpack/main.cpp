@@ -15,7 +15,7 @@ constexpr int kBadCommandLine = 2;
 
 const char kUsage[] =
     "usage: lumenpack --stub <setup.exe> --install <folder or .7z> --product <folder or .7z> --out <installer.exe>\n"
-    "                 [--block-limit <MiB>|none] [--unchecked-xml]\n"
+    "                 [--block-limit <MiB>|none] [--unchecked-xml] [--delta-from <folder or installer>]\n"
     "       lumenpack --verify <installer.exe>\n"
     "       lumenpack --help\n"
     "\n"
@@ -28,6 +28,10 @@ const char kUsage[] =
     "--block-limit caps each solid block of a folder packed here at that many MiB of files\n"
     "(default 256; 1 to 1048576), or makes one block per kind of file with 'none': fewer,\n"
     "larger blocks download smaller, more blocks unpack faster on several cores.\n"
+    "--delta-from makes an update installer that carries only what changed since the previous\n"
+    "version, given as its product folder or its installer: the files that are new, binary\n"
+    "patches of the changed ones, and a manifest of the whole new version. It installs only\n"
+    "as an update of that version (setup.exe -update).\n"
     "Sign the installer after packing; the certificate table goes behind the packet.\n"
     "\n"
     "Checking: --verify finds the packet as the setup program does, checks every entry's CRC-32\n"
@@ -41,7 +45,7 @@ struct UsageError {
 
 // --option value pairs; every option at most once.
 std::map<std::string, std::string> ParseOptions(int argc, char** argv) {
-  static const char* const kKnown[] = {"--stub", "--install", "--product", "--out", "--verify", "--block-limit"};
+  static const char* const kKnown[] = {"--stub", "--install", "--product", "--out", "--verify", "--block-limit", "--delta-from"};
   std::map<std::string, std::string> options;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -92,7 +96,7 @@ int main(int argc, char** argv) {
       if (!options.count(required)) throw UsageError{std::string("missing ") + required};
     lumenpack::CatchInterrupts();
     lumenpack::Pack({options["--stub"], options["--install"], options["--product"], options["--out"],
-                     options.count("--unchecked-xml") != 0, BlockLimit(options)});
+                     options.count("--unchecked-xml") != 0, BlockLimit(options), options["--delta-from"]});
     return 0;
   } catch (const UsageError& e) {
     std::cerr << "lumenpack: " << e.message << " (see lumenpack --help)\n";

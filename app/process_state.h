@@ -14,6 +14,11 @@ enum ExitCodes : int {
   kExitNoAdmin = 5,
   kExitTraditionalChinese = 6,
   kExitBadCommandLine = 7,
+  // An update installer that carries only what changed (a delta) could not be applied: no
+  // installation of the version it was made for, a file of it missing or changed, a damaged
+  // delta, or started without -update. Nothing of the installed version was changed; the
+  // suite's updater fetches the full installer.
+  kExitDeltaRefused = 8,
 };
 
 extern int ExitCode;

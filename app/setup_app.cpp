@@ -39,6 +39,7 @@ const wchar_t kMsgRegionOnly[] = L"非常抱歉，该安装包仅限中国大陆
 const wchar_t kMsgAnotherSetup[] = L"系统中有另一个安装程序正在运行，不能同时运行多个安装程序！";
 const wchar_t kMsgWindowsTooOld[] = L"Lumen Office 不支持该版本系统";
 const wchar_t kMsgSuiteRunning[] = L"有一个 Lumen Office 应用程序实例 %s 在运行，请关闭后重试！";
+const wchar_t kMsgDeltaOnlyUpdates[] = L"此安装程序只用于更新已安装的 Lumen Office，请下载完整的安装程序。";
 
 namespace {
 
@@ -136,6 +137,14 @@ bool ZSetupApp::Run() {
   }
   if (g_Install.IsPayloadSilent() || g_Install.IsOemSilent()) Silent = 1;
   g_Log.Log("ProcessOldProduct");
+  if (g_Install.IsDeltaInstaller() && !Update) {
+    // A delta holds only what changed since the version it was made for: it can only update.
+    g_Log.Log("this installer carries only the changes since an earlier version: it runs only as an update (-update)");
+    g_Run.NoteCause("an update installer (a delta) was started without -update");
+    if (!Silent) ShowMessage(kMsgDeltaOnlyUpdates);
+    ExitCode = kExitDeltaRefused;
+    return false;
+  }
   if (Update) {
     g_Log.Log("update Install");
     return UpdateInstall();
@@ -190,14 +199,21 @@ bool ZSetupApp::UpdateInstall() {
   // Carry the old installation's OEM customisation over into the current folder, where the
   // install sequence looks for it.
   const std::wstring root = g_Install.GetOldInstallRoot();
+  const std::wstring cfgs = ZFunction::WithSlash(root) + L"office6\\cfgs\\";
+  bool movedOem = false;
   if (!root.empty()) {
     const std::wstring old = ZFunction::WithSlash(root);
-    const std::wstring cfgs = old + L"office6\\cfgs\\";
-    if (ZFunction::PathExists(cfgs + L"oem.ini")) MoveFileExW((cfgs + L"oem.ini").c_str(), L"oem.ini", 0);
+    if (ZFunction::PathExists(cfgs + L"oem.ini")) movedOem = MoveFileExW((cfgs + L"oem.ini").c_str(), L"oem.ini", 0) != FALSE;
     if (ZFunction::FolderExists(cfgs + L"oeminfo")) ZFunction::CopyFolder(cfgs + L"oeminfo", L"oeminfo");
     if (ZFunction::FolderExists(old + L"oem")) ZFunction::CopyFolder(old + L"oem", L"oem");
   }
-  return InstallWithoutWizard(true);
+  const bool installed = InstallWithoutWizard(true);
+  if (g_Install.DeltaRefused()) {
+    // The installed version stays as it was, its OEM file too.
+    if (movedOem) MoveFileExW(L"oem.ini", (cfgs + L"oem.ini").c_str(), 0);
+    ExitCode = kExitDeltaRefused;
+  }
+  return installed;
 }
 
 bool ZSetupApp::InteractiveInstall() {

@@ -21,6 +21,7 @@ extern const wchar_t kMsgRegionOnly[];        // M2
 extern const wchar_t kMsgAnotherSetup[];      // M3
 extern const wchar_t kMsgWindowsTooOld[];     // M4
 extern const wchar_t kMsgSuiteRunning[];      // M5, "%s" stands for the program name
+extern const wchar_t kMsgDeltaOnlyUpdates[];  // a delta started without -update
 
 class ZSetupApp {
  public:

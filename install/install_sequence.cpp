@@ -76,7 +76,7 @@ void ZInsall::InstallThread() {
                                        L"needAdmin", L"false");
 
   const DWORD start = GetTickCount();
-  if (AwaitPayloadFolder() && ReadSuiteFiles()) InstallSteps();
+  if (AwaitPayloadFolder() && (!IsDeltaInstaller() || ReadDelta()) && ReadSuiteFiles()) InstallSteps();
   ElapsedMs = GetTickCount() - start;
   if (Result == 1) Report(kStepDone, 0, L"安装成功");
   if (WaitEvent) {
@@ -116,7 +116,7 @@ void ZInsall::AwaitSuiteSignal() {
 
 size_t ZInsall::ProductPathChars() {
   if (ProductItems.empty()) {
-    ProductItems = Packet.Items(1);
+    ProductItems = Delta ? DeltaItems() : Packet.Items(1);
     LongestProductName = 0;
     for (const ArchiveItem& item : ProductItems) LongestProductName = std::max(LongestProductName, item.Name.size());
   }
@@ -149,6 +149,19 @@ void ZInsall::InstallSteps() {
   ZClear clear(Cleanup());
   clear.Init(InstallFolder);
 
+  // An update by delta builds the new version from the installed one before anything of that
+  // one is removed.
+  if (Delta) {
+    Report(kStepExtract, 0, L"正在释放安装文件");
+    ZFunction::EnableWow64Redirection(false);
+    const bool built = BuildFromDelta();
+    ZFunction::EnableWow64Redirection(true);
+    if (!built) {
+      Report(kStepExtract, kErrorExtract, L"释放安装文件失败");
+      return;
+    }
+  }
+
   if (!interactiveUpdate) {
     const bool oldProduct = KeyOpens(HKEY_LOCAL_MACHINE, suite::kUninstallKey) ||
                             KeyOpens(HKEY_CURRENT_USER, suite::kUninstallKey) || !HandedOver.OldInstallPath.empty();
@@ -163,7 +176,17 @@ void ZInsall::InstallSteps() {
 
   User().DeleteRestartInfo();
 
-  Report(kStepExtract, 0, L"正在释放安装文件");
+  if (!Delta) {
+    Report(kStepExtract, 0, L"正在释放安装文件");
+    if (!WriteProductFiles()) return;
+  }
+  Packet.Close();
+  Report(kStepRegister, 0, L"正在注册组件");
+  if (Register() && CheckInstallation()) Result = 1;
+  else Report(kStepRegister, kErrorRegister, L"注册组件失败");
+}
+
+bool ZInsall::WriteProductFiles() {
   const bool folderExisted = ZFunction::FolderExists(InstallFolder);
   // This version is installed here already (a repair, an update run twice): written in place, a
   // run stopped halfway would leave the installation broken. The files are written beside it
@@ -179,35 +202,29 @@ void ZInsall::InstallSteps() {
     const long error = static_cast<long>(GetLastError());
     g_Log.Log("Create the %ws folder failed. %ld", target.c_str(), error);
     g_Run.Failed("the install folder cannot be created (error %ld): %ws", error, target.c_str());
-  } else {
-    g_Log.Log("install begin...");
-    ZFunction::EnableWow64Redirection(false);
-    Packet.SetProgressWindow(MainWindow);
-    bool extracted = Packet.ExtractMemoryFiles(1, target);
-    g_Run.AddFilesWritten(Packet.FilesWritten());
-    if (!extracted) {
-      const std::string problem = TakeExtractionProblem();
-      g_Run.Failed("the product files could not be written: %s",
-                   problem.empty() ? "the product entry cannot be read" : problem.c_str());
-    } else if (staged) {
-      extracted = PutStagedInPlace(target);
-    }
-    ZFunction::EnableWow64Redirection(true);
-    if (!extracted) {
-      // What this run began and could not complete goes again; a version folder that was there
-      // before is left as it is.
-      if (staged || !folderExisted) {
-        g_Log.Log("remove the incomplete folder %ws", target.c_str());
-        ZFunction::DeleteFolder(target);
-      }
-      Report(kStepExtract, kErrorExtract, L"释放安装文件失败");
-    } else {
-      Packet.Close();
-      Report(kStepRegister, 0, L"正在注册组件");
-      if (Register() && CheckInstallation()) Result = 1;
-      else Report(kStepRegister, kErrorRegister, L"注册组件失败");
-    }
+    return false;
   }
+  g_Log.Log("install begin...");
+  ZFunction::EnableWow64Redirection(false);
+  Packet.SetProgressWindow(MainWindow);
+  bool extracted = Packet.ExtractMemoryFiles(1, target);
+  g_Run.AddFilesWritten(Packet.FilesWritten());
+  if (!extracted) {
+    const std::string problem = TakeExtractionProblem();
+    g_Run.Failed("the product files could not be written: %s",
+                 problem.empty() ? "the product entry cannot be read" : problem.c_str());
+  } else if (staged) {
+    extracted = PutStagedInPlace(target);
+  }
+  ZFunction::EnableWow64Redirection(true);
+  if (!extracted && (staged || !folderExisted)) {
+    // What this run began and could not complete goes again; a version folder that was there
+    // before is left as it is.
+    g_Log.Log("remove the incomplete folder %ws", target.c_str());
+    ZFunction::DeleteFolder(target);
+  }
+  if (!extracted) Report(kStepExtract, kErrorExtract, L"释放安装文件失败");
+  return extracted;
 }
 
 CleanupContext ZInsall::Cleanup() { return CleanupContext{User(), SuiteDrivers, Update != 0, OldVersion}; }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cleanup/zclear.h"
+#include "packet/delta_manifest.h"
 #include "packet/packet_loader.h"
 #include "suite/install_config.h"
 #include "suite/install_items.h"
@@ -162,6 +163,15 @@ class ZInsall {
   bool IsOemSilent() const;
   void ApplyOemDesktopShortcut();
 
+  // --- update by delta ---
+  // The installer carries only what changed since a previous version (its packet holds the
+  // delta manifest): it installs only as an update of that version.
+  bool IsDeltaInstaller() const { return Packet.EntryCount() > packet::kDeltaEntry; }
+  // An update by delta found the installed version unfit (missing or other files, no such
+  // installation, a damaged delta): nothing of the installed version was touched, and the run
+  // ends with its own exit code so that the suite's updater fetches the full installer.
+  bool DeltaRefused() const { return DeltaRefusal; }
+
   // --- run ---
   bool StartLoadPacketData();
   bool DbgExtraceAllFiles();
@@ -192,6 +202,19 @@ class ZInsall {
   size_t ProductPathChars();
   // Old version removal, extraction and the Register step; sets Result.
   void InstallSteps();
+  // The product entry's files written into InstallFolder (or beside it first, when this version
+  // is installed there already); false, the cause recorded (and an extraction failure
+  // reported), when they could not all be.
+  bool WriteProductFiles();
+  // An update by delta: reads the manifest (the product's items then come from it).
+  bool ReadDelta();
+  // The new version's files and folders as the delta's manifest lists them.
+  std::vector<ArchiveItem> DeltaItems() const;
+  // Builds InstallFolder from the installed version's files, the delta's new files and its
+  // patches, each checked against the manifest, before anything of the installed version is
+  // removed. False, DeltaRefusal set and the file named in the log, when anything needed is
+  // missing or differs; nothing of the installed version is changed then.
+  bool BuildFromDelta();
   bool Register();
   bool RunInstallItems();
   // Before the run says it succeeded: no step it owed failed, every product file is in the
@@ -218,7 +241,9 @@ class ZInsall {
   // The file names of the suite's drivers ("x.sys" in the product entry): the only names whose
   // copies in the system's drivers folder the cleanup deletes.
   std::vector<std::wstring> SuiteDrivers;
-  std::vector<ArchiveItem> ProductItems;  // the product entry's files and folders
+  std::vector<ArchiveItem> ProductItems;  // the product entry's files and folders (a delta's: the manifest's)
+  std::optional<packet::DeltaManifest> Delta;  // read by ReadDelta in an update by delta
+  bool DeltaRefusal = false;
   size_t LongestProductName = 0;          // of ProductItems, once read
   // The last value this run wrote to each configuration file, and whether the install list ran
   // the step that registers the installation (the configuration tool's "-setup").
@@ -274,6 +299,8 @@ class ZInsall {
   // the installed ones one by one; false, the cause recorded, when they are incomplete or one
   // cannot be put in place (the installed folder then holds old and new files, each whole).
   bool PutStagedInPlace(const std::wstring& staging);
+  // Ends an update by delta that cannot be applied: the cause, and the log line naming it.
+  bool RefuseDelta(const char* format, ...);
   // The suite's "LocationRoot" of the desktop user's hive and of the machine's.
   std::vector<std::wstring> RegisteredRoots() const;
   // What the cleanup needs of this run.

@@ -82,6 +82,11 @@ const BYTE* PacketLoader::GetPacketData(int index, UINT32* size) const {
   }
 }
 
+int PacketLoader::EntryCount() const {
+  if (!View || static_cast<uint64_t>(PacketOffset) + packet::kCountSize > FileSize) return 0;
+  return packet::ReadU16(View + PacketOffset);
+}
+
 bool PacketLoader::ExtractPacket(int index, const std::wstring& folder, const std::vector<std::wstring>& skipped) {
   g_Log.Log("GetPacketData %d", index);
   UINT32 size = 0;

@@ -105,6 +105,8 @@ class PacketLoader {
   void CancelPreload();
 
   DWORD GetFileSize() const { return FileSize; }
+  // How many entries the packet says it holds (0 before OpenPacket or without a packet).
+  int EntryCount() const;
   // The window the extraction reports its progress to (see I7zExtract::SetProgressWindow).
   void SetProgressWindow(HWND window) { ProgressWindow = window; }
 

@@ -1,0 +1,197 @@
+// An update by delta: the new version folder is built from the installed version's files, the
+// files the installer carries whole and binary patches of the changed ones, every file checked
+// against the manifest's size and SHA-256. Everything is built beside the installed version and
+// only then put in place; nothing of the installed version is changed on the way, so a run that
+// stops (or is killed) leaves it working, and the next run starts the build again.
+#include <stdarg.h>
+#include <stdio.h>
+
+#include "install/zinstall.h"
+#include "log/run_record.h"
+#include "log/setup_log.h"
+#include "packet/delta_files.h"
+#include "packet/sha256.h"
+#include "suite/installation_check.h"
+#include "sys/file_utils.h"
+
+namespace {
+
+std::wstring Wide(const std::string& utf8) {
+  const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring text(n > 0 ? n : 0, L'\0');
+  if (n > 0) MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), &text[0], n);
+  return text;
+}
+
+std::wstring Parent(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
+
+// Whether the file at `path` is the one the manifest describes.
+bool Matches(const std::wstring& path, UINT64 size, const packet::Digest& sha, std::string* why) {
+  UINT64 actual = 0;
+  packet::Digest digest{};
+  if (!delta_files::HashFile(path, &actual, &digest, why)) return false;
+  if (actual != size) *why = "has " + std::to_string(actual) + " bytes, the update expects " + std::to_string(size);
+  else if (digest != sha) *why = "holds other bytes than the update expects (SHA-256)";
+  else return true;
+  return false;
+}
+
+// The first item of the manifest that `folder` does not hold as described ("<path> <why>"); ""
+// when it holds them all.
+std::wstring FirstDifference(const std::vector<packet::DeltaItem>& items, const std::wstring& folder) {
+  for (const packet::DeltaItem& item : items) {
+    const std::wstring path = folder + Wide(item.path);
+    std::string why;
+    if (item.kind == packet::DeltaKind::kFolder ? ZFunction::FolderExists(path) : Matches(path, item.size, item.sha256, &why))
+      continue;
+    return Wide(item.path) + L" " + Wide(why.empty() || !ZFunction::PathExists(path) ? "is missing" : why);
+  }
+  return std::wstring();
+}
+
+}  // namespace
+
+bool ZInsall::RefuseDelta(const char* format, ...) {
+  char text[ZSetupLog::kMaxText + 1] = {};
+  va_list args;
+  va_start(args, format);
+  _vsnprintf(text, ZSetupLog::kMaxText, format, args);
+  va_end(args);
+  DeltaRefusal = true;
+  g_Run.Failed("the update cannot be applied, the installed version stays as it is: %s", text);
+  return false;
+}
+
+bool ZInsall::ReadDelta() {
+  if (Delta) return true;
+  const std::unique_ptr<UnpackedEntry> entry = Packet.Unpack(packet::kDeltaEntry);
+  std::string text, error;
+  if (!entry || !entry->Read(Wide(packet::kDeltaManifestName), &text) || !entry->Decoded())
+    return RefuseDelta("its manifest cannot be unpacked");
+  packet::DeltaManifest manifest;
+  if (!packet::ParseDeltaManifest(text, &manifest, &error)) return RefuseDelta("its manifest is damaged (%s)", error.c_str());
+  if (Wide(manifest.toVersion) != ProductVersion)
+    return RefuseDelta("its manifest describes version %s, this setup program installs %ws", manifest.toVersion.c_str(),
+                       ProductVersion.c_str());
+  g_Log.Log("the installer is an update by delta from %s to %s: %d files and folders", manifest.fromVersion.c_str(),
+            manifest.toVersion.c_str(), static_cast<int>(manifest.items.size()));
+  Delta = std::move(manifest);
+  return true;
+}
+
+std::vector<ArchiveItem> ZInsall::DeltaItems() const {
+  std::vector<ArchiveItem> items;
+  for (const packet::DeltaItem& item : Delta->items) items.push_back({Wide(item.path), item.size, item.kind == packet::DeltaKind::kFolder});
+  return items;
+}
+
+bool ZInsall::BuildFromDelta() {
+  const DWORD start = GetTickCount();
+  // The installed version: the registered installation's version folder, a real installation.
+  const std::wstring root = GetOldInstallRoot();
+  if (root.empty()) return RefuseDelta("no installation of the suite is registered");
+  std::wstring source = ZFunction::WithSlash(root) + (OldVersion.empty() ? L"" : OldVersion + L"\\");
+  if (!install_config::IsSuiteInstallation(source) || !ZFunction::PathExists(source + L"office6\\lmo.dll"))
+    source = ZFunction::WithSlash(root);
+  if (!ZFunction::PathExists(source + L"office6\\lmo.dll"))
+    return RefuseDelta("the installed version %ws has no version folder with the suite", OldVersion.c_str());
+  g_Log.Log("update by delta: the installed version is in %ws, the new one goes to %ws", source.c_str(), InstallFolder.c_str());
+
+  // This version in place already (installed, or built by a run that stopped before it
+  // registered it): used as it is when every file is the manifest's.
+  if (ZFunction::FolderExists(InstallFolder)) {
+    const std::wstring difference = FirstDifference(Delta->items, InstallFolder);
+    if (difference.empty()) {
+      g_Log.Log("update by delta: %ws holds the whole new version already, %lu ms", InstallFolder.c_str(), GetTickCount() - start);
+      return true;
+    }
+    if (_wcsicmp(InstallFolder.c_str(), source.c_str()) == 0)
+      return RefuseDelta("this version is the installed one, and its file %ws", difference.c_str());
+    g_Log.Log("update by delta: %ws holds an incomplete build (%ws): built again", InstallFolder.c_str(), difference.c_str());
+  }
+
+  // Every previous file the build needs is there with its size, before anything is unpacked.
+  for (const packet::DeltaItem& item : Delta->items) {
+    if (item.kind != packet::DeltaKind::kSame && item.kind != packet::DeltaKind::kPatch) continue;
+    const UINT64 size = item.kind == packet::DeltaKind::kSame ? item.size : item.oldSize;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    const std::wstring path = source + Wide(item.path);
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      return RefuseDelta("the installed file %ws is missing", Wide(item.path).c_str());
+    if ((static_cast<UINT64>(data.nFileSizeHigh) << 32 | data.nFileSizeLow) != size)
+      return RefuseDelta("the installed file %ws has another size than the update expects", Wide(item.path).c_str());
+  }
+
+  // Built in "~<version>.new", from entry 1 unpacked into "~<version>.delta", both beside the
+  // version folders (on the same volume) and passed over by the clean-up of versions.
+  const std::wstring work = StagingFolder();
+  const std::wstring parts = work.substr(0, work.size() - 5) + L".delta\\";
+  ZFunction::DeleteFolder(work);
+  ZFunction::DeleteFolder(parts);
+  struct Cleanup {
+    const std::wstring &work, &parts;
+    ~Cleanup() {
+      ZFunction::DeleteFolder(work);
+      ZFunction::DeleteFolder(parts);
+    }
+  } cleanup{work, parts};
+  if (!ZFunction::CreateFolderTree(work) || !ZFunction::CreateFolderTree(parts))
+    return RefuseDelta("the folder %ws cannot be created (error %lu)", work.c_str(), GetLastError());
+  if (!Packet.ExtractPacket(1, parts)) {
+    const std::string problem = TakeExtractionProblem();
+    return RefuseDelta("its files cannot be unpacked: %s", problem.empty() ? "the entry cannot be read" : problem.c_str());
+  }
+  g_Run.AddFilesWritten(Packet.FilesWritten());
+
+  int same = 0, patched = 0, added = 0;
+  for (const packet::DeltaItem& item : Delta->items) {
+    const std::wstring name = Wide(item.path), target = work + name;
+    if (item.kind == packet::DeltaKind::kFolder) {
+      if (!ZFunction::CreateFolderTree(target)) return RefuseDelta("the folder %ws cannot be created", Wide(item.path).c_str());
+      continue;
+    }
+    if (!ZFunction::CreateFolderTree(Parent(target))) return RefuseDelta("the folder of %ws cannot be created", Wide(item.path).c_str());
+    std::string why;
+    if (item.kind == packet::DeltaKind::kNew) {
+      const std::wstring carried = parts + Wide(packet::kDeltaNewFolder) + L"\\" + name;
+      if (!Matches(carried, item.size, item.sha256, &why)) return RefuseDelta("its file %ws %s", Wide(item.path).c_str(), why.c_str());
+      if (!MoveFileExW(carried.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return RefuseDelta("its file %ws cannot be moved into place (error %lu)", Wide(item.path).c_str(), GetLastError());
+      ++added;
+    } else if (item.kind == packet::DeltaKind::kSame) {
+      UINT64 size = 0;
+      packet::Digest sha{};
+      if (!delta_files::CopyHashing(source + name, target, &size, &sha, &why))
+        return RefuseDelta("the installed file %ws %s", Wide(item.path).c_str(), why.c_str());
+      if (size != item.size || sha != item.sha256)
+        return RefuseDelta("the installed file %ws differs from the version the update was made for", Wide(item.path).c_str());
+      ++same;
+    } else {
+      std::vector<BYTE> old, patch, made;
+      if (!delta_files::ReadWhole(source + name, &old, &why)) return RefuseDelta("the installed file %ws %s", Wide(item.path).c_str(), why.c_str());
+      if (old.size() != item.oldSize || packet::Sha256Of(old.data(), old.size()) != item.oldSha256)
+        return RefuseDelta("the installed file %ws differs from the version the update was made for", Wide(item.path).c_str());
+      const std::wstring patchFile = parts + Wide(packet::kDeltaPatchFolder) + L"\\" + name;
+      if (!delta_files::ReadWhole(patchFile, &patch, &why)) return RefuseDelta("the patch of %ws %s", Wide(item.path).c_str(), why.c_str());
+      if (!delta_files::ApplyPatch(old, patch, item.size, &made, &why)) return RefuseDelta("the file %ws %s", Wide(item.path).c_str(), why.c_str());
+      if (packet::Sha256Of(made.data(), made.size()) != item.sha256)
+        return RefuseDelta("the patched file %ws holds other bytes than the update expects (SHA-256)", Wide(item.path).c_str());
+      if (!delta_files::WriteWhole(target, made.data(), made.size(), &why)) return RefuseDelta("the file %ws %s", Wide(item.path).c_str(), why.c_str());
+      ++patched;
+    }
+  }
+  ZFunction::DeleteFolder(parts);
+
+  // The whole new version is built: one rename puts it in place, or, when a folder of that
+  // name is there (an incomplete build), file by file.
+  const std::wstring final = ZFunction::WithoutTrailingSeparators(InstallFolder);
+  if (!ZFunction::FolderExists(final) && MoveFileExW(ZFunction::WithoutTrailingSeparators(work).c_str(), final.c_str(), 0)) {
+    g_Log.Log("update by delta: built %ws, %d files copied, %d patched, %d carried whole, %lu ms", InstallFolder.c_str(), same,
+              patched, added, GetTickCount() - start);
+    return true;
+  }
+  if (!PutStagedInPlace(work)) return false;
+  g_Log.Log("update by delta: built %ws in place, %d files copied, %d patched, %d carried whole, %lu ms", InstallFolder.c_str(),
+            same, patched, added, GetTickCount() - start);
+  return true;
+}

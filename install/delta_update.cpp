@@ -6,6 +6,9 @@
 #include <stdarg.h>
 #include <stdio.h>
 
+#include <atomic>
+
+#include "base/handles.h"
 #include "install/zinstall.h"
 #include "log/run_record.h"
 #include "log/setup_log.h"
@@ -48,6 +51,74 @@ std::wstring FirstDifference(const std::vector<packet::DeltaItem>& items, const 
   }
   return std::wstring();
 }
+
+// Makes one file or folder of the new version in `work`: "" when it is there, else why it
+// cannot be (for the log).
+std::wstring BuildItem(const packet::DeltaItem& item, const std::wstring& source, const std::wstring& work,
+                       const std::wstring& parts) {
+  const std::wstring name = Wide(item.path), target = work + name;
+  if (item.kind == packet::DeltaKind::kFolder)
+    return ZFunction::CreateFolderTree(target) ? L"" : L"the folder " + name + L" cannot be created";
+  if (!ZFunction::CreateFolderTree(Parent(target))) return L"the folder of " + name + L" cannot be created";
+  std::string why;
+  if (item.kind == packet::DeltaKind::kNew) {
+    const std::wstring carried = parts + Wide(packet::kDeltaNewFolder) + L"\\" + name;
+    if (!Matches(carried, item.size, item.sha256, &why)) return L"its file " + name + L" " + Wide(why);
+    if (!MoveFileExW(carried.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
+      return L"its file " + name + L" cannot be moved into place (error " + std::to_wstring(GetLastError()) + L")";
+    return L"";
+  }
+  const std::wstring changed = L"the installed file " + name + L" differs from the version the update was made for";
+  if (item.kind == packet::DeltaKind::kSame) {
+    UINT64 size = 0;
+    packet::Digest sha{};
+    if (!delta_files::CopyHashing(source + name, target, &size, &sha, &why)) return L"the installed file " + name + L" " + Wide(why);
+    return size == item.size && sha == item.sha256 ? L"" : changed;
+  }
+  std::vector<BYTE> old, patch, made;
+  if (!delta_files::ReadWhole(source + name, &old, &why)) return L"the installed file " + name + L" " + Wide(why);
+  if (old.size() != item.oldSize || packet::Sha256Of(old.data(), old.size()) != item.oldSha256) return changed;
+  if (!delta_files::ReadWhole(parts + Wide(packet::kDeltaPatchFolder) + L"\\" + name, &patch, &why))
+    return L"the patch of " + name + L" " + Wide(why);
+  if (!delta_files::ApplyPatch(old, patch, item.size, &made, &why)) return L"the file " + name + L" " + Wide(why);
+  if (packet::Sha256Of(made.data(), made.size()) != item.sha256)
+    return L"the patched file " + name + L" holds other bytes than the update expects (SHA-256)";
+  if (!delta_files::WriteWhole(target, made.data(), made.size(), &why)) return L"the file " + name + L" " + Wide(why);
+  return L"";
+}
+
+// Builds every item on the calling thread and one more, each taking the next. A failure stops
+// both; of the failures met, the one first in the manifest's order is kept in Why.
+struct DeltaBuild {
+  const std::vector<packet::DeltaItem>& Items;
+  const std::wstring &Source, &Work, &Parts;
+  std::atomic<size_t> Next{0};
+  sys::CriticalSection Lock;
+  size_t FailedAt = SIZE_MAX;
+  std::wstring Why;
+
+  void Run() {
+    sys::UniqueKernel helper(CreateThread(nullptr, 0, &DeltaBuild::Thread, this, 0, nullptr));
+    TakeItems();
+    if (helper) WaitForSingleObject(helper.Get(), INFINITE);
+  }
+  static DWORD WINAPI Thread(void* self) {
+    static_cast<DeltaBuild*>(self)->TakeItems();
+    return 0;
+  }
+  void TakeItems() {
+    for (size_t i; (i = Next++) < Items.size();) {
+      const std::wstring why = BuildItem(Items[i], Source, Work, Parts);
+      if (why.empty()) continue;
+      sys::Locked locked(Lock);
+      if (i < FailedAt) {
+        FailedAt = i;
+        Why = why;
+      }
+      Next = Items.size();
+    }
+  }
+};
 
 }  // namespace
 
@@ -143,42 +214,16 @@ bool ZInsall::BuildFromDelta() {
   }
   g_Run.AddFilesWritten(Packet.FilesWritten());
 
+  // The files are independent of each other: built on two threads (hashing and patching keep a
+  // core busy while the other waits for the disk).
+  DeltaBuild build{Delta->items, source, work, parts};
+  build.Run();
+  if (!build.Why.empty()) return RefuseDelta("%ws", build.Why.c_str());
   int same = 0, patched = 0, added = 0;
   for (const packet::DeltaItem& item : Delta->items) {
-    const std::wstring name = Wide(item.path), target = work + name;
-    if (item.kind == packet::DeltaKind::kFolder) {
-      if (!ZFunction::CreateFolderTree(target)) return RefuseDelta("the folder %ws cannot be created", Wide(item.path).c_str());
-      continue;
-    }
-    if (!ZFunction::CreateFolderTree(Parent(target))) return RefuseDelta("the folder of %ws cannot be created", Wide(item.path).c_str());
-    std::string why;
-    if (item.kind == packet::DeltaKind::kNew) {
-      const std::wstring carried = parts + Wide(packet::kDeltaNewFolder) + L"\\" + name;
-      if (!Matches(carried, item.size, item.sha256, &why)) return RefuseDelta("its file %ws %s", Wide(item.path).c_str(), why.c_str());
-      if (!MoveFileExW(carried.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
-        return RefuseDelta("its file %ws cannot be moved into place (error %lu)", Wide(item.path).c_str(), GetLastError());
-      ++added;
-    } else if (item.kind == packet::DeltaKind::kSame) {
-      UINT64 size = 0;
-      packet::Digest sha{};
-      if (!delta_files::CopyHashing(source + name, target, &size, &sha, &why))
-        return RefuseDelta("the installed file %ws %s", Wide(item.path).c_str(), why.c_str());
-      if (size != item.size || sha != item.sha256)
-        return RefuseDelta("the installed file %ws differs from the version the update was made for", Wide(item.path).c_str());
-      ++same;
-    } else {
-      std::vector<BYTE> old, patch, made;
-      if (!delta_files::ReadWhole(source + name, &old, &why)) return RefuseDelta("the installed file %ws %s", Wide(item.path).c_str(), why.c_str());
-      if (old.size() != item.oldSize || packet::Sha256Of(old.data(), old.size()) != item.oldSha256)
-        return RefuseDelta("the installed file %ws differs from the version the update was made for", Wide(item.path).c_str());
-      const std::wstring patchFile = parts + Wide(packet::kDeltaPatchFolder) + L"\\" + name;
-      if (!delta_files::ReadWhole(patchFile, &patch, &why)) return RefuseDelta("the patch of %ws %s", Wide(item.path).c_str(), why.c_str());
-      if (!delta_files::ApplyPatch(old, patch, item.size, &made, &why)) return RefuseDelta("the file %ws %s", Wide(item.path).c_str(), why.c_str());
-      if (packet::Sha256Of(made.data(), made.size()) != item.sha256)
-        return RefuseDelta("the patched file %ws holds other bytes than the update expects (SHA-256)", Wide(item.path).c_str());
-      if (!delta_files::WriteWhole(target, made.data(), made.size(), &why)) return RefuseDelta("the file %ws %s", Wide(item.path).c_str(), why.c_str());
-      ++patched;
-    }
+    same += item.kind == packet::DeltaKind::kSame;
+    patched += item.kind == packet::DeltaKind::kPatch;
+    added += item.kind == packet::DeltaKind::kNew;
   }
   ZFunction::DeleteFolder(parts);
 

@@ -35,25 +35,7 @@ bool WriteAll(HANDLE file, const BYTE* data, size_t size) {
 }  // namespace
 
 bool HashFile(const std::wstring& path, UINT64* size, packet::Digest* digest, std::string* why) {
-  const sys::UniqueFile file = OpenForReading(path);
-  if (!file) {
-    *why = Because("cannot be opened");
-    return false;
-  }
-  packet::Sha256 hash;
-  std::vector<BYTE> buffer(kChunk);
-  UINT64 total = 0;
-  for (DWORD got = 0;; total += got) {
-    if (!ReadFile(file.Get(), buffer.data(), kChunk, &got, nullptr)) {
-      *why = Because("cannot be read");
-      return false;
-    }
-    if (got == 0) break;
-    hash.Update(buffer.data(), got);
-  }
-  *size = total;
-  *digest = hash.Final();
-  return true;
+  return CopyHashing(path, std::wstring(), size, digest, why);
 }
 
 bool ReadWhole(const std::wstring& path, std::vector<BYTE>* bytes, std::string* why) {
@@ -96,8 +78,8 @@ bool CopyHashing(const std::wstring& from, const std::wstring& to, UINT64* size,
     *why = Because("cannot be opened");
     return false;
   }
-  const sys::UniqueFile out = CreateForWriting(to);
-  if (!out) {
+  const sys::UniqueFile out = to.empty() ? sys::UniqueFile() : CreateForWriting(to);
+  if (!to.empty() && !out) {
     *why = Because("cannot be copied: its copy cannot be made");
     return false;
   }
@@ -111,12 +93,12 @@ bool CopyHashing(const std::wstring& from, const std::wstring& to, UINT64* size,
     }
     if (got == 0) break;
     hash.Update(buffer.data(), got);
-    if (!WriteAll(out.Get(), buffer.data(), got)) {
+    if (out && !WriteAll(out.Get(), buffer.data(), got)) {
       *why = Because("cannot be copied: its copy cannot be written");
       return false;
     }
   }
-  if (!FlushFileBuffers(out.Get())) {
+  if (out && !FlushFileBuffers(out.Get())) {
     *why = Because("cannot be copied: its copy cannot be flushed");
     return false;
   }

@@ -25,7 +25,8 @@ bool ReadWhole(const std::wstring& path, std::vector<BYTE>* bytes, std::string* 
 // Writes a new file (an existing one is replaced) and flushes it to the disk.
 bool WriteWhole(const std::wstring& path, const BYTE* data, size_t size, std::string* why);
 
-// Copies `from` to a new file `to`, computing the SHA-256 and size of what it copied.
+// Copies `from` to a new file `to`, computing the SHA-256 and size of what it copied (with an
+// empty `to`, only reads it: HashFile).
 bool CopyHashing(const std::wstring& from, const std::wstring& to, UINT64* size, packet::Digest* digest, std::string* why);
 
 // Applies `patch` to `old`; the result must be exactly `size` bytes.

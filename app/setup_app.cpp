@@ -198,21 +198,20 @@ bool ZSetupApp::SilentInstall() { return InstallWithoutWizard(false); }
 bool ZSetupApp::UpdateInstall() {
   // Carry the old installation's OEM customisation over into the current folder, where the
   // install sequence looks for it.
+  // A delta copies the OEM file instead: it may yet refuse, leaving the installation as it was.
   const std::wstring root = g_Install.GetOldInstallRoot();
-  const std::wstring cfgs = ZFunction::WithSlash(root) + L"office6\\cfgs\\";
-  bool movedOem = false;
   if (!root.empty()) {
     const std::wstring old = ZFunction::WithSlash(root);
-    if (ZFunction::PathExists(cfgs + L"oem.ini")) movedOem = MoveFileExW((cfgs + L"oem.ini").c_str(), L"oem.ini", 0) != FALSE;
+    const std::wstring cfgs = old + L"office6\\cfgs\\";
+    if (ZFunction::PathExists(cfgs + L"oem.ini")) {
+      if (g_Install.IsDeltaInstaller()) CopyFileW((cfgs + L"oem.ini").c_str(), L"oem.ini", TRUE);
+      else MoveFileExW((cfgs + L"oem.ini").c_str(), L"oem.ini", 0);
+    }
     if (ZFunction::FolderExists(cfgs + L"oeminfo")) ZFunction::CopyFolder(cfgs + L"oeminfo", L"oeminfo");
     if (ZFunction::FolderExists(old + L"oem")) ZFunction::CopyFolder(old + L"oem", L"oem");
   }
   const bool installed = InstallWithoutWizard(true);
-  if (g_Install.DeltaRefused()) {
-    // The installed version stays as it was, its OEM file too.
-    if (movedOem) MoveFileExW(L"oem.ini", (cfgs + L"oem.ini").c_str(), 0);
-    ExitCode = kExitDeltaRefused;
-  }
+  if (g_Install.DeltaRefused()) ExitCode = kExitDeltaRefused;
   return installed;
 }
 

@@ -1,12 +1,14 @@
 // An update by delta: the new version folder is built from the installed version's files, the
 // files the installer carries whole and binary patches of the changed ones, every file checked
 // against the manifest's size and SHA-256. Everything is built beside the installed version and
-// only then put in place; nothing of the installed version is changed on the way, so a run that
-// stops (or is killed) leaves it working, and the next run starts the build again.
+// only then put in place, before the update touches anything of the installed version (its OEM
+// file is copied, not moved, see UpdateInstall); a run that stops (or is killed) leaves it
+// working, and the next run builds again or finds the new version complete.
 #include <stdarg.h>
 #include <stdio.h>
 
 #include <atomic>
+#include <new>
 
 #include "base/handles.h"
 #include "install/zinstall.h"
@@ -108,7 +110,12 @@ struct DeltaBuild {
   }
   void TakeItems() {
     for (size_t i; (i = Next++) < Items.size();) {
-      const std::wstring why = BuildItem(Items[i], Source, Work, Parts);
+      std::wstring why;
+      try {
+        why = BuildItem(Items[i], Source, Work, Parts);
+      } catch (const std::bad_alloc&) {
+        why = L"the file " + Wide(Items[i].path) + L" needs more memory than there is";
+      }
       if (why.empty()) continue;
       sys::Locked locked(Lock);
       if (i < FailedAt) {
@@ -158,6 +165,15 @@ std::vector<ArchiveItem> ZInsall::DeltaItems() const {
 
 bool ZInsall::BuildFromDelta() {
   const DWORD start = GetTickCount();
+  // This version in place already (built by a run that stopped before it was registered, or
+  // whose clean-up of the old registration it got past): used as it is when every file is the
+  // manifest's, whatever is registered now.
+  const bool folderThere = ZFunction::FolderExists(InstallFolder);
+  const std::wstring difference = folderThere ? FirstDifference(Delta->items, InstallFolder) : std::wstring();
+  if (folderThere && difference.empty()) {
+    g_Log.Log("update by delta: %ws holds the whole new version already, %lu ms", InstallFolder.c_str(), GetTickCount() - start);
+    return true;
+  }
   // The installed version: the registered installation's version folder, a real installation.
   const std::wstring root = GetOldInstallRoot();
   if (root.empty()) return RefuseDelta("no installation of the suite is registered");
@@ -167,15 +183,7 @@ bool ZInsall::BuildFromDelta() {
   if (!ZFunction::PathExists(source + L"office6\\lmo.dll"))
     return RefuseDelta("the installed version %ws has no version folder with the suite", OldVersion.c_str());
   g_Log.Log("update by delta: the installed version is in %ws, the new one goes to %ws", source.c_str(), InstallFolder.c_str());
-
-  // This version in place already (installed, or built by a run that stopped before it
-  // registered it): used as it is when every file is the manifest's.
-  if (ZFunction::FolderExists(InstallFolder)) {
-    const std::wstring difference = FirstDifference(Delta->items, InstallFolder);
-    if (difference.empty()) {
-      g_Log.Log("update by delta: %ws holds the whole new version already, %lu ms", InstallFolder.c_str(), GetTickCount() - start);
-      return true;
-    }
+  if (folderThere) {
     if (_wcsicmp(InstallFolder.c_str(), source.c_str()) == 0)
       return RefuseDelta("this version is the installed one, and its file %ws", difference.c_str());
     g_Log.Log("update by delta: %ws holds an incomplete build (%ws): built again", InstallFolder.c_str(), difference.c_str());
@@ -227,16 +235,19 @@ bool ZInsall::BuildFromDelta() {
   }
   ZFunction::DeleteFolder(parts);
 
-  // The whole new version is built: one rename puts it in place, or, when a folder of that
-  // name is there (an incomplete build), file by file.
+  // The whole new version is built: one rename puts it in place. An incomplete build of an
+  // earlier run (never the installed version, see above) goes aside first and is removed.
   const std::wstring final = ZFunction::WithoutTrailingSeparators(InstallFolder);
-  if (!ZFunction::FolderExists(final) && MoveFileExW(ZFunction::WithoutTrailingSeparators(work).c_str(), final.c_str(), 0)) {
-    g_Log.Log("update by delta: built %ws, %d files copied, %d patched, %d carried whole, %lu ms", InstallFolder.c_str(), same,
-              patched, added, GetTickCount() - start);
-    return true;
+  const std::wstring aside = final.substr(0, final.find_last_of(L'\\') + 1) + L"~" + final.substr(final.find_last_of(L'\\') + 1) + L".old";
+  if (ZFunction::FolderExists(final)) {
+    ZFunction::DeleteFolder(aside);
+    if (!MoveFileExW(final.c_str(), aside.c_str(), 0))
+      return RefuseDelta("the incomplete folder %ws cannot be moved aside (error %lu)", final.c_str(), GetLastError());
   }
-  if (!PutStagedInPlace(work)) return false;
-  g_Log.Log("update by delta: built %ws in place, %d files copied, %d patched, %d carried whole, %lu ms", InstallFolder.c_str(),
-            same, patched, added, GetTickCount() - start);
+  if (!MoveFileExW(ZFunction::WithoutTrailingSeparators(work).c_str(), final.c_str(), 0))
+    return RefuseDelta("the new version cannot be put in place at %ws (error %lu)", final.c_str(), GetLastError());
+  ZFunction::DeleteFolder(aside);
+  g_Log.Log("update by delta: built %ws, %d files copied, %d patched, %d carried whole, %lu ms", InstallFolder.c_str(), same,
+            patched, added, GetTickCount() - start);
   return true;
 }

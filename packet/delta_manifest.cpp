@@ -42,15 +42,44 @@ std::string FoldCase(std::string path) {
   return path;
 }
 
+bool IsValidUtf8(const std::string& s) {
+  for (size_t i = 0; i < s.size();) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t extra;
+    if (c < 0x80) extra = 0;
+    else if (c >= 0xC2 && c <= 0xDF) extra = 1;
+    else if ((c & 0xF0) == 0xE0) extra = 2;
+    else if (c >= 0xF0 && c <= 0xF4) extra = 3;
+    else return false;
+    if (s.size() - i <= extra) return false;
+    for (size_t k = 1; k <= extra; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    i += extra + 1;
+  }
+  return true;
+}
+
+// CON, PRN, AUX, NUL, COM0-9, LPT0-9 (with superscript digits too), with or without an
+// extension: Windows opens a device for them in any folder.
+bool IsDeviceName(const std::string& part) {
+  const std::string base = FoldCase(part.substr(0, part.find('.')));
+  if (base == "con" || base == "prn" || base == "aux" || base == "nul") return true;
+  if (base.size() < 4 || (base.compare(0, 3, "com") != 0 && base.compare(0, 3, "lpt") != 0)) return false;
+  const std::string digit = base.substr(3);
+  return (digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9') || digit == "\xC2\xB9" || digit == "\xC2\xB2" ||
+         digit == "\xC2\xB3";
+}
+
 }  // namespace
 
 bool IsSafeDeltaPath(const std::string& path) {
-  if (path.empty() || path.size() > 1024) return false;
+  if (path.empty() || path.size() > 1024 || !IsValidUtf8(path)) return false;
   size_t start = 0;
   for (;;) {
     const size_t end = std::min(path.find('\\', start), path.size());
     const std::string part = path.substr(start, end - start);
-    if (part.empty() || part == "." || part == ".." || part.back() == ' ' || part.back() == '.') return false;
+    if (part.empty() || part == "." || part == ".." || part.back() == ' ' || part.back() == '.' || IsDeviceName(part))
+      return false;
     for (unsigned char c : part)
       if (c < 0x20 || c == 0x7F || std::strchr(":*?\"<>|/", c)) return false;
     if (end == path.size()) return true;

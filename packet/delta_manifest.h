@@ -4,8 +4,8 @@
 // standard C++.
 //
 // A delta installer's packet has three entries: 0 the configuration, as in any installer; 1 the
-// files that are new ("new\<path>") and the binary patches ("patch\<path>", zstd frames made
-// with the previous file as their prefix); 2 the manifest, a 7z archive holding one file,
+// files that are new ("new\<path>") and the binary patches ("patch\<path>", see
+// packet/binary_patch.h); 2 the manifest, a 7z archive holding one file,
 // "delta.manifest". The manifest is UTF-8 text, one record a line ending in LF, fields
 // separated by tabs, paths relative to the version folder with "\" between their parts:
 //
@@ -17,8 +17,9 @@
 //   same	<path>	<size>	<sha256>                        the previous version's file as it is
 //   patch	<path>	<size>	<sha256>	<old size>	<old sha256>  the previous file, patched
 //
-// Sizes are decimal byte counts, SHA-256 digests 64 lowercase hexadecimal digits. The records
-// after the three header lines are sorted by path; a path appears once (Windows ignores case).
+// Sizes are decimal byte counts, SHA-256 digests 64 hexadecimal digits (written lowercase). The
+// records after the three header lines are sorted by path; a path appears once (Windows ignores
+// case).
 #pragma once
 
 #include <array>
@@ -57,7 +58,8 @@ std::string FormatDeltaManifest(const DeltaManifest& manifest);
 
 // Reads the text and checks every field: the header, known kinds, whole numbers, digests, paths
 // that stay inside the version folder (no empty, "." or ".." part, no drive, no leading or
-// doubled separator, no control characters, no ":*?\"<>|/"), each path once. False with the
+// doubled separator, no control characters, no ":*?\"<>|/", no device name such as NUL or COM1,
+// valid UTF-8), each path once. False with the
 // first fault and its line number in `error`.
 bool ParseDeltaManifest(const std::string& text, DeltaManifest* manifest, std::string* error);
 

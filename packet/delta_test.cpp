@@ -37,7 +37,7 @@ TEST(DeltaManifest, ReadsWhatItWrites) {
 // no field is taken half-read.
 TEST(DeltaManifest, RefusesEveryMalformedRecord) {
   const char* const paths[] = {"..\\x", "a\\..\\b", ".\\a", "C:\\x", "\\x", "a\\\\b", "a\\", "a/b", "a ", "a.", "a\tb",
-                               "x:y", "a*", ""};
+                               "x:y", "a*", "", "office6\\NUL", "com1.txt", "a\\Lpt9\\b", "con.", "\xFF\xFE"};
   for (const char* path : paths) {
     packet::DeltaManifest manifest;
     std::string error;
@@ -67,6 +67,7 @@ TEST(DeltaManifest, RefusesEveryMalformedRecord) {
   EXPECT_FALSE(packet::ParseDeltaManifest("lumen-delta\t2\nfrom\ta\nto\tb\n", &manifest, &error));
   EXPECT_FALSE(packet::ParseDeltaManifest("lumen-delta\t1\nfrom\ta\n", &manifest, &error));
   EXPECT_TRUE(packet::ParseDeltaManifest(Manifest(""), &manifest, &error)) << error;
+  EXPECT_TRUE(packet::IsSafeDeltaPath("office6\\console.dll") && packet::IsSafeDeltaPath("com10\\lpt.txt"));
 }
 
 // "old" + one byte changed + a run of new bytes + the old file's first part again.

@@ -112,9 +112,15 @@ TEST_F(DeltaUpdate, NoInstallationOrNoUpdateSwitchIsRefused) {
 }
 
 // Damage that passes the packet's own check (the entry's CRC-32 recomputed), in the new files
-// and patches and in the manifest: refused, the installation untouched.
+// and patches and in the manifest, and a well-formed manifest that says another SHA-256 for a
+// file it carries: refused, the installation untouched.
 TEST_F(DeltaUpdate, ADamagedDeltaIsRefused) {
   InstallOlderRelease();
+  {
+    const auto before = Tree(DefaultRoot());
+    UseInstaller(DeltaData(L"setup-forged.exe"));
+    ExpectRefused(before, "its file office6\\2052\\extra.dat holds other bytes than the update expects (SHA-256)");
+  }
   const std::string good = ReadBytes(DeltaData(L"setup-delta.exe"));
   const auto u32 = [&good](size_t at) { return packet::ReadU32(reinterpret_cast<const unsigned char*>(good.data()) + at); };
   size_t at = u32(u32(0x3C) + 8) + 6;  // the first entry

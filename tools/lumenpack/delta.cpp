@@ -297,6 +297,11 @@ DeltaSummary MakeDelta(const fs::path& product, const fs::path& previous, const 
   std::sort(manifest.items.begin(), manifest.items.end(),
             [](const packet::DeltaItem& a, const packet::DeltaItem& b) { return a.path < b.path; });
   const std::string text = packet::FormatDeltaManifest(manifest);
+  // What the setup program will read of it: a manifest it refuses would make an installer that
+  // no machine can use.
+  packet::DeltaManifest check;
+  std::string fault;
+  if (!packet::ParseDeltaManifest(text, &check, &fault)) throw Error("the delta's manifest would be refused: " + fault);
   fs::create_directories(manifest_folder);
   WriteFile(manifest_folder / packet::kDeltaManifestName, text.data(), text.size());
   return summary;

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <new>
+#include <optional>
 
 #include "base/handles.h"
 #include "install/zinstall.h"
@@ -90,12 +91,15 @@ std::wstring BuildItem(const packet::DeltaItem& item, const std::wstring& source
 }
 
 // Builds every item on the calling thread and one more, each taking the next. A failure stops
-// both; of the failures met, the one first in the manifest's order is kept in Why.
+// both; of the failures met, the one first in the manifest's order is kept in Why. Large patched
+// files (which are held whole, with their previous version and their patch) are made one at a
+// time, so the 32-bit program keeps its address space.
 struct DeltaBuild {
   const std::vector<packet::DeltaItem>& Items;
   const std::wstring &Source, &Work, &Parts;
   std::atomic<size_t> Next{0};
   sys::CriticalSection Lock;
+  sys::CriticalSection Large;
   size_t FailedAt = SIZE_MAX;
   std::wstring Why;
 
@@ -111,10 +115,14 @@ struct DeltaBuild {
   void TakeItems() {
     for (size_t i; (i = Next++) < Items.size();) {
       std::wstring why;
+      const packet::DeltaItem& item = Items[i];
+      const bool large = item.kind == packet::DeltaKind::kPatch && item.size + item.oldSize > (128u << 20);
       try {
-        why = BuildItem(Items[i], Source, Work, Parts);
+        std::optional<sys::Locked> oneAtATime;
+        if (large) oneAtATime.emplace(Large);
+        why = BuildItem(item, Source, Work, Parts);
       } catch (const std::bad_alloc&) {
-        why = L"the file " + Wide(Items[i].path) + L" needs more memory than there is";
+        why = L"the file " + Wide(item.path) + L" needs more memory than there is";
       }
       if (why.empty()) continue;
       sys::Locked locked(Lock);

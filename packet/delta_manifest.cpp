@@ -42,6 +42,19 @@ std::string FoldCase(std::string path) {
   return path;
 }
 
+// CON, PRN, AUX, NUL, COM0-9, LPT0-9 (with superscript digits too), with or without an
+// extension: Windows opens a device for them in any folder.
+bool IsDeviceName(const std::string& part) {
+  const std::string base = FoldCase(part.substr(0, part.find('.')));
+  if (base == "con" || base == "prn" || base == "aux" || base == "nul") return true;
+  if (base.size() < 4 || (base.compare(0, 3, "com") != 0 && base.compare(0, 3, "lpt") != 0)) return false;
+  const std::string digit = base.substr(3);
+  return (digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9') || digit == "\xC2\xB9" || digit == "\xC2\xB2" ||
+         digit == "\xC2\xB3";
+}
+
+}  // namespace
+
 bool IsValidUtf8(const std::string& s) {
   for (size_t i = 0; i < s.size();) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
@@ -58,19 +71,6 @@ bool IsValidUtf8(const std::string& s) {
   }
   return true;
 }
-
-// CON, PRN, AUX, NUL, COM0-9, LPT0-9 (with superscript digits too), with or without an
-// extension: Windows opens a device for them in any folder.
-bool IsDeviceName(const std::string& part) {
-  const std::string base = FoldCase(part.substr(0, part.find('.')));
-  if (base == "con" || base == "prn" || base == "aux" || base == "nul") return true;
-  if (base.size() < 4 || (base.compare(0, 3, "com") != 0 && base.compare(0, 3, "lpt") != 0)) return false;
-  const std::string digit = base.substr(3);
-  return (digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9') || digit == "\xC2\xB9" || digit == "\xC2\xB2" ||
-         digit == "\xC2\xB3";
-}
-
-}  // namespace
 
 bool IsSafeDeltaPath(const std::string& path) {
   if (path.empty() || path.size() > 1024 || !IsValidUtf8(path)) return false;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "file_io.h"
+#include "packet/delta_manifest.h"
 #include "pe_image.h"
 
 namespace lumenpack {
@@ -34,28 +35,11 @@ struct FolderItems {
 
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
-bool IsValidUtf8(const std::string& s) {
-  for (size_t i = 0; i < s.size();) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t extra;
-    if (c < 0x80) extra = 0;
-    else if (c >= 0xC2 && c <= 0xDF) extra = 1;
-    else if ((c & 0xF0) == 0xE0) extra = 2;
-    else if (c >= 0xF0 && c <= 0xF4) extra = 3;
-    else return false;
-    if (s.size() - i <= extra) return false;
-    for (size_t k = 1; k <= extra; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    i += extra + 1;
-  }
-  return true;
-}
-
 // A name the setup program can create on Windows, and that 7zz's list file passes through as it
 // is (it trims spaces at the ends of lines and treats quotes).
 void CheckName(const std::string& relative, const std::string& name) {
   const std::string refuse = "cannot pack " + Quote(relative) + ": ";
-  if (!IsValidUtf8(name)) throw Error(refuse + "the name is not valid UTF-8");
+  if (!packet::IsValidUtf8(name)) throw Error(refuse + "the name is not valid UTF-8");
   for (unsigned char c : name) {
     if (c < 0x20 || c == 0x7F) throw Error(refuse + "the name has a control character");
     if (std::strchr("\\:*?\"<>|", c)) throw Error(refuse + "Windows does not allow " + std::string(1, c) + " in names");

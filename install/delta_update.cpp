@@ -29,7 +29,6 @@ std::wstring Wide(const std::string& utf8) {
   return text;
 }
 
-std::wstring Parent(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
 
 // Whether the file at `path` is the one the manifest describes.
 bool Matches(const std::wstring& path, UINT64 size, const packet::Digest& sha, std::string* why) {
@@ -62,7 +61,8 @@ std::wstring BuildItem(const packet::DeltaItem& item, const std::wstring& source
   const std::wstring name = Wide(item.path), target = work + name;
   if (item.kind == packet::DeltaKind::kFolder)
     return ZFunction::CreateFolderTree(target) ? L"" : L"the folder " + name + L" cannot be created";
-  if (!ZFunction::CreateFolderTree(Parent(target))) return L"the folder of " + name + L" cannot be created";
+  if (!ZFunction::CreateFolderTree(target.substr(0, ZFunction::LastSeparator(target))))
+    return L"the folder of " + name + L" cannot be created";
   std::string why;
   if (item.kind == packet::DeltaKind::kNew) {
     const std::wstring carried = parts + Wide(packet::kDeltaNewFolder) + L"\\" + name;
@@ -171,6 +171,11 @@ std::vector<ArchiveItem> ZInsall::DeltaItems() const {
   return items;
 }
 
+void ZInsall::MakeDeltaFolders() {
+  for (const packet::DeltaItem& item : Delta->items)
+    if (item.kind == packet::DeltaKind::kFolder) ZFunction::CreateFolderTree(InstallFolder + Wide(item.path));
+}
+
 bool ZInsall::BuildFromDelta() {
   const DWORD start = GetTickCount();
   // This version in place already (built by a run that stopped before it was registered, or
@@ -212,7 +217,7 @@ bool ZInsall::BuildFromDelta() {
   // Built in "~<version>.new", from entry 1 unpacked into "~<version>.delta", both beside the
   // version folders (on the same volume) and passed over by the clean-up of versions.
   const std::wstring work = StagingFolder();
-  const std::wstring parts = work.substr(0, work.size() - 5) + L".delta\\";
+  const std::wstring parts = StagingFolder(L".delta");
   ZFunction::DeleteFolder(work);
   ZFunction::DeleteFolder(parts);
   struct Cleanup {
@@ -246,7 +251,7 @@ bool ZInsall::BuildFromDelta() {
   // The whole new version is built: one rename puts it in place. An incomplete build of an
   // earlier run (never the installed version, see above) goes aside first and is removed.
   const std::wstring final = ZFunction::WithoutTrailingSeparators(InstallFolder);
-  const std::wstring aside = final.substr(0, final.find_last_of(L'\\') + 1) + L"~" + final.substr(final.find_last_of(L'\\') + 1) + L".old";
+  const std::wstring aside = ZFunction::WithoutTrailingSeparators(StagingFolder(L".old"));
   if (ZFunction::FolderExists(final)) {
     ZFunction::DeleteFolder(aside);
     if (!MoveFileExW(final.c_str(), aside.c_str(), 0))

@@ -171,6 +171,9 @@ void ZInsall::InstallSteps() {
       OldStartMenuDir = clear.RemoveOldRegistration();
       clear.ClearOldVersion();
       g_Log.Log("Uninstall old product end %ld", static_cast<long>(GetLastError()));
+      // The removal sweeps the empty folders below the product root, those of a version built
+      // by delta before it too.
+      if (Delta) MakeDeltaFolders();
     }
   }
 
@@ -462,11 +465,11 @@ std::wstring ZInsall::LowerVersion() const {
   return OldVersion;
 }
 
-std::wstring ZInsall::StagingFolder() const {
+std::wstring ZInsall::StagingFolder(const wchar_t* suffix) const {
   const std::wstring folder = ZFunction::WithoutTrailingSeparators(InstallFolder);
   const size_t cut = folder.find_last_of(L'\\') + 1;
   // Not a version name: the update's clean-up of version folders passes it over.
-  return folder.substr(0, cut) + L"~" + folder.substr(cut) + L".new\\";
+  return folder.substr(0, cut) + L"~" + folder.substr(cut) + suffix + L"\\";
 }
 
 bool ZInsall::PutStagedInPlace(const std::wstring& staging) {

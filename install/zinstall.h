@@ -215,6 +215,8 @@ class ZInsall {
   // removed. False, DeltaRefusal set and the file named in the log, when anything needed is
   // missing or differs; nothing of the installed version is changed then.
   bool BuildFromDelta();
+  // The manifest's empty folders below InstallFolder, made again where they are missing.
+  void MakeDeltaFolders();
   bool Register();
   bool RunInstallItems();
   // Before the run says it succeeded: no step it owed failed, every product file is in the
@@ -293,8 +295,9 @@ class ZInsall {
   // with an empty `to`, removed it on purpose: the final check looks for it there, or not at all.
   void ProductFileMoved(const std::wstring& from, const std::wstring& to);
   // Where the files go first when this version is installed in InstallFolder already:
-  // "<product root>\~<version>.new\", on the same volume.
-  std::wstring StagingFolder() const;
+  // "<product root>\~<version>.new\", on the same volume; an update by delta also unpacks into
+  // "~<version>.delta\" and moves an incomplete build to "~<version>.old\".
+  std::wstring StagingFolder(const wchar_t* suffix = L".new") const;
   // Checks the files written to `staging` against the product entry and puts them in place of
   // the installed ones one by one; false, the cause recorded, when they are incomplete or one
   // cannot be put in place (the installed folder then holds old and new files, each whole).

@@ -83,6 +83,23 @@ TEST_F(DeltaUpdate, GivesTheTreeOfTheFullUpdate) {
   EXPECT_EQ(Differences(byDelta, byFull), "");
 }
 
+// An installation that does not say whether its updates need elevation is updated silently:
+// the older release's registration and folders are removed before the new version registers.
+TEST_F(DeltaUpdate, ASilentUpdateGivesTheTreeOfTheFullUpdateToo) {
+  std::map<std::wstring, std::string> trees[2];
+  for (int full = 0; full < 2; ++full) {
+    ForgetInstallations();
+    InstallOlderRelease();
+    WritePrivateProfileStringW(L"update", L"needAdmin", L"", (DefaultRoot() + L"utility\\install.ini").c_str());
+    UseInstaller(DeltaData(full ? L"setup-full.exe" : L"setup-delta.exe"));
+    ASSERT_EQ(Install(L"-update"), 0) << log_;
+    EXPECT_TRUE(Logged("current install type is updatesilent.")) << log_;
+    trees[full] = Tree(NewFolder());
+  }
+  EXPECT_TRUE(trees[0].count(L"office6\\addons")) << "the new version's empty folder";
+  EXPECT_EQ(Differences(trees[0], trees[1]), "");
+}
+
 TEST_F(DeltaUpdate, AnInstalledFileChangedByOneByteIsRefusedWithNothingTouched) {
   InstallOlderRelease();
   UseInstaller(DeltaData(L"setup-delta.exe"));

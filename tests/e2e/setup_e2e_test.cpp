@@ -11,6 +11,7 @@
 #include <string>
 
 #include "sys/file_utils.h"
+#include "sys/process_search.h"
 #include "sys/system_info.h"
 #include "sys/registry.h"
 #include "suite/suite_programs.h"
@@ -388,8 +389,16 @@ TEST_F(SetupProgram, UserCopyEndsWithTheKilledInstallingCopy) {
   ASSERT_TRUE(installing.Start(setup.exe, L"-s", setup.dir.Path()));
   HANDLE user = WaitForUserCopy(installing);
   ASSERT_NE(WaitForBox(installing.Id()).hwnd, nullptr) << "the installing copy waits on the running program";
+  // Once the copy runs: killed while still starting it, the installing copy would leave it
+  // suspended for ever, as any parent killed inside CreateProcess does.
+  bool serving = false;
+  for (DWORD start = GetTickCount(); !serving && GetTickCount() - start < 10000; Sleep(5))
+    for (const auto& [window, owner] : ZFunction::FindWindowsByTitle(L"lumensetup_message"))
+      serving = serving || owner == GetProcessId(user);
+  EXPECT_TRUE(serving) << "the user-level copy shows its window";
   TerminateProcess(installing.Handle(), 99);  // that process alone, not its job
   EXPECT_EQ(ExitCodeOf(user, 5000), 2);
+  installing.Kill();  // whatever is left of the job
 }
 
 // Starts a silent run, answers the message box it shows with `button`, and checks the text,

@@ -257,10 +257,27 @@ void ReadHandOverFile(ZInsall& engine) {
   DeleteFileW(file.c_str());
 }
 
+namespace {
+
+unsigned long long CreationTime(HANDLE process) {
+  FILETIME created{}, exited{}, kernel{}, user{};
+  if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+  return static_cast<unsigned long long>(created.dwHighDateTime) << 32 | created.dwLowDateTime;
+}
+
+}  // namespace
+
 int RunUserCopy() {
   WriteHandOverFile();
   const sys::ComScope com;
-  // The administrator's copy that started this one is the copy it serves.
-  const sys::UniqueKernel starter(OpenProcess(SYNCHRONIZE, FALSE, ZFunction::GetParentProcessId()));
+  // The administrator's copy that started this one is the copy it serves. When it has ended
+  // before this copy looks (killed as it started it), or its id already names a process made
+  // after this one, nobody will ever send an exit code: this copy ends now instead of waiting
+  // for ever. A starter this copy may not open is waited for through the messages alone.
+  const DWORD parent = ZFunction::GetParentProcessId();
+  sys::UniqueKernel starter(parent ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, parent) : nullptr);
+  const bool gone = parent && !starter && GetLastError() == ERROR_INVALID_PARAMETER;
+  if (gone || (starter && CreationTime(starter.Get()) > CreationTime(GetCurrentProcess()))) return ExitCode = kExitFailed;
+  if (!starter && parent) starter.Reset(OpenProcess(SYNCHRONIZE, FALSE, parent));  // before Vista: no limited access
   return RunUserWindowLoop(starter.Get());
 }

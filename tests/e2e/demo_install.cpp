@@ -68,7 +68,11 @@ void DemoInstall::ForgetInstallations() {
 }
 
 void DemoInstall::UseInstaller(const std::wstring& installer) {
-  ASSERT_TRUE(CopyFileW(installer.c_str(), exe_.c_str(), FALSE)) << testing_support::Narrow(installer);
+  // The user-level copy of the run before may still be ending, its program file in use.
+  bool copied = false;
+  for (DWORD start = GetTickCount(); !copied && GetTickCount() - start < 10000;)
+    if (!(copied = CopyFileW(installer.c_str(), exe_.c_str(), FALSE))) Sleep(20);
+  ASSERT_TRUE(copied) << testing_support::Narrow(installer) << ", error " << GetLastError();
 }
 
 void DemoInstall::PlaceOemFile() {

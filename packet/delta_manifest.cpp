@@ -67,6 +67,11 @@ bool IsValidUtf8(const std::string& s) {
     if (s.size() - i <= extra) return false;
     for (size_t k = 1; k <= extra; ++k)
       if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    // The second byte's range: no overlong forms, no surrogates, nothing above U+10FFFF.
+    const unsigned char next = extra ? static_cast<unsigned char>(s[i + 1]) : 0x80;
+    if ((c == 0xE0 && next < 0xA0) || (c == 0xED && next >= 0xA0) || (c == 0xF0 && next < 0x90) ||
+        (c == 0xF4 && next >= 0x90))
+      return false;
     i += extra + 1;
   }
   return true;

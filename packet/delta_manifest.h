@@ -63,7 +63,8 @@ std::string FormatDeltaManifest(const DeltaManifest& manifest);
 // first fault and its line number in `error`.
 bool ParseDeltaManifest(const std::string& text, DeltaManifest* manifest, std::string* error);
 
-// Whether `text` is well-formed UTF-8 (no overlong forms, nothing above U+10FFFF).
+// Whether `text` is well-formed UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF):
+// what Windows converts with MB_ERR_INVALID_CHARS.
 bool IsValidUtf8(const std::string& text);
 
 // Whether a relative "\"-separated path passes the checks above.

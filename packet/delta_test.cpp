@@ -37,7 +37,8 @@ TEST(DeltaManifest, ReadsWhatItWrites) {
 // no field is taken half-read.
 TEST(DeltaManifest, RefusesEveryMalformedRecord) {
   const char* const paths[] = {"..\\x", "a\\..\\b", ".\\a", "C:\\x", "\\x", "a\\\\b", "a\\", "a/b", "a ", "a.", "a\tb",
-                               "x:y", "a*", "", "office6\\NUL", "com1.txt", "a\\Lpt9\\b", "con.", "\xFF\xFE"};
+                               "x:y", "a*", "", "office6\\NUL", "com1.txt", "a\\Lpt9\\b", "con.", "\xFF\xFE",
+                               "\xE0\x80\xAF", "a\xED\xA0\x80", "\xF4\x90\x80\x80"};
   for (const char* path : paths) {
     packet::DeltaManifest manifest;
     std::string error;
@@ -67,7 +68,8 @@ TEST(DeltaManifest, RefusesEveryMalformedRecord) {
   EXPECT_FALSE(packet::ParseDeltaManifest("lumen-delta\t2\nfrom\ta\nto\tb\n", &manifest, &error));
   EXPECT_FALSE(packet::ParseDeltaManifest("lumen-delta\t1\nfrom\ta\n", &manifest, &error));
   EXPECT_TRUE(packet::ParseDeltaManifest(Manifest(""), &manifest, &error)) << error;
-  EXPECT_TRUE(packet::IsSafeDeltaPath("office6\\console.dll") && packet::IsSafeDeltaPath("com10\\lpt.txt"));
+  EXPECT_TRUE(packet::IsSafeDeltaPath("office6\\console.dll") && packet::IsSafeDeltaPath("com10\\lpt.txt") &&
+              packet::IsSafeDeltaPath("\xE5\xB7\xA5\\\xF0\x9F\x98\x80.txt"));
 }
 
 // "old" + one byte changed + a run of new bytes + the old file's first part again.

@@ -257,16 +257,6 @@ void ReadHandOverFile(ZInsall& engine) {
   DeleteFileW(file.c_str());
 }
 
-namespace {
-
-unsigned long long CreationTime(HANDLE process) {
-  FILETIME created{}, exited{}, kernel{}, user{};
-  if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
-  return static_cast<unsigned long long>(created.dwHighDateTime) << 32 | created.dwLowDateTime;
-}
-
-}  // namespace
-
 int RunUserCopy() {
   WriteHandOverFile();
   const sys::ComScope com;
@@ -277,7 +267,9 @@ int RunUserCopy() {
   const DWORD parent = ZFunction::GetParentProcessId();
   sys::UniqueKernel starter(parent ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, parent) : nullptr);
   const bool gone = parent && !starter && GetLastError() == ERROR_INVALID_PARAMETER;
-  if (gone || (starter && CreationTime(starter.Get()) > CreationTime(GetCurrentProcess()))) return ExitCode = kExitFailed;
+  const bool newer = starter && ZFunction::ProcessCreationTime(starter.Get()) >
+                                    ZFunction::ProcessCreationTime(GetCurrentProcess());
+  if (gone || newer) return ExitCode = kExitFailed;
   if (!starter && parent) starter.Reset(OpenProcess(SYNCHRONIZE, FALSE, parent));  // before Vista: no limited access
   return RunUserWindowLoop(starter.Get());
 }

@@ -234,11 +234,10 @@ namespace {
 
 // Milliseconds since the process was created.
 unsigned long long MsSinceProcessStart() {
-  FILETIME created{}, exited{}, kernel{}, user{}, now{};
-  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  FILETIME now{};
   GetSystemTimeAsFileTime(&now);
   return ((static_cast<ULONGLONG>(now.dwHighDateTime) << 32 | now.dwLowDateTime) -
-          (static_cast<ULONGLONG>(created.dwHighDateTime) << 32 | created.dwLowDateTime)) / 10000;
+          ZFunction::ProcessCreationTime(GetCurrentProcess())) / 10000;
 }
 
 }  // namespace

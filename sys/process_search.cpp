@@ -152,4 +152,10 @@ DWORD GetParentProcessId() {
   return parent;
 }
 
+unsigned long long ProcessCreationTime(HANDLE process) {
+  FILETIME created{}, exited{}, kernel{}, user{};
+  if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+  return static_cast<unsigned long long>(created.dwHighDateTime) << 32 | created.dwLowDateTime;
+}
+
 }  // namespace ZFunction

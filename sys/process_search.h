@@ -35,5 +35,7 @@ std::vector<DWORD> ProcessIdsOfImage(const std::wstring& path);
 bool AnyProcessRunsBelow(const std::wstring& folder);
 // The id of the process that started this one; 0 when unknown.
 DWORD GetParentProcessId();
+// When the process was created, in the system's 100 ns units since 1601; 0 when it cannot be read.
+unsigned long long ProcessCreationTime(HANDLE process);
 
 }  // namespace ZFunction

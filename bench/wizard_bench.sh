@@ -75,10 +75,12 @@ nsis_installed=$LUMEN_WINEPREFIX/drive_c/bench/nsis-wizard
 timer=$build/bin/wizard_timer.exe
 stop_server() { "$root/tests/wine/stop.sh" "$LUMEN_WINEPREFIX"; "$WINESERVER_BIN" -w 2>/dev/null || true; }
 # measure <name> <timer arguments...>: one figure into <name>.ms; with expect=<folder>, only when
-# the run installed that folder. A failed run's programs end with the server.
+# the run installed that folder. A failed run's programs end with the server. The timer writes
+# to a file of its own (run.sh --own-output): a program it started that lingers cannot hold the
+# figure's pipe open; Wine's own messages in that file are passed over.
 measure() {
   local ms
-  if ! ms=$(run "$timer" "${@:2}" | tr -d '\r') || [ -z "$ms" ]; then
+  if ! ms=$("$root/tests/wine/run.sh" --own-output "$timer" "${@:2}" | tr -d '\r' | grep -E '^[0-9]+$') || [ -z "$ms" ]; then
     echo "  $1: failed" >&2; stop_server; return 0
   fi
   if [ -n "${expect:-}" ] && [ ! -d "$expect" ]; then echo "  $1: installed nothing" >&2; return 0; fi

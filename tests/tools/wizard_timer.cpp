@@ -77,6 +77,34 @@ void PressEnter(HWND window) {
   SendInput(2, keys, sizeof(INPUT));
 }
 
+// The figure of <mode> for the started <process>, or -1 when its window or its end did not come.
+double Measure(const std::wstring& mode, HANDLE process, int argc, wchar_t** argv, double start) {
+  const auto ended = [process](DWORD ms) { return WaitForSingleObject(process, ms) == WAIT_OBJECT_0; };
+  if (mode == L"run") return ended(600000) ? Now() - start : -1;
+  if (argc < 4) return -1;
+  HWND window = AwaitWindow(argv[3], 60000);
+  if (!window) return -1;
+  if (mode == L"press") {
+    std::wstring text;
+    for (int i = _wtoi(argv[4]); i > 0; --i) {
+      if (!AwaitPage(window, text, 60000)) return -1;
+      PressEnter(window);
+    }
+    return ended(600000) ? Now() - start : -1;
+  }
+  if (mode == L"shown") {
+    std::wstring text;
+    if (!AwaitPage(window, text, 60000)) return -1;
+    const double ms = Now() - start;
+    PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    return ended(60000) ? ms : -1;
+  }
+  Sleep(2000);
+  const double pressed = Now();
+  PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
+  return ended(600000) ? Now() - pressed : -1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -88,38 +116,12 @@ int wmain(int argc, wchar_t** argv) {
   const double start = Now();
   HANDLE process = Start(argv[2], arguments);
   if (!process) return 1;
-  double ms = 0;
-  if (mode == L"run") {
-    WaitForSingleObject(process, 600000);
-    ms = Now() - start;
-  } else if (mode == L"press") {
-    HWND window = AwaitWindow(argv[3], 60000);
-    if (!window) return 1;
-    std::wstring text;
-    for (int i = _wtoi(argv[4]); i > 0; --i) {
-      if (!AwaitPage(window, text, 60000)) return 1;
-      PressEnter(window);
-    }
-    if (WaitForSingleObject(process, 600000) != WAIT_OBJECT_0) return 1;
-    ms = Now() - start;
-  } else if (argc > 3) {
-    HWND window = AwaitWindow(argv[3], 60000);
-    if (!window) return 1;
-    if (mode == L"shown") {
-      std::wstring text;
-      if (!AwaitPage(window, text, 60000)) return 1;
-      ms = Now() - start;
-      PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-    } else {
-      Sleep(2000);
-      const double pressed = Now();
-      PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
-      WaitForSingleObject(process, 600000);
-      ms = Now() - pressed;
-    }
-    WaitForSingleObject(process, 60000);
-  }
+  const double ms = Measure(mode, process, argc, argv, start);
+  // A program that did not come, or did not end when it should have, is ended here: left
+  // running it would hold the benchmark's output open and the next round's machine.
+  if (ms < 0 && WaitForSingleObject(process, 0) != WAIT_OBJECT_0) TerminateProcess(process, 1);
   CloseHandle(process);
+  if (ms < 0) return 1;
   printf("%.0f\n", ms);
   return 0;
 }

@@ -90,7 +90,8 @@ bool EngineForWizard::InstallEnded(DWORD milliseconds) { return g_Install.WaitIn
 
 DesktopUser EngineForWizard::JoinDesktopUser(bool wait) { return Join(wait); }
 
-bool EngineForWizard::StartPreload() {
+bool EngineForWizard::FirstPageShown() {
+  StartUser();
   g_Log.Log("g_Install.StartLoadPacketData");
   if (g_Install.StartLoadPacketData()) return true;
   g_Run.NoteCause("the product could not be loaded");

@@ -6,8 +6,10 @@
 
 class EngineForWizard : public WizardEngine {
  public:
-  // `joinDesktopUser` takes the user-level copy in (the application's JoinUserCopy).
-  explicit EngineForWizard(DesktopUser (*joinDesktopUser)(bool wait)) : Join(joinDesktopUser) {}
+  // `joinDesktopUser` takes the user-level copy in (the application's JoinUserCopy);
+  // `startDesktopUser` lets it start (ReleaseUserCopy).
+  EngineForWizard(DesktopUser (*joinDesktopUser)(bool wait), void (*startDesktopUser)())
+      : Join(joinDesktopUser), StartUser(startDesktopUser) {}
 
   FolderInputs Folders() override;
   std::wstring OldOption(const wchar_t* key) override;
@@ -18,11 +20,12 @@ class EngineForWizard : public WizardEngine {
   bool StartInstall(const WizardChoices& choices, WizardProgressFn progress, INT_PTR data) override;
   bool InstallEnded(DWORD milliseconds) override;
   DesktopUser JoinDesktopUser(bool wait) override;
-  bool StartPreload() override;
+  bool FirstPageShown() override;
   bool PayloadWritten() override;
   bool PayloadBeingWritten() override;
   void UserLeft() override;
 
  private:
   DesktopUser (*Join)(bool wait);
+  void (*StartUser)();
 };

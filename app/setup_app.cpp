@@ -216,7 +216,7 @@ bool ZSetupApp::UpdateInstall() {
 }
 
 bool ZSetupApp::InteractiveInstall() {
-  EngineForWizard engine([](bool wait) { return g_App.JoinUserCopy(wait); });
+  EngineForWizard engine([](bool wait) { return g_App.JoinUserCopy(wait); }, [] { g_App.ReleaseUserCopy(); });
   CMainDlg wizard(engine, g_Install.GetPayloadFolder() + L"install_res");
   const int result = wizard.DoModal(nullptr);
   g_Log.Log("CMainDlg DoModal return:%d", result);
@@ -242,25 +242,33 @@ unsigned long long MsSinceProcessStart() {
 
 }  // namespace
 
-namespace {
-
-DWORD WINAPI LaunchUserCopyThread(void* copy) {
-  *static_cast<LaunchedUserCopy*>(copy) = LaunchUserCopy();
-  return 0;
-}
-
-}  // namespace
-
 bool ZSetupApp::ShowsWizard() const {
   return !DebugExtract && !Update && !Silent && !g_Install.IsPayloadSilent() && !g_Install.IsOemSilent();
 }
 
+DWORD WINAPI ZSetupApp::LauncherThread(void* app) {
+  auto& self = *static_cast<ZSetupApp*>(app);
+  // The thread's COM apartment brings up the window system's display connection for the
+  // process: paid here while the checks run, not by the wizard's window.
+  const sys::ComScope com;
+  WaitForSingleObject(self.LaunchGate.Get(), INFINITE);
+  *self.LaunchedCopy = ::LaunchUserCopy();
+  return 0;
+}
+
 void ZSetupApp::LaunchUserCopy() {
   // Starting a process is slow under some systems (and the search for earlier copies before it):
-  // a thread of its own does it while the checks run.
+  // a thread of its own does it. Only the command line is known yet: a silent or update run
+  // needs the copy at once; one that may show the wizard lets it start after the first page.
   LaunchedCopy.emplace();
-  Launcher.Reset(CreateThread(nullptr, 0, &LaunchUserCopyThread, &*LaunchedCopy, 0, nullptr));
+  const bool mayShowWizard = !DebugExtract && !Update && !Silent;
+  LaunchGate.Reset(CreateEventW(nullptr, TRUE, mayShowWizard ? FALSE : TRUE, nullptr));
+  if (LaunchGate) Launcher.Reset(CreateThread(nullptr, 0, &LauncherThread, this, 0, nullptr));
   if (!Launcher) *LaunchedCopy = ::LaunchUserCopy();
+}
+
+void ZSetupApp::ReleaseUserCopy() {
+  if (LaunchGate) SetEvent(LaunchGate.Get());
 }
 
 void ZSetupApp::AwaitStartingCopy() { StartingCopy = true; }
@@ -270,6 +278,7 @@ DesktopUser ZSetupApp::JoinUserCopy(bool wait) {
   UserCopyWait copy;
   copy.Ready = true;  // none needed
   if (Launcher) {
+    if (wait) ReleaseUserCopy();
     if (WaitForSingleObject(Launcher.Get(), wait ? INFINITE : 0) != WAIT_OBJECT_0) return DesktopUser::Pending;
     Launcher.Reset();
   }

@@ -48,8 +48,12 @@ class ZSetupApp {
 
   // The user-level copy this run works with: started, or awaited from the copy that started
   // this one. The run takes it in where it needs the desktop user; until then the checks, the
-  // configuration and (in an interactive run) the wizard go on.
+  // configuration and (in an interactive run) the wizard go on. A run that may show the wizard
+  // starts its copy once the first page is on screen (ReleaseUserCopy): two processes starting
+  // at once share the machine, and the window would wait for the copy's start.
   void LaunchUserCopy();
+  // Lets the copy start now (JoinUserCopy with `wait` does it too).
+  void ReleaseUserCopy();
   void AwaitStartingCopy();
   // Takes the copy in once it is ready (waiting for it when `wait`): the hand-over, the log's
   // file, the engine's user facts. Pending only without `wait` while the copy still starts;
@@ -68,8 +72,11 @@ class ZSetupApp {
   // The shared body of the silent and update modes after their own preparation.
   bool InstallWithoutWizard(bool update);
 
+  static DWORD WINAPI LauncherThread(void* app);
+
   std::optional<LaunchedUserCopy> LaunchedCopy;  // an administrator's own copy
   sys::UniqueKernel Launcher;                    // the thread that starts it
+  sys::UniqueKernel LaunchGate;                  // set: it may start the copy
   bool StartingCopy = false;                     // the elevated copy of the copy that started it
   std::optional<DesktopUser> Joined;
 };

@@ -103,7 +103,8 @@ void CMainDlg::OnInitDialog() {
 
   ShowUserFacts();
   SetTimer(Window(), kTimerDesktopUser, 10, nullptr);
-  // A timer comes after the first paint: the product's decoding does not hold the window up.
+  // A timer comes after the first paint: neither the desktop user's copy nor the product's
+  // decoding holds the window up.
   SetTimer(Window(), kTimerPreload, 1, nullptr);
 
   // The realwnd 103 places the bar; its pictures are decoded when the install shows it.
@@ -344,7 +345,7 @@ void CMainDlg::OnTimer(UINT_PTR id) {
     case kTimerPreload:
       KillTimer(Window(), kTimerPreload);
       if (Installing) break;  // the install writes straight from the packet
-      if (!Engine.StartPreload() && !Closing) {
+      if (!Engine.FirstPageShown() && !Closing) {
         Closing = true;
         EndDialog(0);
       }

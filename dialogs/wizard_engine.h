@@ -47,9 +47,10 @@ class WizardEngine {
   virtual void SetMainWindow(HWND window) = 0;
   // The refusals that need the system (folders, free space, running suite programs).
   virtual FolderChecks& Checks() = 0;
-  // Starts decoding the product in memory while the user is on the pages; false when it
-  // cannot start (the run cannot go on).
-  virtual bool StartPreload() = 0;
+  // The first page is on screen: starts what the window did not wait for, the desktop user's
+  // copy and the decoding of the product in memory while the user is on the pages; false when
+  // the decoding cannot start (the run cannot go on).
+  virtual bool FirstPageShown() = 0;
   // Waits until the payload folder holds the installation's configuration files (the licence
   // text among them); false when they could not be written.
   virtual bool PayloadWritten() = 0;

@@ -83,13 +83,18 @@ void CMainDlg::SetFolderText(const std::wstring& folder) {
   View().SetItemAttribute(kItemFolder, "tip", gx::Narrow(folder));
 }
 
-void CMainDlg::OnInitDialog() {
-  if (HMENU menu = GetSystemMenu(Window(), FALSE)) DeleteMenu(menu, SC_MAXIMIZE, MF_BYCOMMAND);
+// The taskbar's and the window switcher's pictures (the window itself has no frame to show
+// them); given after the first paint, which does not wait for them.
+void CMainDlg::SetIcons() {
   const int size = GetSystemMetrics(SM_CXICON), small = GetSystemMetrics(SM_CXSMICON);
   if (HANDLE icon = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(128), IMAGE_ICON, size, size, LR_SHARED))
     SendMessageW(Window(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
   if (HANDLE icon = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(128), IMAGE_ICON, small, small, LR_SHARED))
     SendMessageW(Window(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+}
+
+void CMainDlg::OnInitDialog() {
+  if (HMENU menu = GetSystemMenu(Window(), FALSE)) DeleteMenu(menu, SC_MAXIMIZE, MF_BYCOMMAND);
 
   CGxDialogView& view = View();
   view.SetItemChecked(kItemAgreement, true);
@@ -344,6 +349,7 @@ void CMainDlg::OnTimer(UINT_PTR id) {
       break;
     case kTimerPreload:
       KillTimer(Window(), kTimerPreload);
+      SetIcons();
       if (Installing) break;  // the install writes straight from the packet
       if (!Engine.FirstPageShown() && !Closing) {
         Closing = true;

@@ -33,6 +33,7 @@ class CMainDlg : public CGxDialogImpl {
   void FinishInstall();
   void ShowUserFacts();
   void LinkLicence();
+  void SetIcons();
   bool TakeDesktopUser(bool wait);
   void ShowItems(std::initializer_list<int> ids, bool show);
   void EnableItems(std::initializer_list<int> ids, bool enable);

@@ -46,6 +46,7 @@ bool ZSetupLog::Accept() {
     sys::Locked lock(QueueLock);
     StopRequested = 0;
     Enabled = 1;
+    Signalled = false;  // the next line signals (again, harmlessly, when the event is still set)
   }
   return EnableEvent && DataEvent;
 }
@@ -82,7 +83,8 @@ int ZSetupLog::Log(const char* format, ...) {
   sys::Locked lock(QueueLock);
   if (!Enabled) return 0;  // Stop came while this line was being formatted
   Queue.push_back(std::move(line));
-  SetEvent(DataEvent.Get());
+  if (!Signalled) SetEvent(DataEvent.Get());  // once until the writer takes the lines (each is a server call)
+  Signalled = true;
   return written;
 }
 
@@ -123,6 +125,7 @@ void ZSetupLog::WriterLoop() {
       // Lines that could not be written last time go back in front of the newer ones.
       batch.splice(batch.end(), Queue);
       ResetEvent(DataEvent.Get());
+      Signalled = false;
       stopping = StopRequested != 0;
     }
 

@@ -68,6 +68,7 @@ class ZSetupLog {
   std::wstring Path_;
   sys::CriticalSection QueueLock;
   std::list<std::string> Queue;
+  bool Signalled = false;  // DataEvent set for lines the writer has not taken yet (under QueueLock)
 };
 
 extern ZSetupLog g_Log;

@@ -84,7 +84,7 @@ measure() {
     echo "  $1: failed" >&2; stop_server; return 0
   fi
   if [ -n "${expect:-}" ] && [ ! -d "$expect" ]; then echo "  $1: installed nothing" >&2; return 0; fi
-  echo "$ms" >>"$work/$1.ms"
+  echo "$round $ms" >>"$work/$1.ms"
 }
 # cold <name> <program> <window title>: the server stopped, `wine64 <program>` to its window
 # mapped on the X display, into <name>.ms; the server is stopped again afterwards.
@@ -111,7 +111,7 @@ cold() {
   exec {events}<&-
   stop_server
   wait "$wine" 2>/dev/null || true
-  if [ -n "$ms" ]; then echo "$ms" >>"$work/$1.ms"; else echo "  $1: failed" >&2; fi
+  if [ -n "$ms" ]; then echo "$round $ms" >>"$work/$1.ms"; else echo "  $1: failed" >&2; fi
 }
 # in_order <round> <item...>: the items, the other way round in even rounds.
 in_order() { if [ $(($1 % 2)) = 1 ]; then printf '%s\n' "${@:2}"; else printf '%s\n' "${@:2}" | tac; fi; }
@@ -156,24 +156,32 @@ for round in $(seq "$rounds"); do
   done
 done
 
+# Each line of <name>.ms holds a round's number and its figure.
 # figures <name>: min/median/max of <name>.ms ("failed" without any; the rounds counted when
 # some failed); median <name>: its median.
-median() { sort -n "$work/$1.ms" 2>/dev/null | awk '{ v[NR] = $1 } END { if (NR) print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+values() { awk '{ print $2 }' "$work/$1.ms" 2>/dev/null; }
+middle() { sort -n | awk '{ v[NR] = $1 } END { if (NR) print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+median() { values "$1" | middle; }
 figures() {
-  sort -n "$work/$1.ms" 2>/dev/null | awk -v rounds="$rounds" '{ v[NR] = $1 }
+  values "$1" | sort -n | awk -v rounds="$rounds" '{ v[NR] = $1 }
     END { if (!NR) { printf "failed"; exit }
           printf "%.0f/%.0f/%.0f ms", v[1], (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2, v[NR]
           if (NR < rounds) printf " (%d of %d rounds)", NR, rounds }'
 }
-# compare <how> <name> <reference name>: "+<difference> ms" (how=-) or "<how> <ratio>" of the medians.
+# compare <how> <name> <reference name>: "+<difference> ms" (how=-) or "<how> <ratio>" of the
+# medians, the ratio followed by the median of the rounds' own ratios (the two measured minutes
+# apart at most, so a slow spell of the machine weighs on both).
 compare() {
-  awk -v how="$1" -v a="$(median "$2")" -v b="$(median "$3")" 'BEGIN {
+  local paired
+  paired=$(awk 'NR == FNR { a[$1] = $2; next } ($1 in a) && $2 > 0 { print a[$1] / $2 }' \
+             "$work/$2.ms" "$work/$3.ms" 2>/dev/null | middle)
+  awk -v how="$1" -v a="$(median "$2")" -v b="$(median "$3")" -v p="$paired" 'BEGIN {
     if (a == "" || b == "") printf "%s -", (how == "-") ? "difference" : how
     else if (how == "-") printf "%+.0f ms", a - b
-    else printf "%s %.2f", how, a / b }'
+    else printf "%s %.2f (per round %.2f)", how, a / b, p }'
 }
 echo "wizard benchmark, $rounds rounds, $(/usr/lib/wine/wine64 --version 2>/dev/null || echo wine), makensis $(makensis -VERSION), demo suite"
-echo "min/median/max of the rounds; differences and ratios of the medians; ours/NSIS aims at 1.00 or less"
+echo "min/median/max of the rounds; differences and ratios of the medians (per round: the median of the rounds' ratios); ours/NSIS aims at 1.00 or less"
 echo "warm: wineserver and desktop running, timed inside Wine; cold: wineserver stopped before each start (its start counted), timed from the shell to the window mapped on X"
 for a in "${archs[@]}"; do
   for server in warm cold; do

@@ -251,7 +251,12 @@ DWORD WINAPI ZSetupApp::LauncherThread(void* app) {
   // The thread's COM apartment brings up the window system's display connection for the
   // process: paid here while the checks run, not by the wizard's window.
   const sys::ComScope com;
-  WaitForSingleObject(self.LaunchGate.Get(), INFINITE);
+  // An apartment's thread keeps its messages moving while it waits: a check's message box can
+  // hold the gate shut for minutes, and a window of this thread must not hold up another
+  // program's broadcast meanwhile.
+  HANDLE gate = self.LaunchGate.Get();
+  DWORD signalled = 0;
+  if (!com.Ok() || FAILED(CoWaitForMultipleHandles(0, INFINITE, 1, &gate, &signalled))) WaitForSingleObject(gate, INFINITE);
   *self.LaunchedCopy = ::LaunchUserCopy();
   return 0;
 }

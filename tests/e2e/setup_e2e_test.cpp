@@ -362,6 +362,16 @@ TEST_F(SetupProgram, RunningSuiteProgramAndSecondSetup) {
   ASSERT_NE(m3again.hwnd, nullptr);
   Press(m3again, IDOK);
   EXPECT_EQ(third.Wait(), 3);
+  // Without -s the run may show the wizard and starts its copy only when it needs it: refused
+  // before the wizard, it starts the copy at its end and hands it the exit code all the same.
+  Process fourth;
+  ASSERT_TRUE(fourth.Start(setup.exe, L"", setup.dir.Path()));
+  const Box m3interactive = WaitForBox(fourth.Id());
+  ASSERT_NE(m3interactive.hwnd, nullptr);
+  Press(m3interactive, IDOK);
+  HANDLE fourthUser = WaitForUserCopy(fourth);
+  EXPECT_EQ(fourth.Wait(), 3);
+  EXPECT_EQ(ExitCodeOf(fourthUser), 3);
   EXPECT_EQ(WaitForSingleObject(firstUser, 300), static_cast<DWORD>(WAIT_TIMEOUT)) << "the first pair is untouched";
 
   // Retry while the program still runs asks again; after it was closed the run goes on.

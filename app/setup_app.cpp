@@ -242,8 +242,10 @@ unsigned long long MsSinceProcessStart() {
 
 }  // namespace
 
+bool ZSetupApp::CommandLineShowsWizard() const { return !DebugExtract && !Update && !Silent; }
+
 bool ZSetupApp::ShowsWizard() const {
-  return !DebugExtract && !Update && !Silent && !g_Install.IsPayloadSilent() && !g_Install.IsOemSilent();
+  return CommandLineShowsWizard() && !g_Install.IsPayloadSilent() && !g_Install.IsOemSilent();
 }
 
 DWORD WINAPI ZSetupApp::LauncherThread(void* app) {
@@ -266,8 +268,7 @@ void ZSetupApp::LaunchUserCopy() {
   // a thread of its own does it. Only the command line is known yet: a silent or update run
   // needs the copy at once; one that may show the wizard lets it start after the first page.
   LaunchedCopy.emplace();
-  const bool mayShowWizard = !DebugExtract && !Update && !Silent;
-  LaunchGate.Reset(CreateEventW(nullptr, TRUE, mayShowWizard ? FALSE : TRUE, nullptr));
+  LaunchGate.Reset(CreateEventW(nullptr, TRUE, CommandLineShowsWizard() ? FALSE : TRUE, nullptr));
   if (LaunchGate) Launcher.Reset(CreateThread(nullptr, 0, &LauncherThread, this, 0, nullptr));
   if (!Launcher) *LaunchedCopy = ::LaunchUserCopy();
 }

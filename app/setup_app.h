@@ -43,8 +43,10 @@ class ZSetupApp {
   bool UpdateInstall();
   bool InteractiveInstall();
   void ReadHandOverFile();
-  // Whether Run will show the wizard (no debug unpack, update or silent mode of any source).
+  // Whether Run will show the wizard (no debug unpack, update or silent mode of any source);
+  // whether the command line alone lets it (the payload and oem.ini are read later).
   bool ShowsWizard() const;
+  bool CommandLineShowsWizard() const;
 
   // The user-level copy this run works with: started, or awaited from the copy that started
   // this one. The run takes it in where it needs the desktop user; until then the checks, the

@@ -18,7 +18,9 @@ using testing_support::Process;
 namespace {
 
 // The user-level copy the run `setup` started beside itself, caught while it is still starting
-// and held there; null when it could not be caught before its window was made.
+// and held there; null when it could not be caught before its window was made. A copy was seen
+// to get ready after it was "held" (under Wine a thread stops when it next takes its signal, not
+// at once): the hold is trusted only once the copy has stayed without its window a while.
 std::unique_ptr<testing_support::Paused> CatchUserCopy(const Process& setup, DWORD* id) {
   *id = 0;
   for (DWORD start = GetTickCount(); GetTickCount() - start < 10000;) {
@@ -29,6 +31,7 @@ std::unique_ptr<testing_support::Paused> CatchUserCopy(const Process& setup, DWO
       auto paused = std::make_unique<testing_support::Paused>(child);
       if (!paused->Holding()) continue;
       *id = child;
+      Sleep(300);
       return ZFunction::FindProcessWindow(L"lumensetup_message", child) ? nullptr : std::move(paused);
     }
     if (WaitForSingleObject(setup.Handle(), 0) == WAIT_OBJECT_0) return nullptr;
